@@ -1,0 +1,36 @@
+// The MIB source compiler: SMI module text to a MibNode tree, with located diagnostics collected
+// in a bounded message buffer, and trap collection for the event-definition generator.
+#pragma once
+
+#include <cstdio>
+
+#include "mib/compiler/trap_definition.h"
+#include "mib/mib_tree.h"
+
+struct ParseNode;
+
+// Compiles a file: null when it is not a regular file, cannot be opened, does not parse (then
+// "Mib table is bad.\n" ends the message buffer) or links into a refused tree.
+MibNode* compile_mib_file(const char* path);
+MibNode* compile_mib_file_quietly(const char* path);
+
+// The statement loop over a stream that may hold several modules; null on failure.
+ParseNode* parse_mib_stream(FILE* stream);
+// The same, with trap collection switched to `collect` (kept for later compiles).
+ParseNode* parse_mib_stream_collecting(FILE* stream, int collect, int reserved);
+// The tree of a parse list (consumed); null when a duplicate label refused it.
+MibNode* link_parse_nodes(ParseNode* list);
+// Releases a parse list that will not be linked.
+void release_parse_nodes(ParseNode* list);
+void print_parse_nodes(const ParseNode* list);
+
+// The compile message buffer, its limit and the prefix line count.
+const char* compile_messages();
+void clear_compile_messages();
+void set_prefix_line_count(int lines);
+void lower_compile_message_limit(int n);
+
+// The dotted sub-identifiers of the node labelled `label`, searched depth-first from `start`.
+int oid_text_of_label(const MibNode* root, const MibNode* start, const char* label, char* text);
+int oid_text_in_parse_list(const ParseNode* list, const char* label, char* text);
+void print_children(const MibNode* node, int depth);

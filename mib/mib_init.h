@@ -1,0 +1,12 @@
+// Finding, loading and refreshing the MIB intermediate file into `Mib`.
+#pragma once
+
+// "MIBDBV2" if set, else "/usr/Zorv/conf/snmpv2mib"; read once per process.
+const char* mib_base_path();
+// The base path followed by ".bin".
+const char* mib_file_path();
+// Makes `Mib` hold a tree loaded from the current file: 0 when it does, -1 when no tree could be
+// loaded. Reloads only when the file (or an enabled coercion file) changed since the last load.
+int refresh_mib();
+// refresh_mib, or "Couldn't find mib file: %s\n" and exit status 2.
+int refresh_mib_or_exit();

@@ -1,0 +1,61 @@
+// The SNMP transport (SNMPv1 and SNMPv2c over UDP, IPv4 and IPv6) and the management helper
+// calls that the programs make: Get, GetNext, table retrieval, value text and error texts.
+#pragma once
+
+#include <cstdint>
+
+#include "mib/mib_value.h"
+
+// One variable binding of a response. A binding whose name begins with six zero
+// sub-identifiers stands for a column without a value.
+struct VarBind {
+    VarBind* next;
+    uint32_t* name;
+    uint32_t name_length;
+    uint8_t type;  // the value's encoding tag; 5 (null) for a hole
+    MibValueData value;
+};
+
+// A decoded response.
+struct ResponsePdu {
+    int32_t version;      // 0 SNMPv1, 1 SNMPv2c
+    int32_t pdu_type;     // 0xA2 for a response
+    int32_t request_id;
+    int32_t reserved;
+    int32_t error_index;
+    int32_t error_status; // 0 success, 2 no such name
+    VarBind* variables;
+};
+
+constexpr int kNullNameLength = 6;
+
+// Settings from the environment, read once: ZORVSNMP_PORT, ZORVSNMP_VERSION, ZORVSNMP_TIMEOUT_MS,
+// ZORVSNMP_RETRIES, ZORVSNMP_MAX_REPETITIONS.
+
+// The last failure: 0..18 are SNMP error statuses, larger codes are the library's own.
+extern int ZorvsnmpErrno;
+// 1: every datagram sent or received is dumped to standard error.
+extern int ZorvsnmpDumpPacket;
+// The text for an error status or one of the library's own codes.
+const char* ZorvsnmpErrString(int code);
+
+// Called once per row with one binding per column, in column order.
+using SnmpRowFunction = void (*)(VarBind* row);
+
+// The whole table: all columns together, rows in ascending instance order. Below 0 on failure.
+int veloSnmpGetTable(const char* community, const char* node, const uint32_t* table,
+                     int32_t table_length, const uint32_t* columns, int32_t column_count,
+                     SnmpRowFunction row_function, int reserved);
+// The one row of `instance`; delivered only when at least one column has a value.
+int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_t* table,
+                          int32_t table_length, const uint32_t* columns, int32_t column_count,
+                          const uint32_t* instance, int32_t instance_length,
+                          SnmpRowFunction row_function, int reserved);
+// One request (pdu_type 0xA1 GetNext, 0xA0 Get) for one identifier; null on failure.
+ResponsePdu* veloSnmpRequest(int pdu_type, const char* community, const char* node,
+                             const uint32_t* oid, int32_t length, int reserved);
+ResponsePdu* quorSnmpGet(const char* community, const char* node, const uint32_t* oid,
+                         int32_t length, int reserved);
+
+// The binding's value as text, at most `size` bytes with its NUL; form 1 bare, 0 labelled.
+int CMUmib_sprint_value(char* buffer, int32_t size, const VarBind* binding, int form);

@@ -1,0 +1,174 @@
+#include "tests/support/snmpsim.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+namespace {
+
+// A minimal SNMPv2c Get of 1.3.6.1.2.1.1.1.0 for `community`, to learn whether the agent answers.
+std::string probe_datagram(const std::string& community) {
+    const std::string varbinds =
+        std::string("\x30\x0e\x30\x0c\x06\x08\x2b\x06\x01\x02\x01\x01\x01\x00\x05\x00", 16);
+    std::string pdu = std::string("\x02\x01\x01\x02\x01\x00\x02\x01\x00", 9) + varbinds;
+    pdu = std::string(1, '\xa0') + char(pdu.size()) + pdu;
+    std::string body = std::string("\x02\x01\x01", 3) + '\x04' + char(community.size()) +
+                       community + pdu;
+    return std::string(1, '\x30') + char(body.size()) + body;
+}
+
+bool agent_answers(uint16_t port, const std::string& community) {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::string datagram = probe_datagram(community);
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    pollfd p{fd, POLLIN, 0};
+    const bool answered = poll(&p, 1, 300) == 1;
+    close(fd);
+    return answered;
+}
+
+}  // namespace
+
+bool SnmpSim::available() { return access("/usr/bin/snmpsimd", X_OK) == 0; }
+
+uint16_t SnmpSim::free_udp_port() {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+SnmpSim::SnmpSim(const std::vector<std::string>& snmprec_files,
+                 const std::vector<std::string>& extra_args) {
+    if (!available() || snmprec_files.empty()) return;
+    // The agent drops to nobody: its data and cache folders must be world-readable/writable.
+    const fs::path data = dir_.path() / "data";
+    const fs::path cache = dir_.path() / "cache";
+    fs::create_directories(data);
+    fs::create_directories(cache);
+    for (const auto& file : snmprec_files) {
+        fs::copy_file(file, data / fs::path(file).filename(), fs::copy_options::overwrite_existing);
+    }
+    chmod(dir_.path().c_str(), 0755);
+    chmod(data.c_str(), 0755);
+    chmod(cache.c_str(), 0777);
+    for (const auto& entry : fs::directory_iterator(data)) chmod(entry.path().c_str(), 0644);
+
+    port_ = free_udp_port();
+    const std::string log_path = (dir_.path() / "snmpsim.log").string();
+    std::vector<std::string> args = {
+        "/usr/bin/snmpsimd",
+        "--data-dir=" + data.string(),
+        "--cache-dir=" + cache.string(),
+        "--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_),
+    };
+    if (geteuid() == 0) {
+        args.push_back("--process-user=nobody");
+        args.push_back("--process-group=nogroup");
+    }
+    args.insert(args.end(), extra_args.begin(), extra_args.end());
+
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        const int devnull = open("/dev/null", O_RDONLY);
+        dup2(devnull, STDIN_FILENO);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    const std::string community = fs::path(snmprec_files.front()).stem().string();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (agent_answers(port_, community)) {
+            ready_ = true;
+            break;
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+SnmpSim::~SnmpSim() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 50 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (waitpid(pid_, &status, WNOHANG) == 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+    }
+}
+
+std::string SnmpSim::log() const { return read_file((dir_.path() / "snmpsim.log").string()); }
+
+ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
+                          const std::vector<std::string>& env) {
+    TempDir dir;
+    const std::string out_path = dir.file("out");
+    const std::string err_path = dir.file("err");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int devnull = open("/dev/null", O_RDONLY);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        dup2(devnull, STDIN_FILENO);
+        for (const auto& entry : env) putenv(strdup(entry.c_str()));
+        std::vector<std::string> all = {program};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ProgramResult result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,52 @@
+// A real SNMP agent for end-to-end tests: snmpsimd on 127.0.0.1 with a free port, serving the
+// .snmprec files given (each file's name without extension is its community).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+class SnmpSim {
+public:
+    // Starts the agent and waits until it answers (the first start indexes the data).
+    explicit SnmpSim(const std::vector<std::string>& snmprec_files,
+                     const std::vector<std::string>& extra_args = {});
+    ~SnmpSim();
+    SnmpSim(const SnmpSim&) = delete;
+    SnmpSim& operator=(const SnmpSim&) = delete;
+
+    bool running() const { return ready_; }
+    uint16_t port() const { return port_; }
+    std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string log() const;
+
+    // A loopback UDP port that nothing listens on right now.
+    static uint16_t free_udp_port();
+    // True when the snmpsimd program is installed.
+    static bool available();
+
+private:
+    TempDir dir_;
+    pid_t pid_ = -1;
+    uint16_t port_ = 0;
+    bool ready_ = false;
+};
+
+// The outcome of running a program to its end.
+struct ProgramResult {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args` and extra environment entries ("NAME=value"), standard input empty.
+ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
+                          const std::vector<std::string>& env = {});
+
+}  // namespace testing_support
