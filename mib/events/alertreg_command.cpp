@@ -1,0 +1,63 @@
+// One alertreg command line per trap: registers the trap with its enterprise, category, state,
+// severity and display format.
+#include <cstdlib>
+
+#include "mib/events/catalogue_warning.h"
+#include "mib/events/mib_events.h"
+#include "runtime/runtime.h"
+
+void write_alertreg_command(FILE* commands, const MibNode* root, TrapDefinition& record,
+                            bool last) {
+    if (!commands) return;
+    const char* drive = std::getenv("BRIX_DRIVE");
+    if (drive) {
+        PrintFMessage(commands, "%s\\usr\\Zorv\\bin\\alertreg -l %s -g %d -s %d ", drive,
+                      record.name, record.generic, record.specific);
+    } else {
+        PrintFMessage(commands, "alertreg -l %s -g %d -s %d ", record.name, record.generic,
+                      record.specific);
+    }
+
+    if (record.enterprise[0] == '\0') {
+        warn_catalogued(0x100006,
+                        "No enterprise name or object identifier for trap %1, (%2!d!,%3!d!).",
+                        record.name, record.generic, record.specific);
+    } else {
+        const std::string identifier = enterprise_oid_text(root, record);
+        if (identifier.empty()) {
+            PrintFMessage(commands, "-n %s ", record.enterprise);
+            warn_catalogued(0x100007,
+                            "Enterprise object identifier not found for trap %1, (%2!d!,%3!d!).",
+                            record.name, record.generic, record.specific);
+        } else {
+            PrintFMessage(commands, "-n %s -i %s ", record.enterprise, identifier.c_str());
+        }
+    }
+
+    const char* category = record.category[0] == '\0' ? "LOGONLY" : "\"Status Events\"";
+    if (record.option_char == ' ') record.option_char = 'A';
+    if (record.status == ' ') record.status = '0';
+    PrintFMessage(commands, "-o %c  -c %s -t %c ", record.option_char, category, record.status);
+    if (record.severity == ' ') record.severity = '1';
+    PrintFMessage(commands, "-S %c ", record.severity);
+    if (!last) PrintFMessage(commands, "-T ");
+    PrintFMessage(commands, "-f - ");
+
+    if (record.summary[0] == '\0') {
+        PrintFMessage(commands, "-F %s ", kDefaultEventFormat);
+    } else if (record.arguments[0] == '\0') {
+        PrintFMessage(commands, "-F %s ", record.summary);
+    } else {
+        std::string converted;
+        if (convert_summary(record, converted) == SummaryConversion::TooManyArguments) {
+            PrintFMessage(stderr,
+                          "Too many arguments in summary string for  trap %s, using default "
+                          "format.\n",
+                          record.name);
+            PrintFMessage(commands, "-F %s ", kDefaultEventFormat);
+        } else {
+            PrintFMessage(commands, "-F %s ", converted.c_str());
+        }
+    }
+    PrintFMessage(commands, "\n");
+}

@@ -1,0 +1,49 @@
+// The event-definition generator: the trap definitions collected while compiling become alertreg
+// command lines, event classes, a variable list and mapping rules.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "mib/compiler/trap_definition.h"
+#include "mib/mib_tree.h"
+
+// The -F text of a trap without a usable summary.
+inline constexpr const char* kDefaultEventFormat = "\"$E $G $S $# args: $*\"";
+// Argument lists of this many words or more are refused.
+constexpr int kTooManyArgumentWords = 20;
+
+// Writes the four texts for every saved trap definition, in the order saved, and empties the
+// saved list. Without `commands` nothing is done; a null `classes`, `variable_list` or `rules`
+// leaves that text out. Trap enterprises and variables are looked up under `root`.
+void write_event_definitions(const MibNode* root, FILE* commands, FILE* classes,
+                             FILE* variable_list, FILE* rules, const char* base_class);
+
+// One alertreg command line. Blank option, status and severity codes are replaced in `record`
+// ('A', '0', '1'), so the event class written later sees them. "-T " unless `last`.
+void write_alertreg_command(FILE* commands, const MibNode* root, TrapDefinition& record, bool last);
+
+// The words of an "--#ARGUMENTS" text: what follows the first '{', split at blanks, commas and
+// '}'. Without a '{' the list is empty and a warning is printed.
+std::vector<std::string> split_arguments(const char* arguments);
+
+enum class SummaryConversion { Converted, TooManyArguments };
+// The summary with each %s, %u, %x or %d replaced by "$" and the next argument's position + 1.
+// The text goes to `converted` in full and to record.converted_summary as far as it fits.
+SummaryConversion convert_summary(TrapDefinition& record, std::string& converted);
+
+void write_event_class(FILE* classes, TrapDefinition& record, const char* base_class);
+void write_variable_list(FILE* variable_list, const MibNode* root, const TrapDefinition& record);
+void write_mapping_rule(FILE* rules, const MibNode* root, const TrapDefinition& record);
+// The msg attribute of a mapping rule.
+std::string build_message_text(const TrapDefinition& record);
+
+// The event-class severity for a severity code.
+const char* event_severity_word(char code);
+
+// The dotted sub-identifiers of the first node labelled `label` in a depth-first walk from
+// `root` (children before peers), or "" when none has it. Exact label match.
+std::string oid_text_for_label(const MibNode* root, const char* label);
+// The identifier of the record's enterprise, a trailing ".0" removed; "" when unknown.
+std::string enterprise_oid_text(const MibNode* root, const TrapDefinition& record);
