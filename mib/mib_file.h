@@ -24,3 +24,7 @@ const char* mib_file_message(const char* path);
 // The status and saved system error number of the last operation.
 MibFileStatus mib_file_status();
 int mib_file_errno();
+
+// The pause before the one further attempt at a damaged file is one second. Tests and the
+// fuzzer shorten it; the programs never change it.
+void set_mib_file_retry_pause(unsigned seconds);
