@@ -1,7 +1,121 @@
-// Placeholder until the coercion file lands: never enabled.
+// The type-coercion file: site overrides of object types, applied after every load.
 #include "mib/coercion.h"
 
-int set_coercion_enabled(int flag) { return flag; }
-int coercion_enabled() { return 0; }
-const char* coercion_file_path() { return "/usr/Zorv/conf/mib.coerce"; }
-void apply_coercion_file() {}
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "mib/mib_tree.h"
+#include "mib/oid_names.h"
+#include "mib/oid_parse.h"
+#include "runtime/runtime.h"
+
+namespace {
+
+constexpr char kDefaultDirectory[] = "/usr/Zorv/conf";
+constexpr char kDefaultName[] = "mib.coerce";
+constexpr int32_t kMaxIds = 64;
+// A line is read in pieces of this many characters (the newline included).
+constexpr int kLinePiece = 1023;
+
+bool enabled = false;
+
+struct Coercion {
+    const char* name;
+    int32_t type;
+};
+
+constexpr Coercion kCoercions[] = {
+    {"INTEGER", MIB_TYPE_INTEGER},
+    {"COUNTER", MIB_TYPE_COUNTER},
+    {"GAUGE", MIB_TYPE_GAUGE},
+};
+
+bool is_space(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// Cuts the next white-space separated word out of `*cursor` in place; null when none is left.
+char* next_word(char** cursor) {
+    char* p = *cursor;
+    while (*p && is_space(*p)) ++p;
+    if (!*p) return nullptr;
+    char* word = p;
+    while (*p && !is_space(*p)) ++p;
+    if (*p) *p++ = '\0';
+    *cursor = p;
+    return word;
+}
+
+void apply_line(const char* path, const char* line) {
+    if (line[0] == '#') return;
+    if (line[0] != '.') {
+        PrintFMessage(stderr, "Invalid line in %s: %s", path, line);
+        return;
+    }
+    char words[kLinePiece + 1];
+    std::strncpy(words, line, sizeof words - 1);
+    words[sizeof words - 1] = '\0';
+    char* cursor = words;
+    const char* oid_text = next_word(&cursor);
+    const char* type_name = oid_text ? next_word(&cursor) : nullptr;
+    if (!type_name) {
+        PrintFMessage(stderr, "Invalid line in %s: %s", path, line);
+        return;
+    }
+    uint32_t ids[kMaxIds];
+    int32_t count = kMaxIds;
+    if (parse_oid_digits(oid_text, ids, &count) != 0) {
+        PrintFMessage(stderr, "Invalid objectID in %s: %s", path, line);
+        return;
+    }
+    MibNode* node = find_node_exact(ids, count, Mib);
+    if (!node) return;
+    for (const Coercion& c : kCoercions) {
+        if (std::strcmp(type_name, c.name) == 0) {
+            node->type = c.type;
+            return;
+        }
+    }
+    PrintFMessage(stderr, "Invalid type: \"%s\" in %s.  Use INTEGER, COUNTER or GAUGE\n", type_name,
+                  path);
+}
+
+}  // namespace
+
+int set_coercion_enabled(int flag) {
+    enabled = flag != 0;
+    return flag;
+}
+
+int coercion_enabled() {
+    return enabled ? 1 : 0;
+}
+
+const char* coercion_file_path() {
+    static char* path = nullptr;
+    if (path) return path;
+    if (const char* value = std::getenv("ZORVMIBCOERCEFILE")) {
+        path = strdup(value);
+    } else {
+        const size_t size = sizeof kDefaultDirectory + sizeof kDefaultName;  // both NULs: 2
+        path = static_cast<char*>(std::malloc(size));
+        if (path) {
+            std::memcpy(path, kDefaultDirectory, sizeof kDefaultDirectory);
+            _ZorvConcatPath(path, kDefaultName);
+        }
+    }
+    // Without memory there is no file to read; an empty path never opens.
+    return path ? path : "";
+}
+
+void apply_coercion_file() {
+    if (!enabled) return;
+    const char* path = coercion_file_path();
+    FILE* file = std::fopen(path, "r");
+    if (!file) return;
+    char line[kLinePiece + 1];
+    while (std::fgets(line, sizeof line, file)) apply_line(path, line);
+    std::fclose(file);
+}

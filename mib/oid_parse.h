@@ -5,8 +5,8 @@
 #include <cstdint>
 
 // `count` holds the capacity of `ids` on entry and the length on success.
-int parse_oid_text(const char* text, uint32_t* ids, int32_t* count);   // 0 ok, -1 failure
-int parse_oid_names(const char* text, uint32_t* ids, int32_t* count);  // 1 ok, 0 failure
-int parse_oid_digits(const char* text, uint32_t* ids, int32_t* count); // 0 ok, -1 failure
+int parse_oid_text(const char* text, uint32_t* ids, int32_t* count);    // 0 ok, -1 failure
+int parse_oid_names(const char* text, uint32_t* ids, int32_t* count);   // 1 ok, 0 failure
+int parse_oid_digits(const char* text, uint32_t* ids, int32_t* count);  // 0 ok, -1 failure
 int oid_text_is_numeric(const char* text);
 bool labels_equal(const char* a, const char* b);
