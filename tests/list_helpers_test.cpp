@@ -1,0 +1,168 @@
+// The list helpers that rowscan and objpeek share, and the value text preparation.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/value_text.h"
+
+namespace {
+
+std::vector<std::string> split(const char* text) {
+    char** items = nullptr;
+    const int count = split_list(text, &items);
+    if (count < 0) return {"<failed>"};
+    return std::vector<std::string>(items, items + count);
+}
+
+struct Spec {
+    std::string id;
+    std::string label;
+    int32_t width;
+};
+
+Spec parse(const std::string& text) {
+    std::vector<char> item(text.begin(), text.end());
+    item.push_back('\0');
+    char* id = nullptr;
+    char* label = nullptr;
+    int32_t width = -99;
+    parse_field_spec(item.data(), &id, &label, &width);
+    return {id, label, width};
+}
+
+std::string encode(const std::string& text, bool star_is_prefix, bool* prefix) {
+    *prefix = false;
+    return encode_string_instance(text.c_str(), star_is_prefix, prefix);
+}
+
+}  // namespace
+
+TEST(SplitListTest, SplitsAtCommasAndNewlines) {
+    EXPECT_EQ(split("1,2,3"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(split("a\nb,c"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(split("single"), (std::vector<std::string>{"single"}));
+    // Only the ends must not be empty.
+    EXPECT_EQ(split("1,,2"), (std::vector<std::string>{"1", "", "2"}));
+}
+
+TEST(SplitListTest, RejectsEmptyListsAndEmptyEnds) {
+    for (const char* text : {"", ",2", "2,", ",", "1,2\n", "\n1"}) {
+        EXPECT_EQ(split(text), std::vector<std::string>{"<failed>"}) << '"' << text << '"';
+    }
+}
+
+TEST(ParseFieldSpecTest, LabelsIdsAndWidths) {
+    const struct {
+        const char* text;
+        const char* id;
+        const char* label;
+        int32_t width;
+    } cases[] = {
+        {"Speed=5:12", "5", "Speed", 12},
+        {"ifDescr", "ifDescr", "ifDescr", 0},
+        {"ifEntry.ifDescr", "ifEntry.ifDescr", "ifDescr", 0},
+        {"ifDescr.3", "ifDescr.3", "ifDescr.3", 0},
+        {"1.5", "1.5", "1.5", 0},
+        {"a.b.3.c", "a.b.3.c", "b.3.c", 0},
+        {"x.", "x.", "x.", 0},
+        {"Descr=2:12x", "2", "Descr", 12},
+        {"2:", "2", "2", 0},
+        {"2:abc", "2", "2", 0},
+        {"2:-4", "2", "2", -4},
+        {"2:99999999999", "2", "2", 2147483647},
+        {"=3", "3", "", 0},
+        {"a=b=c", "b=c", "a", 0},
+        {"L:x=7:3", "7", "L:x", 3},
+    };
+    for (const auto& c : cases) {
+        const Spec spec = parse(c.text);
+        EXPECT_EQ(spec.id, c.id) << c.text;
+        EXPECT_EQ(spec.label, c.label) << c.text;
+        EXPECT_EQ(spec.width, c.width) << c.text;
+    }
+}
+
+TEST(ParseFieldSpecTest, MultibyteLettersAfterADotStartTheLabel) {
+    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+    EXPECT_EQ(parse("table.\xc3\xa9tat").label, "\xc3\xa9tat");
+    EXPECT_EQ(parse("\xc3\xa9.3").label, "\xc3\xa9.3");
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(CountOidPartsTest, CountsComponents) {
+    const struct {
+        const char* text;
+        int parts;
+    } cases[] = {{"", 0},  {".1.3.6", 3}, {"1.3.6", 3},          {"sysDescr", 1},
+                 {".", 1}, {"1..2", 3},   {"ifEntry.ifDescr", 2}};
+    for (const auto& c : cases) EXPECT_EQ(count_oid_parts(c.text), c.parts) << c.text;
+}
+
+TEST(EncodeStringInstanceTest, EncodesBytesAsUnsignedNumbers) {
+    bool prefix = false;
+    EXPECT_EQ(encode("eth0", true, &prefix), "101.116.104.48");
+    EXPECT_FALSE(prefix);
+    EXPECT_EQ(encode("ab", true, &prefix), "97.98");
+    // A byte above 127 is 128..255, never negative.
+    EXPECT_EQ(encode("caf\xe9", true, &prefix), "99.97.102.233");
+    EXPECT_EQ(encode("\xff\x80", false, &prefix), "255.128");
+    EXPECT_EQ(encode("1.2x", true, &prefix), "49.46.50.120");
+}
+
+TEST(EncodeStringInstanceTest, NumericInstancesStayAsTheyAre) {
+    bool prefix = false;
+    for (const char* text : {"1.2", "3", "10.0.0.1", "1..2", ""}) {
+        EXPECT_EQ(encode(text, true, &prefix), text);
+        EXPECT_FALSE(prefix);
+    }
+}
+
+TEST(EncodeStringInstanceTest, TrailingStarMarksAPrefixWhenAsked) {
+    bool prefix = false;
+    EXPECT_EQ(encode("eth*", true, &prefix), "101.116.104");
+    EXPECT_TRUE(prefix);
+    EXPECT_EQ(encode("*", true, &prefix), "");
+    EXPECT_TRUE(prefix);
+    // objpeek encodes the star like any other byte.
+    EXPECT_EQ(encode("eth*", false, &prefix), "101.116.104.42");
+    EXPECT_FALSE(prefix);
+}
+
+TEST(EncodeStringInstanceTest, LongInstancesHaveNoLimit) {
+    bool prefix = false;
+    const std::string encoded = encode(std::string(500, '\xfe'), false, &prefix);
+    EXPECT_EQ(encoded.size(), 500u * 4 - 1);
+    EXPECT_EQ(encoded.substr(0, 8), "254.254.");
+}
+
+TEST(ValueTextTest, CleaningReplacesControlCharactersButKeepsNewlines) {
+    std::string text =
+        "a\tb\x01"
+        "c\nd\x7f";
+    clean_value_text(text.data());
+    EXPECT_EQ(text, "a b c\nd ");
+}
+
+TEST(ValueTextTest, ScriptAndHtmlEscaping) {
+    const struct {
+        const char* text;
+        bool html;
+        bool script;
+        const char* placed;
+    } cases[] = {
+        {"plain value", false, false, "plain value"},
+        {"plain value", true, true, "plain value"},
+        {"it's", false, true, "it\\'s"},
+        {"one\ntwo", false, true, "one<br>\\\ntwo"},
+        {"back\\slash", false, true, "back\\\\slash"},
+        {"<b>&", true, false, "&lt;b&gt;&amp;"},
+        {"<b>&", false, false, "<b>&"},
+        {"a'b\\\nc", true, true, "a&#39;b\\\\<br>\\\nc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(prepare_value_text(c.text, c.html, c.script), c.placed) << c.text;
+    }
+}
