@@ -30,7 +30,20 @@ void clear_compile_messages();
 void set_prefix_line_count(int lines);
 void lower_compile_message_limit(int n);
 
+// Texts given to oid_text_of_label and oid_text_in_parse_list hold at most 255 characters.
+constexpr int kOidTextSize = 256;
+
 // The dotted sub-identifiers of the node labelled `label`, searched depth-first from `start`.
 int oid_text_of_label(const MibNode* root, const MibNode* start, const char* label, char* text);
 int oid_text_in_parse_list(const ParseNode* list, const char* label, char* text);
 void print_children(const MibNode* node, int depth);
+
+// "--#" directive words: "--#SEVERITY" and "--#STATE"/"--#STATUS" arguments to their one-character
+// codes, and a severity code back to its event-class word.
+char severity_code(const char* word);
+char status_code(const char* word);
+const char* severity_word(char code);
+
+// Puts a backslash before every '$' in place; the result holds at most 2047 characters. Returns
+// the new length.
+int escape_dollars(char* text);

@@ -1,0 +1,108 @@
+#include <cstring>
+
+#include "mib/compiler/compiler_internal.h"
+
+namespace {
+
+constexpr const char* kPrefixFileName = "snmpv2mib";
+
+// The located text of a message: in the user's module by its own line, in the prefix text by
+// the line of that text. `end_of_file` selects the end-of-file forms.
+std::string locate(const char* message, const char* token_text, bool end_of_file) {
+    const auto& state = compiler_state();
+    const int line = state.line;
+    if (line > state.prefix_lines) {
+        const int shown = line - state.prefix_lines;
+        if (end_of_file) {
+            return catalogue_message(0x100039, "%1(End Of File): On or around line %2!d!\n",
+                                     message, shown);
+        }
+        if (token_text) {
+            return catalogue_message(0x100037, "%1(%2): On or around line %3!d!\n", message,
+                                     token_text, shown);
+        }
+        return catalogue_message(0x100036, "%1: On or around line %2!d!\n", message, shown);
+    }
+    if (end_of_file) {
+        return catalogue_message(0x100038,
+                                 "%1(End Of File): On or around line %2!d! of the %3 file.\n",
+                                 message, line, kPrefixFileName);
+    }
+    if (token_text) {
+        return catalogue_message(0x100035, "%1(%2): On or around line %3!d! of the %4 file.\n",
+                                 message, token_text, line, kPrefixFileName);
+    }
+    return catalogue_message(0x100034, "%1: On or around line %2!d! of the %3 file.\n", message,
+                             line, kPrefixFileName);
+}
+
+}  // namespace
+
+void append_compile_message(char* buffer, int limit, const char* text) {
+    auto& state = compiler_state();
+    if (!state.overflow_notice) {
+        state.overflow_notice = BrixLoadString(
+            kMibLibrarySet, 0x100001,
+            "\nRan out of space for messages. Remaining messages will not be displayed.\n");
+        state.overflow_notice_length = static_cast<int>(std::strlen(state.overflow_notice));
+    }
+    const int length = static_cast<int>(std::strlen(buffer));
+    const int room = limit > length ? limit - length : 0;
+    const int notice = state.overflow_notice_length;
+    if (room <= notice) return;
+    const size_t text_length = std::strlen(text);
+    if (text_length < static_cast<size_t>(room - notice)) {
+        std::memcpy(buffer + length, text, text_length + 1);
+    } else if (!state.overflow_reported) {
+        std::memcpy(buffer + length, state.overflow_notice, static_cast<size_t>(notice) + 1);
+        state.overflow_reported = true;
+    }
+}
+
+void report_at_line(const char* message, const char* token_text, int32_t token_code) {
+    auto& state = compiler_state();
+    const std::string located = locate(message, token_text, token_code == END_OF_INPUT);
+    append_compile_message(state.messages, state.message_limit, located.c_str());
+}
+
+void warn_at_line(const char* message, const char* label) {
+    const std::string located = locate(message, label, false);
+    std::fflush(stdout);
+    std::fputs(located.c_str(), stderr);
+}
+
+void report_plain(const char* message) {
+    report_at_line(message, nullptr, compiler_state().last_token);
+}
+
+void copy_field(char* field, size_t size, const char* source, const char* what) {
+    const size_t length = std::strlen(source);
+    if (length < size) {
+        std::memcpy(field, source, length + 1);
+        return;
+    }
+    std::memcpy(field, source, size - 1);
+    field[size - 1] = '\0';
+    const std::string message =
+        "Warning: text longer than " + std::to_string(size - 1) + " characters was cut";
+    warn_at_line(message.c_str(), what);
+}
+
+const char* compile_messages() {
+    return compiler_state().messages;
+}
+
+void clear_compile_messages() {
+    auto& state = compiler_state();
+    state.messages[0] = '\0';
+    state.overflow_reported = false;
+}
+
+void set_prefix_line_count(int lines) {
+    compiler_state().prefix_lines = lines;
+}
+
+void lower_compile_message_limit(int n) {
+    auto& state = compiler_state();
+    if (state.message_limit > n) state.message_limit = n - 1;
+}

@@ -1,0 +1,244 @@
+// What the parts of the MIB source compiler share among themselves: token codes, the parse
+// record, the process-wide compiler state and the layer functions. Not for callers outside
+// this folder (tests excepted).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "mib/compiler/mib_compiler.h"
+#include "mib/mib_tree.h"
+#include "runtime/runtime.h"
+
+// Token codes. Codes with bit 0x80 set are base syntax types.
+enum Token : int32_t {
+    JOIN_NEXT = -1,
+    END_OF_INPUT = 0,
+    LABEL = 1,
+    SYNTAX = 3,
+    SEQUENCE = 14,
+    OF = 15,
+    OBJECT_TYPE = 16,
+    ACCESS = 17,
+    READ_ONLY = 18,
+    READ_WRITE = 19,
+    WRITE_ONLY = 20,
+    NOT_ACCESSIBLE = 21,
+    STATUS = 22,
+    MANDATORY = 23,
+    OPTIONAL = 24,
+    OBSOLETE = 25,
+    ASSIGN = 28,
+    NUMBER = 29,
+    LEFT_BRACE = 30,
+    RIGHT_BRACE = 31,
+    LEFT_PAREN = 32,
+    RIGHT_PAREN = 33,
+    COMMA = 34,
+    DESCRIPTION = 35,
+    QUOTED_TEXT = 36,
+    INDEX = 37,
+    DEFVAL = 38,
+    DEPRECATED = 39,
+    SIZE = 40,
+    OBJECT_GROUP = 44,
+    NOTIFICATION_TYPE = 45,
+    AUGMENTS = 46,
+    MODULE_COMPLIANCE = 47,
+    READ_CREATE = 48,
+    UNITS = 49,
+    REFERENCE = 50,
+    NUM_ENTRIES = 51,
+    MODULE_IDENTITY = 52,
+    LAST_UPDATED = 53,
+    ORGANIZATION = 54,
+    CONTACT_INFO = 55,
+    CURRENT = 57,
+    DEFINITIONS = 58,
+    END = 59,
+    SEMICOLON = 60,
+    TRAP_TYPE = 61,
+    BEGIN = 62,
+    IMPORTS = 63,
+    EXPORTS = 64,
+    ENTERPRISE = 65,
+    VARIABLES = 66,
+    NOTIFICATION_GROUP = 69,
+    ACCESSIBLE_FOR_NOTIFY = 70,
+    NEG_NUMBER = 73,
+    AGENT_CAPABILITIES = 74,
+    OBJECTS = 75,
+    REVISION = 77,
+    OBJECT_IDENTIFIER = 132,
+    OCTET_STRING = 133,
+    INTEGER = 134,
+    NETWORK_ADDRESS = 135,
+    IP_ADDRESS = 136,
+    COUNTER = 137,
+    GAUGE = 138,
+    TIME_TICKS = 139,
+    OPAQUE = 140,
+    NUL = 141,
+    BITS = 169,
+    NSAP_ADDRESS = 170,
+    COUNTER64 = 171,
+    UINTEGER32 = 184,
+    INTEGER32 = 195,
+    OBJECT_IDENTITY = 196,
+    COUNTER32 = 199,
+    GAUGE32 = 200,
+    UNSIGNED32 = 204,
+};
+
+constexpr int32_t kBaseSyntaxBit = 0x80;
+constexpr int kTokenSize = 128;  // a token's text: 127 characters and the NUL
+constexpr int kQuotedTextSize = 4096;
+constexpr int kDirectiveLineSize = 2048;
+constexpr int kMessageBufferSize = 10240;
+constexpr int kKeywordCount = 75;
+constexpr int kKeywordChains = 32;
+constexpr int kTextualConventions = 2048;
+constexpr int kOidElements = 32;
+constexpr int kPendingChains = 128;
+
+// The parse-time record of one definition, or of one named arc of a value.
+struct ParseNode {
+    ParseNode* next;
+    char label[kTokenSize];
+    uint32_t subid;
+    char parent_label[kTokenSize];
+    int32_t syntax;
+    int32_t access;
+    EnumEntry* enums;
+    char* description;
+};
+
+struct KeywordEntry {
+    const char* text;
+    int length;
+    int32_t code;
+    int hash;
+    KeywordEntry* chain;
+};
+
+struct TextualConvention {
+    int32_t syntax;  // 0: free slot
+    char name[kTokenSize];
+    EnumEntry* enums;
+};
+
+// One element of a braced object-identifier value.
+struct OidElement {
+    bool has_label;
+    bool has_number;
+    char label[kTokenSize];
+    uint32_t number;
+};
+
+// Everything one compile keeps between calls. One compile runs at a time.
+struct CompilerState {
+    // lexer
+    int lookahead = ' ';
+    int line = 1;
+    int32_t last_token = END_OF_INPUT;
+    KeywordEntry* chains[kKeywordChains] = {};
+    // messages
+    char messages[kMessageBufferSize] = {};
+    int message_limit = kMessageBufferSize - 1;
+    bool overflow_reported = false;
+    const char* overflow_notice = nullptr;
+    int overflow_notice_length = 0;
+    int prefix_lines = 0;
+    // module parser
+    ParseNode* head = nullptr;
+    ParseNode* tail = nullptr;
+    int module_state = 1;
+    int collect_traps = 0;
+    int reserved = 0;
+    // textual conventions
+    TextualConvention conventions[kTextualConventions] = {};
+    // trap texts in current_trap that no saved copy has taken over: entries from these
+    // indices up to the counts belong to the current record
+    int slots_owned_from = 0;
+    int variables_owned_from = 0;
+};
+
+CompilerState& compiler_state();
+
+// Memory: out of memory ends the process with status 12.
+[[noreturn]] void out_of_memory();
+void* compiler_calloc(size_t size);
+char* compiler_copy_text(const char* text);
+ParseNode* new_parse_node();
+void release_parse_node(ParseNode* node);
+
+// Keyword table.
+void build_keyword_chains();
+int32_t lookup_keyword(const char* text);  // LABEL when the word is no keyword
+
+// Lexer.
+int32_t next_token(FILE* stream, char* text);
+char* read_quoted_text(FILE* stream);
+int32_t skip_braced_value(FILE* stream);
+
+// Directives.
+void apply_directive(const char* word, const char* argument);
+
+// Located messages. Catalogue texts of set 16, formatted with their inserts.
+void report_at_line(const char* message, const char* token_text, int32_t token_code);
+void warn_at_line(const char* message, const char* label);
+void append_compile_message(char* buffer, int limit, const char* text);
+// The catalogue text of message `number` with its inserts applied.
+template <class... A>
+std::string catalogue_message(uint32_t number, const char* default_text, const A&... args);
+// Reports "text" with inserts, no token text, at the last token read.
+void report_plain(const char* message);
+// Copies `source` into a field of `size` bytes; a cut is told once through warn_at_line.
+void copy_field(char* field, size_t size, const char* source, const char* what);
+
+// Values and records.
+int read_oid_value(FILE* stream, OidElement* elements, int maximum);
+// Fills `node` from the last two of `count` elements: 0 when the count is out of range.
+int apply_final_record_rule(ParseNode* node, const OidElement* elements, int count,
+                            const char* name);
+// The intermediate records of a value assignment, in order; null when none.
+ParseNode* chain_rule_records(const OidElement* elements, int count);
+// Appends `more` to the chain `head` (either may be null).
+ParseNode* append_chain(ParseNode* head, ParseNode* more);
+
+// Enumeration list after "{": appends to *list; 0 on failure (reported).
+int read_enum_list(FILE* stream, EnumEntry** list);
+EnumEntry* copy_enum_list(const EnumEntry* list);
+// Skips a balanced parenthesised constraint after its "(": 0 when the input ended first.
+int skip_constraint(FILE* stream);
+
+// Textual conventions.
+void clear_textual_conventions();
+// The convention's syntax and a copy of its enumerations, or LABEL when unknown.
+int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
+
+// Definition parsers.
+ParseNode* parse_object_type(FILE* stream, const char* name);
+int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text);
+ParseNode* parse_value_assignment(FILE* stream, const char* name);
+ParseNode* parse_object_identity(FILE* stream, const char* name, int* obsolete);
+ParseNode* parse_group(FILE* stream, const char* name);
+ParseNode* parse_module_compliance(FILE* stream, const char* name);
+ParseNode* parse_module_identity(FILE* stream, const char* name);
+ParseNode* parse_agent_capabilities(FILE* stream, const char* name);
+int parse_trap_type(FILE* stream, const char* name);
+ParseNode* parse_notification_type(FILE* stream, const char* name);
+
+// Decimal conversions that never overflow.
+uint32_t token_to_unsigned(const char* text);
+int32_t token_to_int(const char* text);
+
+template <class... A>
+std::string catalogue_message(uint32_t number, const char* default_text, const A&... args) {
+    const NlArg list[] = {NlArg(args)..., NlArg("")};
+    std::string out;
+    nl_format(out, BrixLoadString(kMibLibrarySet, number, default_text),
+              std::span<const NlArg>(list, sizeof...(A)));
+    return out;
+}

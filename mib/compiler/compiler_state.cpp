@@ -1,0 +1,73 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "mib/compiler/compiler_internal.h"
+
+CompilerState& compiler_state() {
+    static CompilerState* state = new CompilerState();
+    return *state;
+}
+
+void out_of_memory() {
+    std::fflush(stdout);
+    std::string text =
+        catalogue_message(0x100003, "malloc failed parsing %1; out of memory.\n", "MIB");
+    std::fputs(text.c_str(), stderr);
+    std::exit(12);
+}
+
+void* compiler_calloc(size_t size) {
+    void* memory = std::calloc(1, size);
+    if (!memory) out_of_memory();
+    return memory;
+}
+
+char* compiler_copy_text(const char* text) {
+    const size_t length = std::strlen(text);
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    if (!copy) out_of_memory();
+    std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+ParseNode* new_parse_node() {
+    return static_cast<ParseNode*>(compiler_calloc(sizeof(ParseNode)));
+}
+
+void release_parse_node(ParseNode* node) {
+    if (!node) return;
+    release_enum_list(node->enums);
+    std::free(node->description);
+    std::free(node);
+}
+
+void release_parse_nodes(ParseNode* list) {
+    while (list) {
+        ParseNode* next = list->next;
+        release_parse_node(list);
+        list = next;
+    }
+}
+
+uint32_t token_to_unsigned(const char* text) {
+    uint64_t value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        if (value > 0xFFFFFFFFull) return 0xFFFFFFFFu;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+int32_t token_to_int(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || *p == '\t') ++p;
+    bool negative = false;
+    if (*p == '-' || *p == '+') negative = *p++ == '-';
+    int64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > 2147483648ll) value = 2147483648ll;
+    }
+    if (negative) return static_cast<int32_t>(-value);
+    return value > 2147483647ll ? 2147483647 : static_cast<int32_t>(value);
+}

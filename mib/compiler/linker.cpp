@@ -1,0 +1,211 @@
+#include <cstring>
+#include <vector>
+
+#include "mib/compiler/compiler_internal.h"
+
+namespace {
+
+struct SyntaxType {
+    int32_t token;
+    int32_t type;
+};
+
+constexpr SyntaxType kSyntaxTypes[] = {
+    {OBJECT_IDENTIFIER, MIB_TYPE_OBJECT_ID},
+    {OBJECT_IDENTITY, MIB_TYPE_OBJECT_ID},
+    {OCTET_STRING, MIB_TYPE_OCTET_STRING},
+    {INTEGER, MIB_TYPE_INTEGER},
+    {INTEGER32, MIB_TYPE_INTEGER},
+    {NETWORK_ADDRESS, MIB_TYPE_IP_ADDRESS},
+    {IP_ADDRESS, MIB_TYPE_IP_ADDRESS},
+    {COUNTER, MIB_TYPE_COUNTER},
+    {GAUGE, MIB_TYPE_GAUGE},
+    {TIME_TICKS, MIB_TYPE_TIME_TICKS},
+    {OPAQUE, MIB_TYPE_OPAQUE},
+    {NUL, MIB_TYPE_NULL},
+    {COUNTER64, MIB_TYPE_COUNTER64},
+    {BITS, MIB_TYPE_BIT_STRING},
+    {NSAP_ADDRESS, MIB_TYPE_NSAP_ADDRESS},
+    {UINTEGER32, MIB_TYPE_UINTEGER},
+    {COUNTER32, MIB_TYPE_COUNTER32},
+    {GAUGE32, MIB_TYPE_GAUGE32},
+    {UNSIGNED32, MIB_TYPE_GAUGE32},
+};
+
+// The standard nodes every link starts from: label, sub-identifier, index of the parent.
+struct DefaultNode {
+    const char* label;
+    uint32_t subid;
+    int parent;
+};
+
+constexpr DefaultNode kDefaultTree[] = {
+    {"iso", 1, -1},        {"org", 3, 0},          {"dod", 6, 1},          {"internet", 1, 2},
+    {"directory", 1, 3},   {"mgmt", 2, 3},         {"experimental", 3, 3}, {"private", 4, 3},
+    {"enterprises", 1, 7}, {"security", 5, 3},     {"snmpV2", 6, 3},       {"snmpDomains", 1, 10},
+    {"snmpProxys", 2, 10}, {"snmpModules", 3, 10},
+};
+constexpr int kDefaultNodes = sizeof kDefaultTree / sizeof kDefaultTree[0];
+// Children first, then the peers after them, then the node itself.
+constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5, 4, 3, 2, 1, 0};
+
+struct Linker {
+    ParseNode* pending[kPendingChains] = {};
+    int32_t types[256] = {};
+    bool error = false;
+};
+
+int label_hash(const char* label) {
+    int hash = 0;
+    for (const char* p = label; *p; ++p) hash += static_cast<signed char>(*p);
+    return hash & (kPendingChains - 1);
+}
+
+MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
+    MibNode* node = new_mib_node();
+    if (!node) out_of_memory();
+    std::strncpy(node->label, label, sizeof node->label - 1);
+    node->label[sizeof node->label - 1] = '\0';
+    node->subid = subid;
+    node->parent = parent;
+    return node;
+}
+
+// The records waiting for `node` as their parent, in chain order.
+ParseNode* take_children(Linker& linker, const MibNode* node) {
+    ParseNode** link = &linker.pending[label_hash(node->label)];
+    ParseNode* work = nullptr;
+    ParseNode** work_end = &work;
+    while (*link) {
+        ParseNode* record = *link;
+        if (std::strcmp(record->label, node->label) == 0) break;
+        if (std::strcmp(record->parent_label, node->label) == 0) {
+            *link = record->next;
+            record->next = nullptr;
+            *work_end = record;
+            work_end = &record->next;
+        } else {
+            link = &record->next;
+        }
+    }
+    return work;
+}
+
+// Hangs `record` under `parent` in sub-identifier order; null when it adds nothing.
+MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
+    MibNode* before = nullptr;
+    for (MibNode* child = parent->child; child; child = child->peer) {
+        if (std::strcmp(child->label, record->label) == 0) {
+            if (child->subid != record->subid) {
+                auto& state = compiler_state();
+                const std::string message = catalogue_message(
+                    0x100030,
+                    "Error: Two child nodes of %1, %2(%3!d!) and %4(%5!d!), have the same "
+                    "label.\nOnly one of them can be loaded at a time.\nUnload/reload MIBs as "
+                    "required to get the desired node into the tree.\n",
+                    parent->label, record->label, static_cast<int>(record->subid), child->label,
+                    static_cast<int>(child->subid));
+                append_compile_message(state.messages, state.message_limit, message.c_str());
+                linker.error = true;
+            }
+            return nullptr;
+        }
+        if (child->subid <= record->subid) before = child;
+    }
+    MibNode* node = make_node(record->label, record->subid, parent);
+    const int32_t syntax = record->syntax;
+    node->type = syntax >= 0 && syntax < 256 ? linker.types[syntax] : MIB_TYPE_OTHER;
+    node->access = record->access;
+    node->enums = record->enums;
+    node->description = record->description;
+    record->enums = nullptr;
+    record->description = nullptr;
+    if (before) {
+        node->peer = before->peer;
+        before->peer = node;
+    } else {
+        node->peer = parent->child;
+        parent->child = node;
+    }
+    return node;
+}
+
+// Links everything that waits for `top`, depth first: each new node's subtree is complete
+// before the next record of its parent is taken. The stack follows the depth of the tree.
+void link_node(Linker& linker, MibNode* top) {
+    struct Frame {
+        MibNode* node;
+        ParseNode* work;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({top, take_children(linker, top)});
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        ParseNode* record = frame.work;
+        if (!record) {
+            stack.pop_back();
+            continue;
+        }
+        frame.work = record->next;
+        MibNode* parent = frame.node;
+        MibNode* created = add_child(linker, parent, record);
+        release_parse_node(record);
+        if (created) stack.push_back({created, take_children(linker, created)});
+    }
+}
+
+void report_left_overs(Linker& linker) {
+    bool header = false;
+    for (auto& chain : linker.pending) {
+        for (ParseNode* record = chain; record; record = record->next) {
+            if (!header) {
+                std::fflush(stdout);
+                nl_fprintf(stderr,
+                           BrixLoadString(kMibLibrarySet, 0x100032,
+                                          "Warning: The mib description doesn't seem to be "
+                                          "consistent.\n Some nodes couldn't be linked under the "
+                                          "\"iso\" tree.\n These nodes are left:\n"));
+                header = true;
+            }
+            nl_fprintf(stderr,
+                       BrixLoadString(kMibLibrarySet, 0x100031,
+                                      "Left-over node %1 ::= { %2 %3!d! } (%4!d!)\n"),
+                       record->label, record->parent_label, static_cast<int>(record->subid),
+                       record->syntax);
+        }
+        release_parse_nodes(chain);
+        chain = nullptr;
+    }
+}
+
+}  // namespace
+
+MibNode* link_parse_nodes(ParseNode* list) {
+    Linker linker;
+    for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
+    while (list) {
+        ParseNode* next = list->next;
+        ParseNode*& chain = linker.pending[label_hash(list->parent_label)];
+        list->next = chain;
+        chain = list;
+        list = next;
+    }
+    MibNode* nodes[kDefaultNodes];
+    for (int i = 0; i < kDefaultNodes; ++i) {
+        const DefaultNode& spec = kDefaultTree[i];
+        MibNode* parent = spec.parent >= 0 ? nodes[spec.parent] : nullptr;
+        nodes[i] = make_node(spec.label, spec.subid, parent);
+        if (!parent) continue;
+        // Listed in sub-identifier order: append at the end of the parent's children.
+        MibNode** end = &parent->child;
+        while (*end) end = &(*end)->peer;
+        *end = nodes[i];
+    }
+    for (const int index : kDefaultLinkOrder) link_node(linker, nodes[index]);
+    report_left_overs(linker);
+    if (linker.error) {
+        release_mib_tree(nodes[0]);
+        return nullptr;
+    }
+    return nodes[0];
+}

@@ -1,0 +1,191 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "mib/compiler/compiler_internal.h"
+
+namespace {
+
+void report_token(const std::string& message, const char* text, int32_t token) {
+    report_at_line(message.c_str(), text, token);
+}
+
+bool takes_enumeration(int32_t syntax) {
+    return syntax == INTEGER || syntax == INTEGER32 || syntax == UINTEGER32 || syntax == BITS;
+}
+
+bool takes_constraint(int32_t syntax) {
+    switch (syntax) {
+        case OCTET_STRING:
+        case OBJECT_IDENTIFIER:
+        case NETWORK_ADDRESS:
+        case IP_ADDRESS:
+        case COUNTER:
+        case GAUGE:
+        case TIME_TICKS:
+        case OPAQUE:
+        case NUL:
+        case NSAP_ADDRESS:
+        case COUNTER64:
+        case OBJECT_IDENTITY:
+        case COUNTER32:
+        case GAUGE32:
+        case UNSIGNED32:
+        case LABEL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int access_code(int32_t token) {
+    switch (token) {
+        case READ_ONLY:
+            return MIB_ACCESS_READ_ONLY;
+        case READ_WRITE:
+            return MIB_ACCESS_READ_WRITE;
+        case WRITE_ONLY:
+            return MIB_ACCESS_WRITE_ONLY;
+        case READ_CREATE:
+            return MIB_ACCESS_READ_CREATE;
+        case NOT_ACCESSIBLE:
+        case ACCESSIBLE_FOR_NOTIFY:
+            return MIB_ACCESS_NOT_ACCESSIBLE;
+        default:
+            return -1;
+    }
+}
+
+bool is_status_word(int32_t token) {
+    return token == MANDATORY || token == CURRENT || token == OPTIONAL || token == OBSOLETE ||
+           token == DEPRECATED;
+}
+
+// The syntax clause from its first token up to the token after it (left in *token): false on
+// failure, reported.
+bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
+    char syntax_text[kTokenSize];
+    int32_t syntax = next_token(stream, syntax_text);
+    if (syntax == LABEL) syntax = lookup_textual_convention(syntax_text, &node->enums);
+    node->syntax = syntax;
+    *token = next_token(stream, text);
+    if (takes_enumeration(syntax)) {
+        if (*token == LEFT_BRACE) {
+            if (!read_enum_list(stream, &node->enums)) return false;
+            *token = next_token(stream, text);
+        } else if (*token == LEFT_PAREN) {
+            if (!skip_constraint(stream)) {
+                report_token(catalogue_message(0x10001c, "Expected \")\""), nullptr, END_OF_INPUT);
+                return false;
+            }
+            *token = next_token(stream, text);
+        }
+    } else if (takes_constraint(syntax)) {
+        if (*token == LEFT_PAREN) {
+            if (!skip_constraint(stream)) {
+                report_token(catalogue_message(0x10001b, "Bad syntax"), nullptr, END_OF_INPUT);
+                return false;
+            }
+            *token = next_token(stream, text);
+        }
+    } else if (syntax == SEQUENCE) {
+        if (*token == OF) {
+            next_token(stream, text);
+            *token = next_token(stream, text);
+        }
+    } else {
+        report_token(catalogue_message(0x10001b, "Bad syntax"), syntax_text, syntax);
+        return false;
+    }
+    return true;
+}
+
+// The clauses from DESCRIPTION on, up to "::=".
+bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
+    for (;;) {
+        const int32_t token = next_token(stream, text);
+        if (token == ASSIGN) return true;
+        if (token == DESCRIPTION || token == REFERENCE) {
+            const int32_t next = next_token(stream, text);
+            if (next != QUOTED_TEXT) {
+                report_token(catalogue_message(0x100015, "Bad %1", "DESCRIPTION"), text, next);
+                return false;
+            }
+            char* quoted = read_quoted_text(stream);
+            if (!quoted) return false;
+            if (token == DESCRIPTION) {
+                std::free(node->description);
+                node->description = quoted;
+            } else {
+                std::free(quoted);
+            }
+        } else if (token == INDEX || token == DEFVAL || token == AUGMENTS || token == NUM_ENTRIES) {
+            if (!skip_braced_value(stream)) {
+                report_plain(catalogue_message(0x100015, "Bad %1", "OBJECT IDENTIFIER").c_str());
+                return false;
+            }
+        } else {
+            report_token(catalogue_message(0x100017, "Bad format of optional clauses"), text,
+                         token);
+            return false;
+        }
+    }
+}
+
+bool read_object_type(FILE* stream, ParseNode* node, const char* name) {
+    char text[kTokenSize];
+    int32_t token;
+    if (!read_syntax(stream, node, &token, text)) return false;
+    if (token == UNITS) {
+        token = next_token(stream, text);
+        if (token != QUOTED_TEXT) {
+            report_token(catalogue_message(0x100015, "Bad %1", "DESCRIPTION"), text, token);
+            return false;
+        }
+        char* units = read_quoted_text(stream);
+        if (!units) return false;
+        std::free(units);
+        token = next_token(stream, text);
+    }
+    if (token != ACCESS) {
+        report_token(catalogue_message(0x100015, "Should be %1", "ACCESS"), text, token);
+        return false;
+    }
+    token = next_token(stream, text);
+    const int access = access_code(token);
+    if (access < 0) {
+        report_token(catalogue_message(0x10001a, "Bad %1 type", "ACCESS"), text, token);
+        return false;
+    }
+    node->access = access;
+    token = next_token(stream, text);
+    if (token != STATUS) {
+        report_token(catalogue_message(0x100019, "Should be %1", "STATUS"), text, token);
+        return false;
+    }
+    token = next_token(stream, text);
+    if (!is_status_word(token)) {
+        report_token(catalogue_message(0x100018, "Bad status"), text, token);
+        return false;
+    }
+    if (!read_optional_clauses(stream, node, text)) return false;
+    OidElement elements[kOidElements];
+    const int count = read_oid_value(stream, elements, kOidElements);
+    return apply_final_record_rule(node, elements, count, name) != 0;
+}
+
+}  // namespace
+
+ParseNode* parse_object_type(FILE* stream, const char* name) {
+    char text[kTokenSize];
+    const int32_t token = next_token(stream, text);
+    if (token != SYNTAX) {
+        report_token(catalogue_message(0x100021, "Bad format for %1", "OBJECT TYPE"), text, token);
+        return nullptr;
+    }
+    ParseNode* node = new_parse_node();
+    if (!read_object_type(stream, node, name)) {
+        release_parse_node(node);
+        return nullptr;
+    }
+    return node;
+}

@@ -1,0 +1,114 @@
+#include <cstring>
+
+#include "mib/compiler/compiler_internal.h"
+
+namespace {
+
+void report_with_token(uint32_t number, const char* default_text, const char* token_text,
+                       int32_t code) {
+    const std::string message = catalogue_message(number, default_text);
+    report_at_line(message.c_str(), token_text, code);
+}
+
+}  // namespace
+
+int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
+    char text[kTokenSize];
+    int32_t token = next_token(stream, text);
+    if (token != LEFT_BRACE) {
+        report_with_token(0x10002f, "Expected \"{\"", text, token);
+        return 0;
+    }
+    token = next_token(stream, text);
+    for (int count = 0; count < maximum; ++count) {
+        OidElement& element = elements[count];
+        element.has_label = false;
+        element.has_number = false;
+        element.label[0] = '\0';
+        element.number = 0;
+        if (token == RIGHT_BRACE) return count;
+        if (token == LABEL) {
+            element.has_label = true;
+            std::memcpy(element.label, text, sizeof element.label);
+            token = next_token(stream, text);
+            if (token == LEFT_PAREN) {
+                token = next_token(stream, text);
+                if (token != NUMBER) {
+                    report_with_token(0x10002c, "Expected a number", text, token);
+                    return 0;
+                }
+                element.has_number = true;
+                element.number = token_to_unsigned(text);
+                token = next_token(stream, text);
+                if (token != RIGHT_PAREN) {
+                    report_with_token(0x10002d, "Unexpected a closing parenthesis", text, token);
+                    return 0;
+                }
+                token = next_token(stream, text);
+            }
+        } else if (token == NUMBER) {
+            element.has_number = true;
+            element.number = token_to_unsigned(text);
+            token = next_token(stream, text);
+        } else {
+            const std::string message =
+                catalogue_message(0x10002e, "Not valid for %1", "OBJECT IDENTIFIER");
+            report_at_line(message.c_str(), text, token);
+            return 0;
+        }
+    }
+    return maximum;
+}
+
+int apply_final_record_rule(ParseNode* node, const OidElement* elements, int count,
+                            const char* name) {
+    if (count < 2 || count > kOidElements) {
+        const std::string message =
+            catalogue_message(0x100011, "No end to %1", "OBJECT IDENTIFIER");
+        report_at_line(message.c_str(), nullptr, ASSIGN);
+        return 0;
+    }
+    const OidElement& parent = elements[count - 2];
+    const OidElement& last = elements[count - 1];
+    std::memcpy(node->parent_label, parent.label, sizeof node->parent_label);
+    std::strncpy(node->label, name, sizeof node->label - 1);
+    node->label[sizeof node->label - 1] = '\0';
+    node->subid = 0;
+    if (last.has_number) {
+        node->subid = last.number;
+    } else {
+        const std::string message =
+            catalogue_message(0x100013, "Warning: This entry has no sub-identifier");
+        warn_at_line(message.c_str(), name);
+    }
+    return 1;
+}
+
+ParseNode* chain_rule_records(const OidElement* elements, int count) {
+    ParseNode* head = nullptr;
+    ParseNode* tail = nullptr;
+    for (int i = 0; i + 2 < count; ++i) {
+        const OidElement& first = elements[i];
+        const OidElement& second = elements[i + 1];
+        if (!first.has_label || (!second.has_label && !second.has_number)) continue;
+        ParseNode* node = new_parse_node();
+        std::memcpy(node->parent_label, first.label, sizeof node->parent_label);
+        std::memcpy(node->label, second.label, sizeof node->label);
+        node->subid = second.has_number ? second.number : 0;
+        if (tail) {
+            tail->next = node;
+        } else {
+            head = node;
+        }
+        tail = node;
+    }
+    return head;
+}
+
+ParseNode* append_chain(ParseNode* head, ParseNode* more) {
+    if (!head) return more;
+    ParseNode* last = head;
+    while (last->next) last = last->next;
+    last->next = more;
+    return head;
+}

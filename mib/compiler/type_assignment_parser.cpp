@@ -1,0 +1,122 @@
+#include <cstring>
+
+#include "mib/compiler/compiler_internal.h"
+
+namespace {
+
+// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX, reading DESCRIPTION texts as texts.
+bool skip_to_syntax(FILE* stream, char* text) {
+    for (;;) {
+        const int32_t token = next_token(stream, text);
+        if (token == SYNTAX) return true;
+        if (token == END_OF_INPUT) {
+            report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
+            return false;
+        }
+        if (token == DESCRIPTION) {
+            const int32_t next = next_token(stream, text);
+            if (next != QUOTED_TEXT) {
+                const std::string message = catalogue_message(0x100015, "Bad %1", "DESCRIPTION");
+                report_at_line(message.c_str(), text, next);
+                return false;
+            }
+            char* quoted = read_quoted_text(stream);
+            if (!quoted) return false;
+            std::free(quoted);
+        }
+    }
+}
+
+bool skip_sequence(FILE* stream, char* text) {
+    for (;;) {
+        const int32_t token = next_token(stream, text);
+        if (token == RIGHT_BRACE) return true;
+        if (token == END_OF_INPUT) {
+            const std::string message = catalogue_message(0x10001d, "Expected \"}\"");
+            report_at_line(message.c_str(), nullptr, token);
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+void clear_textual_conventions() {
+    for (auto& slot : compiler_state().conventions) {
+        release_enum_list(slot.enums);
+        slot.enums = nullptr;
+        slot.syntax = 0;
+        slot.name[0] = '\0';
+    }
+}
+
+int32_t lookup_textual_convention(const char* name, EnumEntry** enums) {
+    for (const auto& slot : compiler_state().conventions) {
+        if (slot.syntax == 0) break;
+        if (std::strcmp(slot.name, name) == 0) {
+            *enums = copy_enum_list(slot.enums);
+            return slot.syntax;
+        }
+    }
+    return LABEL;
+}
+
+int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text) {
+    int32_t syntax = next_token(stream, text);
+    if (syntax == SEQUENCE) {
+        if (!skip_sequence(stream, text)) return 0;
+        *token = next_token(stream, text);
+        return 1;
+    }
+    if (syntax == LABEL && std::strcmp(text, "TEXTUAL-CONVENTION") == 0) {
+        if (!skip_to_syntax(stream, text)) return 0;
+        syntax = next_token(stream, text);
+    }
+    TextualConvention* slot = nullptr;
+    for (auto& candidate : compiler_state().conventions) {
+        if (candidate.syntax == 0) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (!slot) {
+        const std::string message =
+            catalogue_message(0x100023, "No more textual conventions possible");
+        report_at_line(message.c_str(), text, syntax);
+        return 0;
+    }
+    // A slot left by a failed assignment may still hold enumerations.
+    release_enum_list(slot->enums);
+    slot->enums = nullptr;
+    std::strncpy(slot->name, name, sizeof slot->name - 1);
+    slot->name[sizeof slot->name - 1] = '\0';
+    EnumEntry* enums = nullptr;
+    if (!(syntax & kBaseSyntaxBit)) {
+        syntax = lookup_textual_convention(text, &enums);
+        if (syntax == LABEL) {
+            const std::string message =
+                catalogue_message(0x100022, "Textual convention doesn't map to real type");
+            report_at_line(message.c_str(), text, syntax);
+            return 0;
+        }
+    }
+    *token = next_token(stream, text);
+    if (*token == LEFT_PAREN) {
+        if (!skip_constraint(stream)) {
+            release_enum_list(enums);
+            const std::string message = catalogue_message(0x10001c, "Expected \")\"");
+            report_at_line(message.c_str(), nullptr, END_OF_INPUT);
+            return 0;
+        }
+        *token = next_token(stream, text);
+    } else if (*token == LEFT_BRACE) {
+        if (!read_enum_list(stream, &enums)) {
+            release_enum_list(enums);
+            return 0;
+        }
+        *token = next_token(stream, text);
+    }
+    slot->enums = enums;
+    slot->syntax = syntax;
+    return 1;
+}
