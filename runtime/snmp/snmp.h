@@ -16,21 +16,24 @@ struct VarBind {
     MibValueData value;
 };
 
-// A decoded response.
+// A decoded response. veloSnmpRequest and quorSnmpGet return it as one heap block holding the
+// record, its bindings, names and values: the caller owns it and free() releases it whole.
 struct ResponsePdu {
-    int32_t version;      // 0 SNMPv1, 1 SNMPv2c
-    int32_t pdu_type;     // 0xA2 for a response
+    int32_t version;   // 0 SNMPv1, 1 SNMPv2c
+    int32_t pdu_type;  // 0xA2 for a response
     int32_t request_id;
     int32_t reserved;
     int32_t error_index;
-    int32_t error_status; // 0 success, 2 no such name
+    int32_t error_status;  // 0 success, 2 no such name
     VarBind* variables;
 };
 
 constexpr int kNullNameLength = 6;
 
-// Settings from the environment, read once: ZORVSNMP_PORT, ZORVSNMP_VERSION, ZORVSNMP_TIMEOUT_MS,
-// ZORVSNMP_RETRIES, ZORVSNMP_MAX_REPETITIONS.
+// Settings from the environment, read once: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1" or "2c",
+// default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
+// ZORVSNMP_MAX_REPETITIONS (0: chosen so that an answer stays within 64 bindings).
+// A null community means "public".
 
 // The last failure: 0..18 are SNMP error statuses, larger codes are the library's own.
 extern int ZorvsnmpErrno;
@@ -39,23 +42,31 @@ extern int ZorvsnmpDumpPacket;
 // The text for an error status or one of the library's own codes.
 const char* ZorvsnmpErrString(int code);
 
-// Called once per row with one binding per column, in column order.
+// Called once per row with one binding per column, in column order. The row and everything it
+// points to belong to the library and are valid only during the call.
 using SnmpRowFunction = void (*)(VarBind* row);
 
-// The whole table: all columns together, rows in ascending instance order. Below 0 on failure.
+// The whole table: all columns together, rows in ascending instance order, each row handed out
+// as soon as it is complete. Returns the number of rows, or below 0 on failure with
+// ZorvsnmpErrno set; rows delivered before a failure stay delivered.
 int veloSnmpGetTable(const char* community, const char* node, const uint32_t* table,
                      int32_t table_length, const uint32_t* columns, int32_t column_count,
                      SnmpRowFunction row_function, int reserved);
-// The one row of `instance`; delivered only when at least one column has a value.
+// The one row of `instance`; delivered only when at least one column has a value. Returns the
+// number of rows (0 or 1), or below 0 on failure.
 int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_t* table,
                           int32_t table_length, const uint32_t* columns, int32_t column_count,
                           const uint32_t* instance, int32_t instance_length,
                           SnmpRowFunction row_function, int reserved);
-// One request (pdu_type 0xA1 GetNext, 0xA0 Get) for one identifier; null on failure.
+// One request (pdu_type 0xA1 GetNext, 0xA0 Get) for one identifier; null on failure. An SNMPv2
+// exception in the answer (noSuchObject, noSuchInstance, endOfMibView) is reported as error
+// status 2 with its error index, as SNMPv1 would; the binding keeps the exception's type.
 ResponsePdu* veloSnmpRequest(int pdu_type, const char* community, const char* node,
                              const uint32_t* oid, int32_t length, int reserved);
 ResponsePdu* quorSnmpGet(const char* community, const char* node, const uint32_t* oid,
                          int32_t length, int reserved);
 
-// The binding's value as text, at most `size` bytes with its NUL; form 1 bare, 0 labelled.
+// The binding's value as text, at most `size` bytes with its NUL; form 1 bare, 0 labelled. The
+// printer is the one of the binding's node in `Mib`, else the generic one; exceptions read as
+// "noSuchObject", "noSuchInstance" and "endOfMibView".
 int CMUmib_sprint_value(char* buffer, int32_t size, const VarBind* binding, int form);

@@ -1,0 +1,70 @@
+#include "runtime/snmp/errors.h"
+
+#include <cstdio>
+
+#include "runtime/snmp/snmp.h"
+
+int ZorvsnmpErrno = 0;
+
+namespace snmp {
+
+namespace {
+
+const char* const kTexts[] = {
+    "noError",
+    "tooBig",
+    "noSuchName",
+    "badValue",
+    "readOnly",
+    "genErr",
+    "noAccess",
+    "wrongType",
+    "wrongLength",
+    "wrongEncoding",
+    "wrongValue",
+    "noCreation",
+    "inconsistentValue",
+    "resourceUnavailable",
+    "commitFailed",
+    "undoFailed",
+    "authorizationError",
+    "notWritable",
+    "inconsistentName",
+    "No response from the node (timeout)",
+    "Unknown host: the node name does not resolve",
+    "Invalid node address (use host, host:port, [IPv6 address]:port or an IPv6 address)",
+    "Socket error while talking to the node",
+    "The node's response does not match the request",
+    "The node returned an identifier that does not increase",
+    "Invalid object identifier in the request",
+    "Invalid ZORVSNMP_ setting",
+    "Out of memory",
+};
+static_assert(sizeof kTexts / sizeof kTexts[0] == kLastErrorCode + 1);
+
+// The last failure's text with its detail, for codes that carry one.
+int detail_code = -1;
+char detail_text[512];
+
+}  // namespace
+
+void set_error(int code, const char* detail) {
+    ZorvsnmpErrno = code;
+    if (detail && *detail && code > kLastStatusCode && code <= kLastErrorCode) {
+        std::snprintf(detail_text, sizeof detail_text, "%s: %s", kTexts[code], detail);
+        detail_code = code;
+    } else if (detail_code == code) {
+        detail_code = -1;
+    }
+}
+
+}  // namespace snmp
+
+const char* ZorvsnmpErrString(int code) {
+    using namespace snmp;
+    if (code == detail_code) return detail_text;
+    if (code >= 0 && code <= kLastErrorCode) return kTexts[code];
+    static char unknown[48];
+    std::snprintf(unknown, sizeof unknown, "Unknown SNMP error %d", code);
+    return unknown;
+}

@@ -1,0 +1,19 @@
+// One request and its answer: request ids, tries, the wait, and which datagram is the answer.
+#pragma once
+
+#include "runtime/snmp/message.h"
+#include "runtime/snmp/session.h"
+
+namespace snmp {
+
+// Sends `request` under a fresh request id (every try resends the same one) and waits for the
+// answer: a datagram from the node's address and port that decodes fully, is a Response and
+// carries the id. Anything else is dropped and the wait goes on to the try's deadline. The
+// answer's byte values point into a buffer that the next exchange reuses. False with the error
+// recorded on timeout or socket failure.
+bool exchange(Session& session, Message& request, Message& response);
+
+// The version, community and PDU fields of a request from the settings.
+void start_request(Message& request, const char* community, uint8_t pdu_type);
+
+}  // namespace snmp

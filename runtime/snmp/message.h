@@ -1,0 +1,61 @@
+// SNMPv1/SNMPv2c messages: community, PDU header and variable bindings, encoded and decoded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "mib/mib_value.h"
+#include "runtime/snmp/ber.h"
+
+namespace snmp {
+
+enum PduType : uint8_t {
+    kPduGet = 0xA0,
+    kPduGetNext = 0xA1,
+    kPduResponse = 0xA2,
+    kPduSet = 0xA3,
+    kPduTrapV1 = 0xA4,
+    kPduGetBulk = 0xA5,
+    kPduInform = 0xA6,
+    kPduTrapV2 = 0xA7,
+    kPduReport = 0xA8,
+};
+
+constexpr int32_t kVersion1 = 0;
+constexpr int32_t kVersion2c = 1;
+
+// One binding. Names and identifier values point into the owning message's `ids`; byte
+// values point into the decoded datagram (or the caller's data when encoding).
+struct Binding {
+    const uint32_t* name;
+    uint32_t name_length;
+    uint8_t tag;
+    MibValueData value;
+};
+
+struct Message {
+    int32_t version = kVersion2c;
+    std::string_view community;  // into the datagram when decoded
+    uint8_t pdu_type = kPduGet;
+    int32_t request_id = 0;
+    // Error status and index; for GetBulk the non-repeaters and max-repetitions.
+    int32_t error_status = 0;
+    int32_t error_index = 0;
+    std::vector<Binding> bindings;
+    std::vector<uint32_t> ids;  // storage for decoded names and identifier values
+};
+
+// Decodes a whole datagram. Every length is checked, nothing may follow the message, and every
+// value must have a known tag and fit its type. On failure `why` names what was wrong. The
+// message refers to `data`, which must outlive it. Buffers of `out` are reused.
+bool decode_message(const uint8_t* data, size_t size, Message& out, const char** why);
+
+// Encodes `message` into `writer` (cleared first).
+void encode_message(const Message& message, BerWriter& writer);
+
+// The short name of a PDU type ("GetBulk"), or "PDU 0x.." for an unknown one.
+const char* pdu_type_name(uint8_t type, char (&scratch)[16]);
+
+}  // namespace snmp

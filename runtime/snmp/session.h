@@ -1,0 +1,30 @@
+// One UDP socket per node, opened on first use and kept for the life of the process.
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace snmp {
+
+struct Session {
+    std::string node;  // the node text as given
+    int fd = -1;
+    sockaddr_storage address{};
+    socklen_t address_length = 0;
+    char peer[64] = {};  // "address:port" for messages and the dump
+};
+
+// The node's session; null with the error recorded when the node text is bad, the host does
+// not resolve or no socket can be made.
+Session* open_session(const char* node);
+
+// True when `from` is the session's address and port.
+bool same_peer(const Session& s, const sockaddr_storage& from, socklen_t length);
+
+// "address:port" ("[v6 address]:port") of a socket address.
+void peer_text(const sockaddr_storage& address, char* out, size_t size);
+
+}  // namespace snmp

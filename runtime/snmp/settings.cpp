@@ -1,0 +1,52 @@
+#include "runtime/snmp/settings.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace snmp {
+
+namespace {
+
+// A whole decimal number in [low, high]; an absent or empty variable keeps the default.
+void read_number(Settings& s, const char* name, long low, long high, int& target) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) return;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno || *end || v < low || v > high) {
+        if (!s.invalid) s.invalid = name;
+        return;
+    }
+    target = static_cast<int>(v);
+}
+
+Settings load() {
+    Settings s;
+    int port = s.port;
+    read_number(s, "ZORVSNMP_PORT", 1, 65535, port);
+    s.port = static_cast<uint16_t>(port);
+    read_number(s, "ZORVSNMP_TIMEOUT_MS", 1, 3600000, s.timeout_ms);
+    read_number(s, "ZORVSNMP_RETRIES", 0, 100, s.retries);
+    read_number(s, "ZORVSNMP_MAX_REPETITIONS", 0, 10000, s.max_repetitions);
+    if (const char* v = std::getenv("ZORVSNMP_VERSION"); v && *v) {
+        if (std::strcmp(v, "1") == 0) {
+            s.version = 0;
+        } else if (std::strcmp(v, "2c") == 0 || std::strcmp(v, "2") == 0) {
+            s.version = 1;
+        } else if (!s.invalid) {
+            s.invalid = "ZORVSNMP_VERSION";
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
+const Settings& settings() {
+    static const Settings s = load();
+    return s;
+}
+
+}  // namespace snmp

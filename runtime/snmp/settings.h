@@ -1,0 +1,19 @@
+// Transport settings from the environment, read once per process.
+#pragma once
+
+#include <cstdint>
+
+namespace snmp {
+
+struct Settings {
+    uint16_t port = 161;            // ZORVSNMP_PORT
+    int32_t version = 1;            // ZORVSNMP_VERSION: "1" gives 0, "2c" gives 1
+    int timeout_ms = 1000;          // ZORVSNMP_TIMEOUT_MS, per try
+    int retries = 2;                // ZORVSNMP_RETRIES
+    int max_repetitions = 0;        // ZORVSNMP_MAX_REPETITIONS; 0 lets the table walk choose
+    const char* invalid = nullptr;  // the first variable with an unusable value
+};
+
+const Settings& settings();
+
+}  // namespace snmp

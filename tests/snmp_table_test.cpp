@@ -1,0 +1,291 @@
+// Table retrieval against the fake agent: rows merged by instance, holes, request counts, and
+// the agent misbehaving (tooBig, answers cut short, identifiers that do not increase).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "runtime/snmp/errors.h"
+#include "runtime/snmp/snmp.h"
+#include "tests/support/fake_agent.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::vector<uint32_t> kTable = {1, 3, 6, 1, 2, 1, 2, 2, 1};
+
+std::vector<uint32_t> cell(uint32_t column, std::vector<uint32_t> instance) {
+    std::vector<uint32_t> name = kTable;
+    name.push_back(column);
+    name.insert(name.end(), instance.begin(), instance.end());
+    return name;
+}
+
+std::vector<std::string> rows;
+
+// "instance: value|value|-" with "-" for a hole.
+void record_row(VarBind* row) {
+    std::string text;
+    std::string instance;
+    for (VarBind* b = row; b; b = b->next) {
+        if (b != row) text += '|';
+        const bool hole = b->name_length >= 6 && b->name[0] == 0 && b->name[1] == 0 &&
+                          b->name[2] == 0 && b->name[3] == 0 && b->name[4] == 0 && b->name[5] == 0;
+        if (hole) {
+            EXPECT_EQ(b->type, ASN_NULL);
+            text += '-';
+            continue;
+        }
+        std::string own;
+        for (uint32_t i = static_cast<uint32_t>(kTable.size()) + 1; i < b->name_length; ++i) {
+            own += (own.empty() ? "" : ".") + std::to_string(b->name[i]);
+        }
+        if (instance.empty()) instance = own;
+        EXPECT_EQ(own, instance) << "bindings of one row carry one instance";
+        switch (b->type) {
+            case ASN_INTEGER:
+                text += std::to_string(b->value.integer);
+                break;
+            case ASN_OCTET_STRING:
+                text.append(reinterpret_cast<const char*>(b->value.string.bytes),
+                            static_cast<size_t>(b->value.string.length));
+                break;
+            case ASN_COUNTER64:
+                text += std::to_string(b->value.counter64);
+                break;
+            default:
+                text += std::to_string(b->value.uinteger);
+                break;
+        }
+    }
+    rows.push_back(instance + ": " + text);
+}
+
+// A table of `count` rows: column 1 the index, 2 a name, 3 a Counter64; then an object after
+// the table so that walks leave it.
+void fill_table(FakeMib& mib, uint32_t count) {
+    for (uint32_t i = 1; i <= count; ++i) {
+        mib.add(integer(cell(1, {i}), static_cast<int32_t>(i)));
+        mib.add(octets(cell(2, {i}), "if" + std::to_string(i)));
+        mib.add(counter64(cell(3, {i}), uint64_t{1} << 40 | i));
+    }
+    mib.add(integer({1, 3, 6, 1, 2, 1, 3, 1, 0}, 99));
+}
+
+std::string expected_row(uint32_t i) {
+    return std::to_string(i) + ": " + std::to_string(i) + "|if" + std::to_string(i) + "|" +
+           std::to_string(uint64_t{1} << 40 | i);
+}
+
+int get_table(const FakeAgent& agent, std::vector<uint32_t> columns) {
+    rows.clear();
+    return veloSnmpGetTable(nullptr, agent.endpoint().c_str(), kTable.data(),
+                            static_cast<int32_t>(kTable.size()), columns.data(),
+                            static_cast<int32_t>(columns.size()), record_row, 0);
+}
+
+void use_version(const char* version) {
+    setenv("ZORVSNMP_VERSION", version, 1);
+    setenv("ZORVSNMP_TIMEOUT_MS", "300", 1);
+    setenv("ZORVSNMP_RETRIES", "1", 1);
+}
+
+}  // namespace
+
+TEST(TableWalkTest, BulkWalkFitsTheBindingLimit) {
+    use_version("2c");
+    FakeMib mib;
+    fill_table(mib, 100);
+    FakeAgent agent(serve(mib));
+    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_EQ(rows.size(), 100u);
+    for (uint32_t i = 1; i <= 100; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
+    // 3 columns: 21 repetitions (63 bindings) per request, so 100 rows take 5 requests.
+    const auto log = agent.received();
+    ASSERT_EQ(log.size(), 5u);
+    for (const auto& r : log) {
+        EXPECT_EQ(r.pdu_type, snmp::kPduGetBulk);
+        EXPECT_EQ(r.error_index, 21);
+        EXPECT_EQ(r.community, "public");
+        EXPECT_EQ(r.version, 1);
+    }
+}
+
+TEST(TableWalkTest, Version1WalksByGetNextOneRowPerRequest) {
+    use_version("1");
+    FakeMib mib;
+    fill_table(mib, 10);
+    FakeAgent agent(serve(mib));
+    ASSERT_GE(get_table(agent, {1, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[9], "10: 10|" + std::to_string(uint64_t{1} << 40 | 10));
+    EXPECT_EQ(agent.requests(), 11);
+    for (const auto& r : agent.received()) EXPECT_EQ(r.pdu_type, snmp::kPduGetNext);
+}
+
+TEST(TableWalkTest, Version1EndOfMibEndsTheColumn) {
+    // The table is the last thing in the agent: GetNext past it gives noSuchName.
+    use_version("1");
+    FakeMib mib;
+    for (uint32_t i = 1; i <= 3; ++i) {
+        mib.add(integer(cell(1, {i}), static_cast<int32_t>(i)));
+        mib.add(integer(cell(2, {i}), static_cast<int32_t>(10 * i)));
+    }
+    FakeAgent agent(serve(mib));
+    ASSERT_GE(get_table(agent, {1, 2}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(rows, (std::vector<std::string>{"1: 1|10", "2: 2|20", "3: 3|30"}));
+}
+
+TEST(TableWalkTest, HolesGetTheNullNameAndEndedColumnsAreNotAskedAgain) {
+    use_version("2c");
+    FakeMib mib;
+    // Column 1 has rows 1..4, column 2 only rows 2 and 4, column 3 only row 1.
+    for (uint32_t i = 1; i <= 4; ++i) mib.add(integer(cell(1, {i, 7}), static_cast<int32_t>(i)));
+    mib.add(octets(cell(2, {2, 7}), "b"));
+    mib.add(octets(cell(2, {4, 7}), "d"));
+    mib.add(integer(cell(3, {1, 7}), -5));
+    FakeAgent agent(serve(mib));
+    setenv("ZORVSNMP_MAX_REPETITIONS", "2", 1);
+    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"1.7: 1|-|-5", "2.7: 2|b|-", "3.7: 3|-|-", "4.7: 4|d|-"}));
+    // First request: all three columns; column 3 leaves its column within it and is not
+    // asked for again.
+    const auto log = agent.received();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0].names.size(), 3u);
+    for (size_t i = 1; i < log.size(); ++i) {
+        for (const auto& name : log[i].names) EXPECT_NE(name[kTable.size()], 3u);
+    }
+}
+
+TEST(TableWalkTest, AnswersCutShortStillGiveTheWholeTable) {
+    use_version("2c");
+    FakeMib mib;
+    fill_table(mib, 50);
+    // 7 bindings an answer: never a whole number of rows.
+    FakeAgent agent(serve(mib, 7));
+    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_EQ(rows.size(), 50u);
+    for (uint32_t i = 1; i <= 50; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
+}
+
+TEST(TableWalkTest, TooBigAsksForFewerRepetitionsThenFewerColumns) {
+    use_version("2c");
+    FakeMib mib;
+    fill_table(mib, 20);
+    // tooBig for anything that could come to more than 2 bindings.
+    FakeAgent agent([&mib](const snmp::Message& request, int) {
+        FakeReply reply;
+        const size_t asked =
+            request.bindings.size() * static_cast<size_t>(std::max(1, request.error_index));
+        if (asked > 2) {
+            FakeAnswer too_big;
+            too_big.error_status = 1;
+            reply.datagrams.push_back(encode_response(request, too_big));
+        } else {
+            reply.datagrams.push_back(encode_response(request, mib.answer(request)));
+        }
+        return reply;
+    });
+    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_EQ(rows.size(), 20u);
+    for (uint32_t i = 1; i <= 20; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
+}
+
+TEST(TableWalkTest, TooBigForASingleBindingFails) {
+    use_version("2c");
+    FakeAgent agent([](const snmp::Message& request, int) {
+        FakeAnswer too_big;
+        too_big.error_status = 1;
+        return FakeReply{{}, {encode_response(request, too_big)}};
+    });
+    EXPECT_LT(get_table(agent, {1, 2}), 0);
+    EXPECT_EQ(ZorvsnmpErrno, 1);
+    EXPECT_STREQ(ZorvsnmpErrString(ZorvsnmpErrno), "tooBig");
+    EXPECT_LT(agent.requests(), 20);
+}
+
+TEST(TableWalkTest, IdentifierThatDoesNotIncreaseIsAnError) {
+    use_version("2c");
+    // An agent that keeps answering with the first row: a naive walk would never end.
+    FakeAgent agent([](const snmp::Message& request, int) {
+        FakeAnswer a;
+        for (size_t i = 0; i < request.bindings.size(); ++i) {
+            a.bindings.push_back(integer(cell(static_cast<uint32_t>(i + 1), {1}), 1));
+        }
+        return FakeReply{{}, {encode_response(request, a)}};
+    });
+    EXPECT_LT(get_table(agent, {1, 2}), 0);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrNotIncreasing);
+    // The first answer was a real row; the repeat of it stops the walk.
+    EXPECT_EQ(agent.requests(), 2);
+    EXPECT_EQ(rows, (std::vector<std::string>{"1: 1|1"}));
+}
+
+TEST(TableWalkTest, ErrorStatusFails) {
+    use_version("2c");
+    FakeAgent agent([](const snmp::Message& request, int) {
+        FakeAnswer a;
+        a.error_status = 5;
+        a.error_index = 1;
+        return FakeReply{{}, {encode_response(request, a)}};
+    });
+    EXPECT_LT(get_table(agent, {1}), 0);
+    EXPECT_EQ(ZorvsnmpErrno, 5);
+    EXPECT_STREQ(ZorvsnmpErrString(5), "genErr");
+}
+
+TEST(TableWalkTest, EmptyTableDeliversNoRows) {
+    use_version("2c");
+    FakeMib mib;
+    mib.add(integer({1, 3, 6, 1, 2, 1, 3, 1, 0}, 1));
+    FakeAgent agent(serve(mib));
+    EXPECT_EQ(get_table(agent, {1, 2}), 0);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(agent.requests(), 1);
+}
+
+TEST(TableEntryTest, OneGetForAllColumnsWithHoles) {
+    use_version("2c");
+    FakeMib mib;
+    mib.add(integer(cell(1, {5}), 5));
+    mib.add(octets(cell(3, {5}), "five"));
+    FakeAgent agent(serve(mib));
+    rows.clear();
+    const uint32_t columns[] = {1, 2, 3};
+    const uint32_t instance[] = {5};
+    ASSERT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
+                                    instance, 1, record_row, 0),
+              0);
+    EXPECT_EQ(rows, (std::vector<std::string>{"5: 5|-|five"}));
+    EXPECT_EQ(agent.requests(), 1);
+    // An instance without any value: no row, no failure.
+    const uint32_t missing[] = {6};
+    rows.clear();
+    EXPECT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
+                                    missing, 1, record_row, 0),
+              0);
+    EXPECT_TRUE(rows.empty());
+}
+
+TEST(TableEntryTest, Version1AsksAgainWithoutTheMissingColumn) {
+    use_version("1");
+    FakeMib mib;
+    mib.add(integer(cell(1, {5}), 5));
+    mib.add(octets(cell(3, {5}), "five"));
+    FakeAgent agent(serve(mib));
+    rows.clear();
+    const uint32_t columns[] = {1, 2, 3};
+    const uint32_t instance[] = {5};
+    ASSERT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
+                                    instance, 1, record_row, 0),
+              0)
+        << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(rows, (std::vector<std::string>{"5: 5|-|five"}));
+    const auto log = agent.received();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1].names.size(), 2u);
+}
