@@ -197,28 +197,43 @@ FakeHandler serve(const FakeMib& mib, size_t max_bindings) {
 
 namespace {
 
-int loopback_socket(uint16_t& port) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+int loopback_socket(bool ipv6, uint16_t& port) {
+    const int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    sockaddr_storage storage{};
+    socklen_t len = 0;
+    if (ipv6) {
+        auto& a = reinterpret_cast<sockaddr_in6&>(storage);
+        a.sin6_family = AF_INET6;
+        a.sin6_addr = in6addr_loopback;
+        len = sizeof a;
+    } else {
+        auto& a = reinterpret_cast<sockaddr_in&>(storage);
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        len = sizeof a;
+    }
+    if (bind(fd, reinterpret_cast<sockaddr*>(&storage), len) != 0) {
         close(fd);
         return -1;
     }
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &len);
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6&>(storage).sin6_port
+                      : reinterpret_cast<sockaddr_in&>(storage).sin_port);
     return fd;
+}
+
+uint16_t port_of(const sockaddr_storage& a) {
+    if (a.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port);
 }
 
 }  // namespace
 
-FakeAgent::FakeAgent(FakeHandler handler) : handler_(std::move(handler)) {
-    fd_ = loopback_socket(port_);
+FakeAgent::FakeAgent(FakeHandler handler, bool ipv6) : handler_(std::move(handler)), ipv6_(ipv6) {
+    fd_ = loopback_socket(ipv6, port_);
     uint16_t unused = 0;
-    stray_fd_ = loopback_socket(unused);
+    stray_fd_ = loopback_socket(ipv6, unused);
     thread_ = std::thread([this] { serve_loop(); });
 }
 
@@ -263,6 +278,7 @@ void FakeAgent::serve_loop() {
             record.request_id = request.request_id;
             record.error_index = request.error_index;
             record.community = std::string(request.community);
+            record.from_port = port_of(from);
             for (const auto& b : request.bindings) {
                 record.names.emplace_back(b.name, b.name + b.name_length);
             }

@@ -86,17 +86,23 @@ struct FakeRequestRecord {
     int32_t error_index = 0;  // max-repetitions for GetBulk
     std::string community;
     std::vector<std::vector<uint32_t>> names;
+    uint16_t from_port = 0;  // the requester's source port
 };
 
 class FakeAgent {
   public:
-    explicit FakeAgent(FakeHandler handler);
+    // On 127.0.0.1, or on ::1 when `ipv6`.
+    explicit FakeAgent(FakeHandler handler, bool ipv6 = false);
     ~FakeAgent();
     FakeAgent(const FakeAgent&) = delete;
     FakeAgent& operator=(const FakeAgent&) = delete;
 
+    bool ok() const { return fd_ >= 0; }  // false when the address family is unavailable
     uint16_t port() const { return port_; }
-    std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
+    // The "-node" text that reaches the agent.
+    std::string endpoint() const {
+        return (ipv6_ ? "[::1]:" : "127.0.0.1:") + std::to_string(port_);
+    }
     int requests() const;
     std::vector<FakeRequestRecord> received() const;
 
@@ -107,6 +113,7 @@ class FakeAgent {
     int fd_ = -1;
     int stray_fd_ = -1;
     uint16_t port_ = 0;
+    bool ipv6_ = false;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<FakeRequestRecord> received_;

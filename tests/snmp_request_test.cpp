@@ -1,0 +1,345 @@
+// Get and GetNext against the fake agent: the answer is the datagram from the node with the
+// request id; silence, strays, wrong ids and malformed bytes; errors and their texts; the dump.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "runtime/snmp/errors.h"
+#include "runtime/snmp/snmp.h"
+#include "tests/support/fake_agent.h"
+#include "tests/support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::vector<uint32_t> kDescr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
+const std::vector<uint32_t> kContact = {1, 3, 6, 1, 2, 1, 1, 4, 0};
+
+FakeMib& system_mib() {
+    static FakeMib mib = [] {
+        FakeMib m;
+        m.add(octets(kDescr, "real router"));
+        m.add(octets(kContact, "ops"));
+        return m;
+    }();
+    return mib;
+}
+
+void configure(const char* version, const char* timeout_ms, const char* retries) {
+    setenv("ZORVSNMP_VERSION", version, 1);
+    setenv("ZORVSNMP_TIMEOUT_MS", timeout_ms, 1);
+    setenv("ZORVSNMP_RETRIES", retries, 1);
+}
+
+ResponsePdu* get(const FakeAgent& agent, const std::vector<uint32_t>& oid,
+                 const char* community = nullptr) {
+    return quorSnmpGet(community, agent.endpoint().c_str(), oid.data(),
+                       static_cast<int32_t>(oid.size()), 0);
+}
+
+std::string text_of(const ResponsePdu* pdu) {
+    const VarBind* b = pdu->variables;
+    return std::string(reinterpret_cast<const char*>(b->value.string.bytes),
+                       static_cast<size_t>(b->value.string.length));
+}
+
+std::string other_value(const snmp::Message& request) {
+    FakeAnswer fake;
+    fake.bindings.push_back(octets(kDescr, "impostor"));
+    return encode_response(request, fake);
+}
+
+}  // namespace
+
+TEST(RequestTest, GetReturnsTheValueInACallerOwnedResponse) {
+    configure("2c", "1000", "0");
+    FakeAgent agent(serve(system_mib()));
+    ResponsePdu* pdu = get(agent, kDescr, "secret");
+    ASSERT_NE(pdu, nullptr) << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(pdu->error_status, 0);
+    ASSERT_NE(pdu->variables, nullptr);
+    EXPECT_EQ(pdu->variables->next, nullptr);
+    EXPECT_EQ(pdu->variables->type, ASN_OCTET_STRING);
+    EXPECT_EQ(std::vector<uint32_t>(pdu->variables->name,
+                                    pdu->variables->name + pdu->variables->name_length),
+              kDescr);
+    EXPECT_EQ(text_of(pdu), "real router");
+    free(pdu);
+    const auto log = agent.received();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].pdu_type, snmp::kPduGet);
+    EXPECT_EQ(log[0].community, "secret");
+}
+
+TEST(RequestTest, GetNextAndTheSocketIsReused) {
+    configure("2c", "1000", "0");
+    FakeAgent agent(serve(system_mib()));
+    ResponsePdu* pdu = veloSnmpRequest(0xA1, nullptr, agent.endpoint().c_str(), kDescr.data(),
+                                       static_cast<int32_t>(kDescr.size()), 0);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(text_of(pdu), "ops");
+    free(pdu);
+    pdu = get(agent, kContact);
+    ASSERT_NE(pdu, nullptr);
+    free(pdu);
+    const auto log = agent.received();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].pdu_type, snmp::kPduGetNext);
+    EXPECT_EQ(log[0].community, "public");
+    EXPECT_EQ(log[0].from_port, log[1].from_port);
+    EXPECT_NE(log[0].request_id, log[1].request_id);
+}
+
+TEST(RequestTest, Ipv6Node) {
+    configure("2c", "1000", "0");
+    FakeAgent agent(serve(system_mib()), true);
+    if (!agent.ok()) GTEST_SKIP() << "no IPv6 loopback";
+    ResponsePdu* pdu = get(agent, kDescr);
+    ASSERT_NE(pdu, nullptr) << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(text_of(pdu), "real router");
+    free(pdu);
+}
+
+TEST(RequestTest, SilenceFailsAfterEveryTryAndNoLater) {
+    configure("2c", "200", "2");
+    FakeAgent agent([](const snmp::Message&, int) { return FakeReply{}; });
+    const auto start = std::chrono::steady_clock::now();
+    ResponsePdu* pdu = get(agent, kDescr);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+    EXPECT_EQ(pdu, nullptr);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrTimeout);
+    EXPECT_NE(std::string(ZorvsnmpErrString(ZorvsnmpErrno)).find("No response"), std::string::npos);
+    // 200 ms for each of the three tries.
+    EXPECT_GE(elapsed, 600);
+    EXPECT_LT(elapsed, 750);
+    const auto log = agent.received();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[1].request_id, log[0].request_id);
+    EXPECT_EQ(log[2].request_id, log[0].request_id);
+}
+
+TEST(RequestTest, RetryAfterALostAnswer) {
+    configure("2c", "200", "2");
+    FakeAgent agent([](const snmp::Message& request, int number) {
+        FakeReply reply;
+        if (number > 0) {
+            reply.datagrams.push_back(encode_response(request, system_mib().answer(request)));
+        }
+        return reply;
+    });
+    ResponsePdu* pdu = get(agent, kDescr);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(text_of(pdu), "real router");
+    free(pdu);
+    EXPECT_EQ(agent.requests(), 2);
+}
+
+TEST(RequestTest, DatagramsThatAreNotTheAnswerAreDropped) {
+    configure("2c", "300", "0");
+    struct Case {
+        const char* what;
+        std::vector<std::string> (*first)(const snmp::Message&);
+        bool stray;  // sent from another port
+    };
+    const std::vector<Case> cases = {
+        {"from another port", [](const snmp::Message& r) { return std::vector{other_value(r)}; },
+         true},
+        {"wrong request id",
+         [](const snmp::Message& r) {
+             FakeAnswer fake;
+             fake.bindings.push_back(octets(kDescr, "impostor"));
+             return std::vector{encode_response(r, fake, r.request_id + 1)};
+         },
+         false},
+        {"malformed bytes",
+         [](const snmp::Message& r) {
+             std::string cut = other_value(r);
+             cut.pop_back();
+             return std::vector<std::string>{"\x30\x80garbage", cut, std::string(1, '\x30'),
+                                             std::string()};
+         },
+         false},
+        {"not a response",
+         [](const snmp::Message& r) {
+             snmp::Message get = r;
+             snmp::BerWriter w;
+             snmp::encode_message(get, w);
+             return std::vector{std::string(reinterpret_cast<const char*>(w.data()), w.size())};
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeAgent agent([&c](const snmp::Message& request, int) {
+            FakeReply reply;
+            (c.stray ? reply.strays : reply.datagrams) = c.first(request);
+            reply.datagrams.push_back(encode_response(request, system_mib().answer(request)));
+            return reply;
+        });
+        ResponsePdu* pdu = get(agent, kDescr);
+        ASSERT_NE(pdu, nullptr) << ZorvsnmpErrString(ZorvsnmpErrno);
+        EXPECT_EQ(text_of(pdu), "real router");
+        EXPECT_EQ(agent.requests(), 1);
+        free(pdu);
+    }
+}
+
+TEST(RequestTest, ADroppedDatagramDoesNotCutTheWaitShort) {
+    // Only junk comes back: the call still waits for the full try.
+    configure("2c", "300", "0");
+    FakeAgent agent([](const snmp::Message&, int) {
+        return FakeReply{{}, {std::string("\x30\x03\x02\x01\x00", 5)}};
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(get(agent, kDescr), nullptr);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrTimeout);
+    EXPECT_GE(elapsed, 300);
+    EXPECT_LT(elapsed, 450);
+}
+
+TEST(RequestTest, ExceptionsReadAsNoSuchName) {
+    configure("2c", "1000", "0");
+    FakeAgent agent(serve(system_mib()));
+    const std::vector<uint32_t> missing = {1, 3, 6, 1, 2, 1, 1, 9, 0};
+    ResponsePdu* pdu = get(agent, missing);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(pdu->error_status, 2);
+    EXPECT_EQ(pdu->error_index, 1);
+    EXPECT_EQ(pdu->variables->type, 0x81);
+    free(pdu);
+    const std::vector<uint32_t> last = {1, 3, 6, 1, 2, 1, 1, 4, 0};
+    pdu = veloSnmpRequest(0xA1, nullptr, agent.endpoint().c_str(), last.data(), 9, 0);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(pdu->error_status, 2);
+    EXPECT_EQ(pdu->variables->type, 0x82);
+    free(pdu);
+    EXPECT_STREQ(ZorvsnmpErrString(2), "noSuchName");
+}
+
+TEST(RequestTest, Version1NoSuchNameComesFromTheAgent) {
+    configure("1", "1000", "0");
+    FakeAgent agent(serve(system_mib()));
+    const std::vector<uint32_t> missing = {1, 3, 6, 1, 2, 1, 1, 9, 0};
+    ResponsePdu* pdu = get(agent, missing);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(pdu->version, 0);
+    EXPECT_EQ(pdu->error_status, 2);
+    free(pdu);
+    EXPECT_EQ(agent.received().at(0).version, 0);
+}
+
+TEST(RequestTest, OtherErrorStatusIsHandedBack) {
+    configure("2c", "1000", "0");
+    FakeAgent agent([](const snmp::Message& request, int) {
+        FakeAnswer a;
+        a.error_status = 5;
+        a.error_index = 1;
+        a.bindings.push_back(FakeBinding{});
+        a.bindings.back().name = kDescr;
+        return FakeReply{{}, {encode_response(request, a)}};
+    });
+    ResponsePdu* pdu = get(agent, kDescr);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(pdu->error_status, 5);
+    EXPECT_STREQ(ZorvsnmpErrString(pdu->error_status), "genErr");
+    free(pdu);
+}
+
+TEST(RequestTest, AnswerWithoutTheBindingIsAFailure) {
+    configure("2c", "1000", "0");
+    FakeAgent agent([](const snmp::Message& request, int) {
+        return FakeReply{{}, {encode_response(request, FakeAnswer{})}};
+    });
+    EXPECT_EQ(get(agent, kDescr), nullptr);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadResponse);
+}
+
+TEST(RequestTest, BadNodesAndArguments) {
+    configure("2c", "200", "0");
+    struct Case {
+        const char* node;
+        int code;
+    };
+    for (const Case& c : std::vector<Case>{{"127.0.0.1:99999", snmp::kErrBadNode},
+                                           {"", snmp::kErrBadNode},
+                                           {"no-such-host.invalid", snmp::kErrUnknownHost}}) {
+        SCOPED_TRACE(c.node);
+        EXPECT_EQ(quorSnmpGet(nullptr, c.node, kDescr.data(), 9, 0), nullptr);
+        EXPECT_EQ(ZorvsnmpErrno, c.code);
+        EXPECT_NE(std::string(ZorvsnmpErrString(ZorvsnmpErrno)).find(c.node), std::string::npos);
+    }
+    const uint32_t bad[] = {7, 1};
+    EXPECT_EQ(quorSnmpGet(nullptr, "127.0.0.1", bad, 2, 0), nullptr);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadArgument);
+    EXPECT_EQ(quorSnmpGet(nullptr, "127.0.0.1", nullptr, 0, 0), nullptr);
+    EXPECT_EQ(veloSnmpRequest(0xA3, nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
+}
+
+TEST(RequestTest, UnusableSettingIsReported) {
+    setenv("ZORVSNMP_VERSION", "3", 1);
+    EXPECT_EQ(quorSnmpGet(nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadSetting);
+    EXPECT_NE(std::string(ZorvsnmpErrString(ZorvsnmpErrno)).find("ZORVSNMP_VERSION"),
+              std::string::npos);
+}
+
+TEST(RequestTest, ErrorTexts) {
+    const std::vector<const char*> names = {"noError",
+                                            "tooBig",
+                                            "noSuchName",
+                                            "badValue",
+                                            "readOnly",
+                                            "genErr",
+                                            "noAccess",
+                                            "wrongType",
+                                            "wrongLength",
+                                            "wrongEncoding",
+                                            "wrongValue",
+                                            "noCreation",
+                                            "inconsistentValue",
+                                            "resourceUnavailable",
+                                            "commitFailed",
+                                            "undoFailed",
+                                            "authorizationError",
+                                            "notWritable",
+                                            "inconsistentName"};
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_STREQ(ZorvsnmpErrString(int(i)), names[i]);
+    for (int code = 19; code <= snmp::kLastErrorCode; ++code) {
+        EXPECT_GT(std::string(ZorvsnmpErrString(code)).size(), 10u) << code;
+    }
+    EXPECT_STREQ(ZorvsnmpErrString(1000), "Unknown SNMP error 1000");
+}
+
+TEST(RequestTest, DumpShowsSentReceivedAndDropped) {
+    configure("2c", "500", "0");
+    FakeAgent agent([](const snmp::Message& request, int) {
+        FakeReply reply;
+        reply.strays.push_back(other_value(request));
+        reply.datagrams.push_back(encode_response(request, system_mib().answer(request)));
+        return reply;
+    });
+    ZorvsnmpDumpPacket = 1;
+    StderrCapture capture;
+    ResponsePdu* pdu = get(agent, kDescr);
+    const std::string err = capture.finish();
+    ZorvsnmpDumpPacket = 0;
+    ASSERT_NE(pdu, nullptr);
+    free(pdu);
+    const std::string port = std::to_string(agent.port());
+    EXPECT_NE(err.find("snmp: sent to 127.0.0.1:" + port + ", "), std::string::npos) << err;
+    EXPECT_NE(err.find("SNMPv2c Get request-id "), std::string::npos) << err;
+    EXPECT_NE(err.find("1 bindings: 1.3.6.1.2.1.1.1.0\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("(not from the node)"), std::string::npos) << err;
+    EXPECT_NE(err.find("snmp: received from 127.0.0.1:" + port), std::string::npos) << err;
+    EXPECT_NE(err.find("Response request-id"), std::string::npos) << err;
+    EXPECT_NE(err.find("  0000: 30 "), std::string::npos) << err;
+}
