@@ -1,0 +1,291 @@
+// Linking parse records into the tree: default roots, order, duplicates, left-overs, syntax
+// mapping, the file entry points and the tree texts.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "mib/compiler/compiler_internal.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct Linked {
+    MibNode* tree = nullptr;
+    bool parsed = false;
+    std::string messages;
+    std::string warnings;
+    Linked() = default;
+    Linked(const Linked&) = delete;
+    ~Linked() { release_mib_tree(tree); }
+};
+
+void compile(const std::string& source, Linked& out) {
+    std::string text = "TEST-MIB DEFINITIONS ::= BEGIN\n" + source + "\nEND\n";
+    FILE* stream = fmemopen(text.data(), text.size(), "r");
+    clear_compile_messages();
+    testing_support::StderrCapture capture;
+    ParseNode* list = parse_mib_stream(stream);
+    out.parsed = list != nullptr;
+    if (list) out.tree = link_parse_nodes(list);
+    out.warnings = capture.finish();
+    out.messages = compile_messages();
+    std::fclose(stream);
+}
+
+const MibNode* child_named(const MibNode* node, const char* label) {
+    for (const MibNode* child = node ? node->child : nullptr; child; child = child->peer) {
+        if (std::strcmp(child->label, label) == 0) return child;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> children(const MibNode* node) {
+    std::vector<std::string> out;
+    for (const MibNode* child = node->child; child; child = child->peer) {
+        out.push_back(std::string(child->label) + "(" + std::to_string(child->subid) + ")");
+    }
+    return out;
+}
+
+std::string oid_of(const MibNode* tree, const char* label) {
+    char text[kOidTextSize] = "";
+    oid_text_of_label(tree, tree, label, text);
+    return text;
+}
+
+std::string oid_definitions(int first, int last, const char* parent) {
+    std::string out;
+    for (int i = first; i <= last; ++i) {
+        out += "c" + std::to_string(i) + " OBJECT IDENTIFIER ::= { " + parent + " " +
+               std::to_string(i) + " }\n";
+    }
+    return out;
+}
+
+TEST(CompilerLinker, DefaultTreeHasTheFourteenStandardNodes) {
+    Linked linked;
+    compile("x OBJECT IDENTIFIER ::= { enterprises 9 }", linked);
+    ASSERT_NE(linked.tree, nullptr);
+    EXPECT_STREQ(linked.tree->label, "iso");
+    EXPECT_EQ(linked.tree->peer, nullptr);
+    const MibNode* internet =
+        child_named(child_named(child_named(linked.tree, "org"), "dod"), "internet");
+    ASSERT_NE(internet, nullptr);
+    EXPECT_EQ(children(internet),
+              (std::vector<std::string>{"directory(1)", "mgmt(2)", "experimental(3)", "private(4)",
+                                        "security(5)", "snmpV2(6)"}));
+    EXPECT_EQ(children(child_named(internet, "snmpV2")),
+              (std::vector<std::string>{"snmpDomains(1)", "snmpProxys(2)", "snmpModules(3)"}));
+    EXPECT_EQ(oid_of(linked.tree, "x"), "1.3.6.1.4.1.9");
+    EXPECT_EQ(oid_of(linked.tree, "snmpModules"), "1.3.6.1.6.3");
+    EXPECT_EQ(oid_of(linked.tree, "iso"), "1");
+    EXPECT_EQ(oid_of(linked.tree, "nowhere"), "");
+}
+
+TEST(CompilerLinker, HangsDefinitionsUnderTheirParentsInSubidOrder) {
+    Linked linked;
+    compile(
+        "system OBJECT IDENTIFIER ::= { mib-2 1 }\n"  // before its parent
+        "mib-2 OBJECT IDENTIFIER ::= { mgmt 1 }\n"
+        "c OBJECT IDENTIFIER ::= { system 3 }\n"
+        "a OBJECT IDENTIFIER ::= { system 1 }\n"
+        "b OBJECT IDENTIFIER ::= { system 2 }\n"
+        "same1 OBJECT IDENTIFIER ::= { system 2 }\n"
+        "same2 OBJECT IDENTIFIER ::= { system 2 }\n"
+        "snmpDomains OBJECT IDENTIFIER ::= { snmpV2 1 }\n"
+        "mib-2 OBJECT IDENTIFIER ::= { mgmt 1 }",
+        linked);
+    ASSERT_NE(linked.tree, nullptr) << linked.messages;
+    EXPECT_EQ(linked.messages, "");
+    EXPECT_EQ(linked.warnings, "");
+    EXPECT_EQ(oid_of(linked.tree, "system"), "1.3.6.1.2.1.1");
+    const MibNode* system = child_named(
+        child_named(child_named(child_named(child_named(child_named(linked.tree, "org"), "dod"),
+                                            "internet"),
+                                "mgmt"),
+                    "mib-2"),
+        "system");
+    ASSERT_NE(system, nullptr);
+    EXPECT_STREQ(system->parent->label, "mib-2");
+    // Equal sub-identifiers: later records are linked first (reverse source order), and each
+    // new node goes after those with the same sub-identifier.
+    EXPECT_EQ(children(system),
+              (std::vector<std::string>{"a(1)", "same2(2)", "same1(2)", "b(2)", "c(3)"}));
+}
+
+TEST(CompilerLinker, DuplicateLabelsRefuseTheTreeAndSayWhy) {
+    Linked linked;
+    compile("x OBJECT IDENTIFIER ::= { mgmt 5 }\nx OBJECT IDENTIFIER ::= { mgmt 6 }", linked);
+    EXPECT_TRUE(linked.parsed);
+    EXPECT_EQ(linked.tree, nullptr);
+    EXPECT_EQ(linked.messages,
+              "Error: Two child nodes of mgmt, x(5) and x(6), have the same label.\nOnly one of "
+              "them can be loaded at a time.\nUnload/reload MIBs as required to get the desired "
+              "node into the tree.\n");
+}
+
+TEST(CompilerLinker, DefaultNodesAreLinkedChildrenFirstAndIsoLast) {
+    Linked linked;
+    compile(
+        "a OBJECT IDENTIFIER ::= { iso 10 }\na OBJECT IDENTIFIER ::= { iso 11 }\n"
+        "b OBJECT IDENTIFIER ::= { mgmt 10 }\nb OBJECT IDENTIFIER ::= { mgmt 11 }\n"
+        "c OBJECT IDENTIFIER ::= { enterprises 10 }\nc OBJECT IDENTIFIER ::= { enterprises 11 }\n"
+        "d OBJECT IDENTIFIER ::= { snmpModules 10 }\nd OBJECT IDENTIFIER ::= { snmpModules 11 }\n",
+        linked);
+    EXPECT_EQ(linked.tree, nullptr);
+    const size_t enterprises = linked.messages.find("of enterprises");
+    const size_t modules = linked.messages.find("of snmpModules");
+    const size_t mgmt = linked.messages.find("of mgmt");
+    const size_t iso = linked.messages.find("of iso");
+    ASSERT_NE(iso, std::string::npos) << linked.messages;
+    EXPECT_LT(enterprises, modules);
+    EXPECT_LT(modules, mgmt);
+    EXPECT_LT(mgmt, iso);
+}
+
+TEST(CompilerLinker, LeftOversAreListedAndTheRestIsStillATree) {
+    Linked linked;
+    compile(
+        "x OBJECT IDENTIFIER ::= { mgmt 1 }\n"
+        "lost OBJECT IDENTIFIER ::= { nowhere 4 }\n"
+        "t OBJECT-TYPE SYNTAX Counter32 MAX-ACCESS read-only STATUS current ::= { lost 1 }",
+        linked);
+    ASSERT_NE(linked.tree, nullptr);
+    EXPECT_EQ(oid_of(linked.tree, "x"), "1.3.6.1.2.1");
+    EXPECT_EQ(linked.warnings,
+              "Warning: The mib description doesn't seem to be consistent.\n Some nodes couldn't "
+              "be linked under the \"iso\" tree.\n These nodes are left:\n"
+              "Left-over node t ::= { lost 1 } (199)\n"
+              "Left-over node lost ::= { nowhere 4 } (0)\n");
+}
+
+TEST(CompilerLinker, SyntaxMapsToTypeCodes) {
+    const struct {
+        const char* syntax;
+        int32_t type;
+    } cases[] = {
+        {"OBJECT IDENTIFIER", 1},
+        {"OCTET STRING", 2},
+        {"INTEGER", 3},
+        {"Integer32", 3},
+        {"NetworkAddress", 5},
+        {"IpAddress", 5},
+        {"Counter", 6},
+        {"Gauge", 7},
+        {"TimeTicks", 8},
+        {"Opaque", 9},
+        {"NULL", 10},
+        {"Counter64", 11},
+        {"BITS", 12},
+        {"NsapAddress", 13},
+        {"UInteger32", 14},
+        {"Counter32", 18},
+        {"Gauge32", 19},
+        {"Unsigned32", 19},
+        {"SomeType", 0},
+        {"SEQUENCE OF E", 0},
+    };
+    for (const auto& c : cases) {
+        Linked linked;
+        compile(std::string("o OBJECT-TYPE SYNTAX ") + c.syntax +
+                    " ACCESS read-write STATUS mandatory DESCRIPTION \"d\" ::= { mgmt 1 }",
+                linked);
+        ASSERT_NE(linked.tree, nullptr) << c.syntax << linked.messages;
+        char path[kOidTextSize] = "";
+        oid_text_of_label(linked.tree, linked.tree, "o", path);
+        const MibNode* mgmt = child_named(
+            child_named(child_named(child_named(linked.tree, "org"), "dod"), "internet"), "mgmt");
+        const MibNode* o = child_named(mgmt, "o");
+        ASSERT_NE(o, nullptr);
+        EXPECT_EQ(o->type, c.type) << c.syntax;
+        EXPECT_EQ(o->access, MIB_ACCESS_READ_WRITE);
+        EXPECT_STREQ(o->description, "d");
+        EXPECT_EQ(o->printer, nullptr);
+    }
+}
+
+TEST(CompilerLinker, DeepTreesLinkWithoutRecursionByListLength) {
+    std::string source = "n0 OBJECT IDENTIFIER ::= { enterprises 1 }\n";
+    for (int i = 1; i < 3000; ++i) {
+        source += "n" + std::to_string(i) + " OBJECT IDENTIFIER ::= { n" + std::to_string(i - 1) +
+                  " 1 }\n";
+    }
+    source += oid_definitions(1, 3000, "n0");
+    Linked linked;
+    compile(source, linked);
+    ASSERT_NE(linked.tree, nullptr);
+    char path[kOidTextSize] = "";
+    oid_text_of_label(linked.tree, linked.tree, "n2999", path);
+    EXPECT_EQ(std::strlen(path), 255u);  // cut at its capacity
+    EXPECT_EQ(std::string(path).substr(0, 12), "1.3.6.1.4.1.");
+}
+
+TEST(CompilerTreeText, OidTextInParseListFollowsParentLabels) {
+    std::string text =
+        "M DEFINITIONS ::= BEGIN\na OBJECT IDENTIFIER ::= { mgmt 4 }\n"
+        "b OBJECT IDENTIFIER ::= { a 5 }\nloop1 OBJECT IDENTIFIER ::= { loop2 1 }\n"
+        "loop2 OBJECT IDENTIFIER ::= { loop1 2 }\nEND\n";
+    FILE* stream = fmemopen(text.data(), text.size(), "r");
+    ParseNode* list = parse_mib_stream(stream);
+    std::fclose(stream);
+    char path[kOidTextSize] = "";
+    EXPECT_EQ(oid_text_in_parse_list(list, "b", path), 1);
+    EXPECT_STREQ(path, "4.5");
+    char missing[kOidTextSize] = "";
+    EXPECT_EQ(oid_text_in_parse_list(list, "zz", missing), 0);
+    char cycle[kOidTextSize] = "";
+    EXPECT_EQ(oid_text_in_parse_list(list, "loop1", cycle), 1);  // ends despite the cycle
+    release_parse_nodes(list);
+}
+
+TEST(CompilerTreeText, PrintChildrenIndentsEachLevel) {
+    Linked linked;
+    compile("a OBJECT IDENTIFIER ::= { enterprises 1 }\nb OBJECT IDENTIFIER ::= { a 2 }", linked);
+    const MibNode* private_node = child_named(
+        child_named(child_named(child_named(linked.tree, "org"), "dod"), "internet"), "private");
+    testing_support::StdoutCapture capture;
+    print_children(private_node, 0);
+    EXPECT_EQ(capture.finish(),
+              "Children of private(4)\n  enterprises\n  Children of enterprises(1)\n    a\n"
+              "    Children of a(1)\n      b\n      Children of b(2)\n");
+}
+
+TEST(CompilerFiles, CompileMibFileEntryPoints) {
+    testing_support::TempDir dir;
+    const std::string good = dir.file("good.mib");
+    testing_support::write_file(
+        good, "G DEFINITIONS ::= BEGIN\ng OBJECT IDENTIFIER ::= { mgmt 3 }\nEND\n");
+    const std::string bad = dir.file("bad.mib");
+    testing_support::write_file(bad,
+                                "B DEFINITIONS ::= BEGIN\ng OBJECT IDENTIFIER ::= mgmt\nEND\n");
+
+    set_prefix_line_count(1);
+    MibNode* tree = compile_mib_file(good.c_str());
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(oid_of(tree, "g"), "1.3.6.1.2.3");
+    EXPECT_EQ(compiler_state().prefix_lines, 0);
+    release_mib_tree(tree);
+
+    EXPECT_EQ(compile_mib_file(bad.c_str()), nullptr);
+    EXPECT_STREQ(
+        compile_messages(),
+        "Expected \"{\"(mgmt): On or around line 2\nBad OBJECT IDENTIFIER: On or around "
+        "line 2\nBad parse of: OBJECT IDENTIFIER: On or around line 2\nMib table is bad.\n");
+
+    EXPECT_EQ(compile_mib_file(dir.path().c_str()), nullptr);
+    EXPECT_STREQ(compile_messages(), "");
+    EXPECT_EQ(compile_mib_file(dir.file("missing.mib").c_str()), nullptr);
+
+    tree = compile_mib_file_quietly(good.c_str());
+    ASSERT_NE(tree, nullptr);
+    release_mib_tree(tree);
+    clear_compile_messages();
+    EXPECT_EQ(compile_mib_file_quietly(bad.c_str()), nullptr);
+    EXPECT_EQ(std::string(compile_messages()).find("Mib table is bad"), std::string::npos);
+    EXPECT_EQ(compile_mib_file_quietly(dir.file("missing.mib").c_str()), nullptr);
+}
+
+}  // namespace
