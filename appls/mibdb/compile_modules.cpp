@@ -1,0 +1,152 @@
+// Compiling the standard definitions text and the modules as one stream, and locating the
+// compile messages in the file that each line came from.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "appls/mibdb/mibdb.h"
+#include "mib/compiler/mib_compiler.h"
+
+#ifndef ZORV_STANDARD_TEXT
+#define ZORV_STANDARD_TEXT ""
+#endif
+
+namespace {
+
+constexpr const char* kInstalledStandardText = "/usr/Zorv/conf/snmpv2mib.txt";
+
+bool is_regular_file(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// The whole file, or false with `why` set.
+bool read_whole_file(const std::string& path, std::string& text, std::string& why) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        why = "not a regular file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = std::strerror(errno ? errno : EACCES);
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        why = "read error";
+        return false;
+    }
+    text = buffer.str();
+    return true;
+}
+
+size_t count_lines(const std::string& text) {
+    size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
+// Where each module's lines start, counted as the compiler counts the lines after the standard
+// text (the first of them is line 1).
+struct Segment {
+    std::string path;
+    size_t first_line;
+    size_t line_count;
+};
+
+// "... On or around line N" (not "... of the snmpv2mib file.") gets the module and its own
+// line number after it.
+std::string locate(const std::string& messages, const std::vector<Segment>& segments) {
+    static const std::string marker = "On or around line ";
+    std::string out;
+    std::istringstream in(messages);
+    std::string line;
+    bool last_had_newline = !messages.empty() && messages.back() == '\n';
+    while (std::getline(in, line)) {
+        out += line;
+        const size_t at = line.rfind(marker);
+        if (at != std::string::npos) {
+            const std::string number = line.substr(at + marker.size());
+            if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) {
+                const size_t n = std::stoul(number);
+                for (const Segment& s : segments) {
+                    if (n >= s.first_line && n < s.first_line + s.line_count) {
+                        out +=
+                            " (" + s.path + ", line " + std::to_string(n - s.first_line + 1) + ")";
+                        break;
+                    }
+                }
+            }
+        }
+        if (!in.eof() || last_had_newline) out += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string standard_text_path(const std::string& given) {
+    if (!given.empty()) return given;
+    const std::string built_in = ZORV_STANDARD_TEXT;
+    if (!built_in.empty() && is_regular_file(built_in)) return built_in;
+    return kInstalledStandardText;
+}
+
+CompileResult compile_modules(const std::string& standard_text,
+                              const std::vector<std::string>& modules, bool collect_traps) {
+    CompileResult result;
+    std::string text;
+    std::string why;
+    if (!read_whole_file(standard_text, text, why)) {
+        report_error("cannot read the standard definitions text " + standard_text + ": " + why);
+        return result;
+    }
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    const size_t prefix_lines = count_lines(text);
+
+    std::vector<Segment> segments;
+    for (const std::string& path : modules) {
+        std::string module;
+        if (!read_whole_file(path, module, why)) {
+            report_error("cannot read " + path + ": " + why);
+            return result;
+        }
+        if (!module.empty() && module.back() != '\n') module += '\n';
+        segments.push_back({path, count_lines(text) - prefix_lines + 1, count_lines(module)});
+        text += module;
+    }
+    if (text.empty()) {
+        report_error("nothing to compile: " + standard_text + " is empty and no module was given");
+        return result;
+    }
+
+    FILE* stream = fmemopen(text.data(), text.size(), "r");
+    if (!stream) {
+        report_error(std::string("cannot compile: ") + std::strerror(errno));
+        return result;
+    }
+    clear_compile_messages();
+    set_prefix_line_count(static_cast<int>(prefix_lines));
+    ParseNode* list = parse_mib_stream_collecting(stream, collect_traps ? 1 : 0, 0);
+    if (list) result.tree = link_parse_nodes(list);
+    set_prefix_line_count(0);
+    std::fclose(stream);
+
+    const char* messages = compile_messages();
+    if (messages && *messages) std::fputs(locate(messages, segments).c_str(), stderr);
+    if (!list) {
+        report_error("the MIB text does not parse; no tree was built");
+    } else if (!result.tree) {
+        report_error("the MIB modules define conflicting nodes; no tree was built");
+    }
+    return result;
+}

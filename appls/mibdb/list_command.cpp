@@ -1,0 +1,106 @@
+// mibdb list: a database, or one subtree of it, as an indented tree.
+#include <string>
+
+#include "appls/mibdb/mibdb.h"
+#include "mib/oid_names.h"
+#include "mib/oid_parse.h"
+
+namespace {
+
+const char* type_name(int32_t type) {
+    static const char* const names[] = {
+        "other",        "OBJECT IDENTIFIER", "OCTET STRING", "INTEGER",     "NetworkAddress",
+        "IpAddress",    "Counter",           "Gauge",        "TimeTicks",   "Opaque",
+        "NULL",         "Counter64",         "BITS",         "NsapAddress", "UInteger32",
+        "OCTET STRING", "DisplayString",     "unassigned",   "Counter32",   "Gauge32",
+    };
+    if (type >= 0 && type < static_cast<int32_t>(sizeof names / sizeof names[0]))
+        return names[type];
+    return nullptr;
+}
+
+const char* access_name(int32_t access) {
+    static const char* const names[] = {"read-only", "read-write", "write-only", "read-create",
+                                        "not-accessible"};
+    if (access >= 0 && access < 5) return names[access];
+    return nullptr;
+}
+
+// label(subid) .identifier [type] [access] [{name(value) ...}]
+void print_node(const MibNode* node, const std::string& identifier, int depth) {
+    std::string line(static_cast<size_t>(depth) * 2, ' ');
+    line += node->label;
+    line += '(' + std::to_string(node->subid) + ") " + identifier;
+    // Structure nodes carry type 0 and access 0; anything else is worth showing.
+    if (node->type != MIB_TYPE_OTHER) {
+        const char* name = type_name(node->type);
+        line += ' ';
+        line += name ? name : "type " + std::to_string(node->type);
+    }
+    if (node->type != MIB_TYPE_OTHER || node->access != MIB_ACCESS_READ_ONLY) {
+        const char* name = access_name(node->access);
+        line += ' ';
+        line += name ? name : "access " + std::to_string(node->access);
+    }
+    if (node->enums) {
+        line += " {";
+        for (const EnumEntry* e = node->enums; e; e = e->next) {
+            line += e->label ? e->label : "";
+            line += '(' + std::to_string(e->value) + ')';
+            if (e->next) line += ' ';
+        }
+        line += '}';
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stdout);
+}
+
+void print_subtree(const MibNode* node, const std::string& parent_identifier, int depth) {
+    const std::string identifier = parent_identifier + '.' + std::to_string(node->subid);
+    print_node(node, identifier, depth);
+    for (const MibNode* child = node->child; child; child = child->peer) {
+        print_subtree(child, identifier, depth + 1);
+    }
+}
+
+std::string identifier_above(const MibNode* node) {
+    std::string text;
+    for (const MibNode* p = node->parent; p; p = p->parent) {
+        text = '.' + std::to_string(p->subid) + text;
+    }
+    return text;
+}
+
+}  // namespace
+
+int run_list(ArgumentReader& args) {
+    std::string database;
+    std::string subtree;
+    while (!args.done()) {
+        const std::string arg = args.take();
+        if (arg == "-f") {
+            database = args.value_of(arg);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            usage_error("list: unknown option " + arg);
+        } else if (subtree.empty()) {
+            subtree = arg;
+        } else {
+            usage_error("list: more than one subtree given");
+        }
+    }
+    if (!load_database(database)) return 1;
+    if (subtree.empty()) {
+        for (const MibNode* node = Mib; node; node = node->peer) print_subtree(node, "", 0);
+        return 0;
+    }
+    uint32_t ids[128];
+    int32_t count = 128;
+    const MibNode* node = nullptr;
+    if (parse_oid_text(subtree.c_str(), ids, &count) == 0) node = find_node_exact(ids, count, Mib);
+    if (!node) {
+        report_error("no node " + subtree + " in the database" + name_hint(subtree));
+        return 1;
+    }
+    print_subtree(node, identifier_above(node), 0);
+    return 0;
+}

@@ -1,0 +1,286 @@
+// mibdb run as a program: building a database from the standard modules, listing, translating,
+// writing event definitions, and its usage and errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/snmpsim.h"
+#include "tests/support/test_support.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kMibdb = std::string(ZORV_BINARY_DIR) + "/appls/mibdb/mibdb";
+const std::string kModules =
+    std::string(ZORV_SOURCE_DIR) + "/third_party/net-snmp/package/lib/mibs";
+const std::string kStandardText = std::string(ZORV_SOURCE_DIR) + "/mibs/snmpv2mib.txt";
+
+std::string module(const std::string& name) {
+    return kModules + "/" + name + ".mib";
+}
+
+bool modules_available() {
+    return fs::exists(module("IF-MIB")) && fs::exists(module("SNMPv2-MIB"));
+}
+
+ProgramResult mibdb(const std::vector<std::string>& args,
+                    const std::vector<std::string>& env = {}) {
+    return run_program(kMibdb, args, env);
+}
+
+// One database built from the standard text and the four standard modules for all the tests.
+class MibdbTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        if (!fs::exists(kMibdb) || !fs::exists(kStandardText) || !modules_available()) return;
+        build_ = new ProgramResult(
+            mibdb({"build", "-o", dir_->file("db.bin"), module("IANAifType-MIB"),
+                   module("RFC1213-MIB"), module("IF-MIB"), module("SNMPv2-MIB")}));
+    }
+    static void TearDownTestSuite() {
+        delete build_;
+        delete dir_;
+        build_ = nullptr;
+        dir_ = nullptr;
+    }
+    void SetUp() override {
+        if (!fs::exists(kMibdb)) GTEST_SKIP() << "mibdb is not built";
+        if (!fs::exists(kStandardText)) GTEST_SKIP() << "no standard definitions text";
+        if (!modules_available()) GTEST_SKIP() << "standard MIB modules not fetched";
+    }
+    static std::string database() { return dir_->file("db"); }
+
+    static TempDir* dir_;
+    static ProgramResult* build_;
+};
+TempDir* MibdbTest::dir_ = nullptr;
+ProgramResult* MibdbTest::build_ = nullptr;
+
+}  // namespace
+
+TEST_F(MibdbTest, BuildsTheDatabaseFromTheStandardModules) {
+    ASSERT_NE(build_, nullptr);
+    EXPECT_EQ(build_->status, 0) << build_->err;
+    EXPECT_EQ(build_->out.rfind("mibdb: wrote ", 0), 0u) << build_->out;
+    EXPECT_TRUE(fs::exists(dir_->file("db.bin")));
+}
+
+TEST_F(MibdbTest, ListsTheIfEntrySubtree) {
+    const ProgramResult r = mibdb({"list", "-f", database(), "interfaces.ifTable.ifEntry"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("ifEntry(1) .1.3.6.1.2.1.2.2.1 not-accessible\n", 0), 0u) << r.out;
+    for (const char* line : {
+             "\n  ifDescr(2) .1.3.6.1.2.1.2.2.1.2 OCTET STRING read-only\n",
+             "\n  ifAdminStatus(7) .1.3.6.1.2.1.2.2.1.7 INTEGER read-write {up(1) down(2) "
+             "testing(3)}\n",
+             "\n  ifInOctets(10) .1.3.6.1.2.1.2.2.1.10 Counter32 read-only\n",
+         }) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin\n" << r.out;
+    }
+    // Children are listed in order and nothing outside the subtree is.
+    EXPECT_LT(r.out.find("ifIndex(1)"), r.out.find("ifDescr(2)"));
+    EXPECT_EQ(r.out.find("ifTable("), std::string::npos);
+    EXPECT_EQ(r.out.find("ifNumber("), std::string::npos);
+}
+
+TEST_F(MibdbTest, ListsTheWholeTreeFromTheRoot) {
+    const ProgramResult r = mibdb({"list", "-f", dir_->file("db.bin")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("iso(1) .1\n  org(3) .1.3\n    dod(6) .1.3.6\n", 0), 0u)
+        << r.out.substr(0, 200);
+    EXPECT_NE(r.out.find(" coldStart(1) .1.3.6.1.6.3.1.1.5.1"), std::string::npos);
+}
+
+TEST_F(MibdbTest, TranslatesBothWays) {
+    ProgramResult r = mibdb(
+        {"translate", "-f", database(), "interfaces.ifTable.ifEntry.ifDescr", "system.sysDescr.0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ".1.3.6.1.2.1.2.2.1.2\n.1.3.6.1.2.1.1.1.0\n");
+
+    r = mibdb({"translate", ".1.3.6.1.2.1.2.2.1.2", "1.3.6.1.6.3.1.1.5.1"},
+              {"MIBDBV2=" + database()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              ".iso.org.dod.internet.mgmt.mib-2.interfaces.ifTable.ifEntry.ifDescr\n"
+              ".iso.org.dod.internet.snmpV2.snmpModules.snmpMIB.snmpMIBObjects.snmpTraps."
+              "coldStart\n");
+}
+
+TEST_F(MibdbTest, NameOutsideTheDefaultSubtreesFailsWithAHint) {
+    const ProgramResult r = mibdb({"translate", "-f", database(), "ifEntry.ifDescr"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "mibdb: cannot resolve ifEntry.ifDescr (ifEntry is "
+              ".iso.org.dod.internet.mgmt.mib-2.interfaces.ifTable.ifEntry; a name starts under "
+              "mib-2 or enterprises unless it begins with a dot)\n");
+}
+
+TEST_F(MibdbTest, WritesTheEventDefinitionsOfTheStandardTraps) {
+    TempDir out;
+    const ProgramResult r =
+        mibdb({"events", "--base-class", "Snmp_Trap", "--commands", out.file("commands"),
+               "--classes", out.file("classes"), "--variables", out.file("variables"), "--rules",
+               out.file("rules"), module("IF-MIB"), module("SNMPv2-MIB")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    const std::string tail = "-o A  -c LOGONLY -t 0 -S 1 ";
+    const std::string format = "-f - -F \"$E $G $S $# args: $*\" \n";
+    const std::string enterprise = "-n snmpTraps -i 1.3.6.1.6.3.1.1.5 ";
+    EXPECT_EQ(read_file(out.file("commands")),
+              "alertreg -l linkDown -g 6 -s 3 " + enterprise + tail + "-T " + format +
+                  "alertreg -l linkUp -g 6 -s 4 " + enterprise + tail + "-T " + format +
+                  "alertreg -l coldStart -g 6 -s 1 " + enterprise + tail + "-T " + format +
+                  "alertreg -l warmStart -g 6 -s 2 " + enterprise + tail + "-T " + format +
+                  "alertreg -l authenticationFailure -g 6 -s 5 " + enterprise + tail + format);
+
+    std::string classes;
+    for (const char* name :
+         {"linkDown", "linkUp", "coldStart", "warmStart", "authenticationFailure"}) {
+        classes += std::string("\nPLEXA_CLASS :\n        ") + name +
+                   " ISA Snmp_Trap\n        DEFINES {\n"
+                   "                severity: default = WARNING;\n        };\nEND\n";
+    }
+    EXPECT_EQ(read_file(out.file("classes")), classes);
+
+    const std::string link_variables =
+        "\n\"ifIndex\"\t \"1.3.6.1.2.1.2.2.1.1\""
+        "\n\"ifAdminStatus\"\t \"1.3.6.1.2.1.2.2.1.7\""
+        "\n\"ifOperStatus\"\t \"1.3.6.1.2.1.2.2.1.8\"";
+    EXPECT_EQ(read_file(out.file("variables")),
+              "\n# \"snmpTraps\"\t \"1.3.6.1.6.3.1.1.5\"" + link_variables + link_variables);
+
+    auto link_rule = [](const char* name, int specific) {
+        return std::string("\nCLASS  ") + name +
+               " \n  SELECT\n"
+               "\t1: ATTR(=,\"ifIndex\");\n"
+               "\t2: ATTR(=,\"ifAdminStatus\");\n"
+               "\t3: ATTR(=,\"ifOperStatus\");\n"
+               "\t4: ATTR(=,$ENTERPRISE), VALUE(PREFIX, \"1.3.6.1.6.3.1.1.5\");\n"
+               "\t5: $SPECIFIC = " +
+               std::to_string(specific) +
+               ";\n  MAP\n"
+               "\tifIndex = $V1 ;\n"
+               "\tifAdminStatus = $V2 ;\n"
+               "\tifOperStatus = $V3 ;\n"
+               "\tenterprise = \"snmpTraps\" ;\n"
+               "\tmsg = PRINTF (\"" +
+               name +
+               "  ifIndex=%s; ifAdminStatus=%s; ifOperStatus=%s\", $V1, $V2, $V3); \n"
+               "END\n";
+    };
+    auto plain_rule = [](const char* name, int specific) {
+        return std::string("\nCLASS  ") + name +
+               " \n  SELECT\n"
+               "\t1: ATTR(=,$ENTERPRISE), VALUE(PREFIX, \"1.3.6.1.6.3.1.1.5\");\n"
+               "\t2: $SPECIFIC = " +
+               std::to_string(specific) +
+               ";\n  MAP\n"
+               "\tenterprise = \"snmpTraps\" ;\n"
+               "\tmsg = \"" +
+               name + " trap received\"; \nEND\n";
+    };
+    EXPECT_EQ(read_file(out.file("rules")),
+              link_rule("linkDown", 3) + link_rule("linkUp", 4) + plain_rule("coldStart", 1) +
+                  plain_rule("warmStart", 2) + plain_rule("authenticationFailure", 5));
+}
+
+TEST_F(MibdbTest, ModuleWithoutTrapsWritesNothingAndFails) {
+    TempDir out;
+    const ProgramResult r = mibdb({"events", "--base-class", "B", "--commands",
+                                   out.file("commands"), module("IANAifType-MIB")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.err.find("Error -- No trap definitions found.\n Check MIB source file for errors.\n"),
+        std::string::npos)
+        << r.err;
+    EXPECT_EQ(read_file(out.file("commands")), "");
+}
+
+TEST_F(MibdbTest, CompileErrorsPointIntoTheModuleTheyCameFrom) {
+    TempDir dir;
+    write_file(dir.file("good.mib"),
+               "GOOD-MIB DEFINITIONS ::= BEGIN\n"
+               "good OBJECT IDENTIFIER ::= { enterprises 4711 }\n"
+               "END\n");
+    write_file(dir.file("bad.mib"),
+               "BAD-MIB DEFINITIONS ::= BEGIN\n"
+               "\n"
+               "bad BOGUS-MACRO\n"
+               "END\n");
+    const ProgramResult r =
+        mibdb({"build", "-o", dir.file("out.bin"), dir.file("good.mib"), dir.file("bad.mib")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("On or around line 6 (" + dir.file("bad.mib") + ", line 3)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+}
+
+TEST_F(MibdbTest, DefaultDatabaseOfTheBuild) {
+    const std::string base = std::string(ZORV_BINARY_DIR) + "/mibs/snmpv2mib";
+    if (!fs::exists(base + ".bin")) GTEST_SKIP() << "the default database is not built";
+    const ProgramResult r = mibdb({"translate", "ifMIB", "system.sysDescr"}, {"MIBDBV2=" + base});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ".1.3.6.1.2.1.31\n.1.3.6.1.2.1.1.1\n");
+}
+
+TEST(MibdbUsageTest, HelpAndMisuse) {
+    if (!fs::exists(kMibdb)) GTEST_SKIP() << "mibdb is not built";
+    ProgramResult r = mibdb({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("usage: mibdb build -o FILE", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(mibdb({"list", "-h"}).out, r.out);
+    const std::string usage = r.out;
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    } cases[] = {
+        {{}, "no command given"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"build"}, "build: no output file given (-o FILE)"},
+        {{"build", "-o"}, "option -o needs a value"},
+        {{"build", "-x", "-o", "f"}, "build: unknown option -x"},
+        {{"list", "a", "b"}, "list: more than one subtree given"},
+        {{"translate"}, "translate: no name or identifier given"},
+        {{"events", "--commands", "c", "m.mib"},
+         "events: no base class given (--base-class CLASS)"},
+        {{"events", "--base-class", "B", "m.mib"},
+         "events: no commands file given (--commands FILE)"},
+        {{"events", "--base-class", "B", "--commands", "c"}, "events: no MIB module given"},
+    };
+    for (const Case& c : cases) {
+        r = mibdb(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "mibdb: " + c.error + "\n" + usage);
+    }
+}
+
+TEST(MibdbUsageTest, ClearErrorsForMissingFiles) {
+    if (!fs::exists(kMibdb)) GTEST_SKIP() << "mibdb is not built";
+    TempDir dir;
+    ProgramResult r = mibdb({"list", "-f", dir.file("none")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("mibdb: no MIB database at " + dir.file("none") + ".bin", 0), 0u)
+        << r.err;
+
+    write_file(dir.file("junk.bin"), "not a database");
+    r = mibdb({"translate", "-f", dir.file("junk.bin"), "system"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not a MIB intermediate file"), std::string::npos) << r.err;
+
+    r = mibdb({"build", "-o", dir.file("out.bin"), dir.file("missing.mib")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("mibdb: cannot read " + dir.file("missing.mib") + ": "), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+}
