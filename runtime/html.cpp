@@ -26,6 +26,13 @@ Wrappers& wrappers() {
     return w;
 }
 
+// Column widths have at most seven digits; a longer one is not a column format.
+bool skip_digits(std::string_view format, size_t& i) {
+    const size_t start = i;
+    while (i < format.size() && format[i] >= '0' && format[i] <= '9') ++i;
+    return i - start <= 7;
+}
+
 // Accepts "%%" and at most one "%s", nothing else after a '%'. With `width`, "%s" may carry a
 // '-' flag, a width and a precision (the programs' column formats).
 bool is_text_format(std::string_view format, bool width) {
@@ -36,9 +43,9 @@ bool is_text_format(std::string_view format, bool width) {
         if (i < format.size() && format[i] == '%') continue;
         if (width) {
             while (i < format.size() && format[i] == '-') ++i;
-            while (i < format.size() && format[i] >= '0' && format[i] <= '9') ++i;
+            if (!skip_digits(format, i)) return false;
             if (i < format.size() && format[i] == '.') ++i;
-            while (i < format.size() && format[i] >= '0' && format[i] <= '9') ++i;
+            if (!skip_digits(format, i)) return false;
         }
         if (i >= format.size() || format[i] != 's' || ++conversions > 1) return false;
     }

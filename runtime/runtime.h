@@ -66,6 +66,7 @@ void nl_format(std::string& out, const char* format, std::span<const NlArg> args
 
 template <class... A>
 int nl_fprintf(FILE* stream, const char* format, const A&... args) {
+    if (stream == nullptr) return -1;
     const NlArg list[] = {NlArg(args)..., NlArg("")};
     std::string out;
     nl_format(out, format, std::span<const NlArg>(list, sizeof...(A)));
@@ -184,7 +185,8 @@ int parseHtmlSpec(const char* spec);
 bool html_wrapper_is_valid(std::string_view wrapper);
 
 // The heading format, a printf format that takes the label: in HTML mode the heading wrapper
-// (with "%s" added when it has none), else `format` itself.
+// (with "%s" added when it has none; valid until the next accepted parseHtmlSpec), else
+// `format` itself.
 const char* formatHead(int html, const char* format);
 // One heading cell and one data cell. HTML mode: the heading or data wrapper around the text
 // (`format` is not used). Text mode: printf(format, text), where format must be a single "%s"

@@ -93,9 +93,10 @@ TEST(HtmlOutputTest, TextModeUsesTheColumnFormat) {
     printCell(0, "%10.10s", "right");
     printCell(0, "%-3.3s|", "cutoff");
     printCell(0, "%d", "unsafe");  // not a text format: the text is written bare
+    printCell(0, "%12345678s", "|wide");  // widths have at most seven digits
     printCell(0, "%s", nullptr);
     std::printf("%s", formatHead(0, "%-7.7s"));
-    EXPECT_EQ(out.finish(), "Label \t      rightcut|unsafe%-7.7s");
+    EXPECT_EQ(out.finish(), "Label \t      rightcut|unsafe|wide%-7.7s");
 }
 
 TEST(HtmlEscapeTest, EscapesMarkupCharacters) {
