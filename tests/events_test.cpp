@@ -427,11 +427,19 @@ TEST(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
     EXPECT_TRUE(saved_trap_definitions().empty());
 }
 
-TEST(EventDefinitionsTest, SeverityWords) {
+TEST(EventDefinitionsTest, EventClassSeverityFollowsTheSeverityCode) {
     const std::pair<char, const char*> cases[] = {{'0', "NORMAL"},   {'1', "WARNING"},
                                                   {'2', "WARNING"},  {'3', "HARMLESS"},
                                                   {'4', "CRITICAL"}, {'5', "FATAL"}};
-    for (const auto& [code, word] : cases) EXPECT_STREQ(event_severity_word(code), word) << code;
+    for (const auto& [code, word] : cases) {
+        TrapDefinition record = make_trap("t", "acme", 1);
+        record.severity = code;
+        MemoryStream classes;
+        write_event_class(classes.get(), record, "B");
+        EXPECT_NE(classes.text().find(std::string("severity: default = ") + word + ";\n"),
+                  std::string::npos)
+            << code;
+    }
 }
 
 TEST(EventDefinitionsTest, MessageTextOfManyLongVariablesIsComplete) {

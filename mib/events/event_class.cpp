@@ -1,26 +1,9 @@
 // One PLEXA_CLASS block per trap for the event console, derived from the caller's base class.
 #include <cstdlib>
 
+#include "mib/compiler/mib_compiler.h"
 #include "mib/events/mib_events.h"
 #include "runtime/runtime.h"
-
-const char* event_severity_word(char code) {
-    switch (code) {
-        case '0':
-            return "NORMAL";
-        case '1':
-        case '2':
-            return "WARNING";
-        case '3':
-            return "HARMLESS";
-        case '4':
-            return "CRITICAL";
-        case '5':
-            return "FATAL";
-        default:
-            return "1";
-    }
-}
 
 void write_event_class(FILE* classes, TrapDefinition& record, const char* base_class) {
     if (!classes) return;
@@ -29,7 +12,7 @@ void write_event_class(FILE* classes, TrapDefinition& record, const char* base_c
     PrintFMessage(classes, "        %s ISA %s\n", name, base_class ? base_class : "");
     PrintFMessage(classes, "        DEFINES {\n");
     PrintFMessage(classes, "                severity: default = %s;\n",
-                  event_severity_word(record.severity));
+                  severity_word(record.severity));
     const int slots = record.slot_count < kTrapSlots ? record.slot_count : kTrapSlots;
     for (int i = 0; i < slots; ++i) {
         // A "--#SLOTMAP" line without words leaves no name; it defines no attribute.

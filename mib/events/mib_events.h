@@ -39,9 +39,6 @@ void write_mapping_rule(FILE* rules, const MibNode* root, const TrapDefinition& 
 // The msg attribute of a mapping rule.
 std::string build_message_text(const TrapDefinition& record);
 
-// The event-class severity for a severity code.
-const char* event_severity_word(char code);
-
 // The dotted sub-identifiers of the first node labelled `label` in a depth-first walk from
 // `root` (children before peers), or "" when none has it. Exact label match.
 std::string oid_text_for_label(const MibNode* root, const char* label);
