@@ -51,7 +51,11 @@ bool read_whole_file(const std::string& path, std::string& text, std::string& wh
 
 size_t count_lines(const std::string& text) {
     size_t lines = 0;
-    for (char c : text) lines += c == '\n';
+    const char* end = text.data() + text.size();
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));
+         ++p) {
+        ++lines;
+    }
     return lines;
 }
 
@@ -114,6 +118,7 @@ CompileResult compile_modules(const std::string& standard_text,
     const size_t prefix_lines = count_lines(text);
 
     std::vector<Segment> segments;
+    size_t module_lines = 0;
     for (const std::string& path : modules) {
         std::string module;
         if (!read_whole_file(path, module, why)) {
@@ -121,7 +126,9 @@ CompileResult compile_modules(const std::string& standard_text,
             return result;
         }
         if (!module.empty() && module.back() != '\n') module += '\n';
-        segments.push_back({path, count_lines(text) - prefix_lines + 1, count_lines(module)});
+        const size_t lines = count_lines(module);
+        segments.push_back({path, module_lines + 1, lines});
+        module_lines += lines;
         text += module;
     }
     if (text.empty()) {
