@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The whole input, up to its first NUL, as a wrapper specification.
-    const std::string spec(reinterpret_cast<const char*>(data),
+    const std::string text(reinterpret_cast<const char*>(data),
                            strnlen(reinterpret_cast<const char*>(data), size));
-    if (parseHtmlSpec(spec.c_str()) == 0) {
+    if (parseHtmlSpec(text.c_str()) == 0) {
         if (!safe_format(formatHead(1, "%s"))) std::abort();
         std::printf(formatHead(1, "%s"), "label");
         for (int which : {0, 1}) {
@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         printCell(1, "%s", "c");
     }
     // Text mode with the input as the column format.
-    printCell(0, spec.c_str(), "text");
-    printHead(0, spec.c_str(), "head");
-    (void)html_escape(spec);
+    printCell(0, text.c_str(), "text");
+    printHead(0, text.c_str(), "head");
+    (void)html_escape(text);
     return 0;
 }

@@ -114,10 +114,10 @@ bool html_wrapper_is_valid(std::string_view wrapper) {
     return is_text_format(wrapper, false);
 }
 
-int parseHtmlSpec(const char* spec) {
-    if (spec == nullptr) return -1;
+int parseHtmlSpec(const char* text) {
+    if (text == nullptr) return -1;
     std::vector<std::string_view> parts;
-    std::string_view rest(spec);
+    std::string_view rest(text);
     for (;;) {
         const size_t comma = rest.find(',');
         parts.push_back(rest.substr(0, comma));

@@ -14,7 +14,7 @@ namespace {
 // catalogue text should not be able to ask for gigabytes of padding.
 constexpr long kMaxField = 32767;
 // Longest text between the exclamation marks that is still taken for a conversion.
-constexpr size_t kMaxSpec = 40;
+constexpr size_t kMaxConversionText = 40;
 
 enum class Length { None, Char, Short, Long, LongLong, IntMax, Size, PtrDiff, LongDouble };
 
@@ -26,7 +26,7 @@ struct Conversion {
     char letter = 0;
 };
 
-enum class SpecResult { NotAConversion, Unsupported, Ok };
+enum class ConversionKind { NotAConversion, Unsupported, Ok };
 
 bool is_flag(char c) {
     return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0' || c == '\'';
@@ -39,11 +39,11 @@ bool is_letter(char c) {
 }
 
 // Reads a run of digits; false when it is longer or larger than any field we accept.
-bool read_number(std::string_view spec, size_t& i, long& value) {
+bool read_number(std::string_view text, size_t& i, long& value) {
     value = 0;
     bool too_big = false;
-    while (i < spec.size() && is_digit(spec[i])) {
-        value = value * 10 + (spec[i] - '0');
+    while (i < text.size() && is_digit(text[i])) {
+        value = value * 10 + (text[i] - '0');
         if (value > kMaxField) {
             too_big = true;
             value = kMaxField;
@@ -53,34 +53,34 @@ bool read_number(std::string_view spec, size_t& i, long& value) {
     return !too_big;
 }
 
-// `spec` is the text between the exclamation marks.
-SpecResult parse_spec(std::string_view spec, Conversion& c) {
-    if (spec.empty() || spec.size() > kMaxSpec) return SpecResult::NotAConversion;
+// `text` is what stands between the exclamation marks.
+ConversionKind parse_conversion(std::string_view text, Conversion& c) {
+    if (text.empty() || text.size() > kMaxConversionText) return ConversionKind::NotAConversion;
     size_t i = 0;
     bool unsupported = false;
-    while (i < spec.size() && is_flag(spec[i])) {
-        if (c.flags.find(spec[i]) == std::string::npos) c.flags += spec[i];
+    while (i < text.size() && is_flag(text[i])) {
+        if (c.flags.find(text[i]) == std::string::npos) c.flags += text[i];
         ++i;
     }
     const size_t width_start = i;
-    if (i < spec.size() && spec[i] == '*') {
+    if (i < text.size() && text[i] == '*') {
         unsupported = true;
         ++i;
-    } else if (!read_number(spec, i, c.width)) {
+    } else if (!read_number(text, i, c.width)) {
         unsupported = true;
     } else if (i == width_start) {
         c.width = -1;
     }
-    if (i < spec.size() && spec[i] == '.') {
+    if (i < text.size() && text[i] == '.') {
         ++i;
-        if (i < spec.size() && spec[i] == '*') {
+        if (i < text.size() && text[i] == '*') {
             unsupported = true;
             ++i;
-        } else if (!read_number(spec, i, c.precision)) {
+        } else if (!read_number(text, i, c.precision)) {
             unsupported = true;
         }
     }
-    auto next_is = [&](char ch) { return i < spec.size() && spec[i] == ch; };
+    auto next_is = [&](char ch) { return i < text.size() && text[i] == ch; };
     if (next_is('h')) {
         ++i;
         c.length = Length::Short;
@@ -98,11 +98,11 @@ SpecResult parse_spec(std::string_view spec, Conversion& c) {
     } else if (next_is('L')) {
         ++i, c.length = Length::LongDouble;
     }
-    if (i + 1 != spec.size() || !is_letter(spec[i])) return SpecResult::NotAConversion;
-    c.letter = spec[i];
+    if (i + 1 != text.size() || !is_letter(text[i])) return ConversionKind::NotAConversion;
+    c.letter = text[i];
     if (std::string_view("diouxXcseEfFgGaA").find(c.letter) == std::string_view::npos)
-        return SpecResult::Unsupported;
-    return unsupported ? SpecResult::Unsupported : SpecResult::Ok;
+        return ConversionKind::Unsupported;
+    return unsupported ? ConversionKind::Unsupported : ConversionKind::Ok;
 }
 
 bool is_integer_letter(char l) {
@@ -296,21 +296,21 @@ void nl_format(std::string& out, const char* format, std::span<const NlArg> args
 
         // "%N!conv!" when a conversion closes with '!', else a plain insert.
         Conversion c;
-        SpecResult spec = SpecResult::NotAConversion;
+        ConversionKind kind = ConversionKind::NotAConversion;
         size_t end = i;
         if (i < f.size() && f[i] == '!') {
             const size_t close = f.find('!', i + 1);
             if (close != std::string_view::npos) {
-                spec = parse_spec(f.substr(i + 1, close - i - 1), c);
+                kind = parse_conversion(f.substr(i + 1, close - i - 1), c);
                 end = close + 1;
             }
         }
-        if (spec == SpecResult::NotAConversion) end = i;
+        if (kind == ConversionKind::NotAConversion) end = i;
         const std::string_view as_written = f.substr(percent, end - percent);
         i = end;
-        if (number > args.size() || spec == SpecResult::Unsupported) {
+        if (number > args.size() || kind == ConversionKind::Unsupported) {
             out.append(as_written);
-        } else if (spec == SpecResult::Ok) {
+        } else if (kind == ConversionKind::Ok) {
             append_conversion(out, c, args[number - 1]);
         } else {
             out.append(plain_text(args[number - 1]));

@@ -179,7 +179,7 @@ int parseCmdLine(int argc, char** argv, int first, int rows, const OptionDesc* t
 // empty. Each may hold at most one "%s" and no other conversion ("%%" is allowed). 0 when
 // accepted; -1 for a bad wrapper or more than four parts, and the previous wrappers then stay.
 // A wrapper without "%s" is all opening part; an empty one leaves the text bare.
-int parseHtmlSpec(const char* spec);
+int parseHtmlSpec(const char* text);
 
 // True when `wrapper` is safe to use as a printf format with one text argument.
 bool html_wrapper_is_valid(std::string_view wrapper);

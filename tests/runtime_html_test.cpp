@@ -16,7 +16,7 @@ const char* kRowscanDefault =
 
 TEST(ParseHtmlSpecTest, AcceptsAndRejects) {
     struct Case {
-        const char* spec;
+        const char* text;
         int result;
     };
     const Case cases[] = {
@@ -37,7 +37,7 @@ TEST(ParseHtmlSpecTest, AcceptsAndRejects) {
         {"%%%,,,", -1},
         {"a,b,c,d,e", -1},  // a fifth wrapper would be lost
     };
-    for (const Case& c : cases) EXPECT_EQ(parseHtmlSpec(c.spec), c.result) << c.spec;
+    for (const Case& c : cases) EXPECT_EQ(parseHtmlSpec(c.text), c.result) << c.text;
     EXPECT_EQ(parseHtmlSpec(nullptr), -1);
 }
 
@@ -92,7 +92,7 @@ TEST(HtmlOutputTest, TextModeUsesTheColumnFormat) {
     printHead(0, "%-5.5s \t ", "Label");
     printCell(0, "%10.10s", "right");
     printCell(0, "%-3.3s|", "cutoff");
-    printCell(0, "%d", "unsafe");  // not a text format: the text is written bare
+    printCell(0, "%d", "unsafe");         // not a text format: the text is written bare
     printCell(0, "%12345678s", "|wide");  // widths have at most seven digits
     printCell(0, "%s", nullptr);
     std::printf("%s", formatHead(0, "%-7.7s"));
