@@ -120,7 +120,7 @@ TEST(StringsTest, ByteHelpersInTheCLocale) {
 }
 
 TEST(StringsTest, MultibyteCharactersStayWhole) {
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
     const char* text = "caf\xc3\xa9=1";  // café=1
     EXPECT_EQ(strlen_new(text), 6u);
     EXPECT_EQ(strchr_new(text, 0xA9), nullptr);  // a trail byte is not a character
