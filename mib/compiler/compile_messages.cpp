@@ -68,7 +68,7 @@ void report_at_line(const char* message, const char* token_text, int32_t token_c
 void warn_at_line(const char* message, const char* label) {
     const std::string located = locate(message, label, false);
     std::fflush(stdout);
-    std::fputs(located.c_str(), stderr);
+    std::fputs(located.c_str(), compiler_state().diagnostics);
 }
 
 void report_plain(const char* message) {

@@ -150,6 +150,8 @@ struct CompilerState {
     const char* overflow_notice = nullptr;
     int overflow_notice_length = 0;
     int prefix_lines = 0;
+    // Where warnings and left-over lists go: standard error (a fuzzing harness silences it).
+    FILE* diagnostics = stderr;
     // module parser
     ParseNode* head = nullptr;
     ParseNode* tail = nullptr;

@@ -160,14 +160,14 @@ void report_left_overs(Linker& linker) {
         for (ParseNode* record = chain; record; record = record->next) {
             if (!header) {
                 std::fflush(stdout);
-                nl_fprintf(stderr,
+                nl_fprintf(compiler_state().diagnostics,
                            BrixLoadString(kMibLibrarySet, 0x100032,
                                           "Warning: The mib description doesn't seem to be "
                                           "consistent.\n Some nodes couldn't be linked under the "
                                           "\"iso\" tree.\n These nodes are left:\n"));
                 header = true;
             }
-            nl_fprintf(stderr,
+            nl_fprintf(compiler_state().diagnostics,
                        BrixLoadString(kMibLibrarySet, 0x100031,
                                       "Left-over node %1 ::= { %2 %3!d! } (%4!d!)\n"),
                        record->label, record->parent_label, static_cast<int>(record->subid),

@@ -1,0 +1,26 @@
+// MIB source text from arbitrary bytes: parse, link, release everything.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "mib/compiler/compiler_internal.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Left-over lists and warnings would flood the fuzzer's output.
+    static FILE* quiet = std::fopen("/dev/null", "w");
+    if (quiet) compiler_state().diagnostics = quiet;
+    std::vector<char> text(data, data + size);
+    if (text.empty()) text.push_back('\n');
+    FILE* stream = fmemopen(text.data(), text.size(), "r");
+    if (!stream) return 0;
+    clear_compile_messages();
+    set_prefix_line_count(static_cast<int>(size % 7));
+    ParseNode* list = parse_mib_stream_collecting(stream, static_cast<int>(size & 1), 0);
+    MibNode* tree = list ? link_parse_nodes(list) : nullptr;
+    release_mib_tree(tree);
+    std::fclose(stream);
+    for (TrapDefinition* saved : saved_trap_definitions()) release_trap_definition(saved);
+    saved_trap_definitions().clear();
+    return 0;
+}
