@@ -411,7 +411,9 @@ TEST(EventDefinitionsTest, NothingSavedOrNoCommandStream) {
     StderrCapture capture;
     write_event_definitions(nullptr, nullptr, nullptr, nullptr, nullptr, "B");
     EXPECT_EQ(capture.finish(), "");
-    EXPECT_EQ(saved_trap_definitions().size(), 1u);
+    ASSERT_EQ(saved_trap_definitions().size(), 1u);
+    release_trap_definition(saved_trap_definitions().front());
+    saved_trap_definitions().clear();
 }
 
 TEST(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
