@@ -55,8 +55,9 @@ void apply_line(const char* path, const char* line) {
         return;
     }
     char words[kLinePiece + 1];
-    std::strncpy(words, line, sizeof words - 1);
-    words[sizeof words - 1] = '\0';
+    const size_t n = strnlen(line, kLinePiece);
+    std::memcpy(words, line, n);
+    words[n] = '\0';
     char* cursor = words;
     const char* oid_text = next_word(&cursor);
     const char* type_name = oid_text ? next_word(&cursor) : nullptr;

@@ -63,6 +63,7 @@ TEST(FormatOid, LabelsThenNumbers) {
             EXPECT_EQ(node, nullptr) << c.text;
         }
     }
+    release_mib_tree(Mib);
     Mib = nullptr;
     EXPECT_EQ(formatted({1, 3, 6}), ".1.3.6");
 }

@@ -187,6 +187,7 @@ TEST(ParseOidNames, WithoutMib2OnlyNumbersFollow) {
     Mib = first;
     EXPECT_EQ(parse_with(parse_oid_names, "7.8").ids, concat(kMib2, {7, 8}));
     EXPECT_EQ(parse_with(parse_oid_names, "system").result, 0);
+    release_mib_tree(Mib);
     Mib = nullptr;
     EXPECT_EQ(parse_with(parse_oid_names, ".1.3").ids, (Ids{1, 3}));
 }
