@@ -223,6 +223,22 @@ TEST_F(MibdbTest, CompileErrorsPointIntoTheModuleTheyCameFrom) {
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
 }
 
+TEST_F(MibdbTest, FailedBuildKeepsTheDatabaseThatWasThere) {
+    TempDir dir;
+    const std::string db = dir.file("keep.bin");
+    ASSERT_EQ(mibdb({"build", "-o", db, module("IF-MIB")}).status, 0);
+    const std::string before = read_file(db);
+    write_file(dir.file("bad.mib"), "BAD-MIB DEFINITIONS ::= BEGIN\nbad BOGUS\n");
+    EXPECT_EQ(mibdb({"build", "-o", db, dir.file("bad.mib")}).status, 1);
+    EXPECT_EQ(read_file(db), before);
+
+    const ProgramResult r = mibdb({"build", "-o", dir.file("no/such/dir/db.bin")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mibdb: Error accessing " + dir.file("no/such/dir/db.bin") +
+                         ": No such file or directory\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
 TEST_F(MibdbTest, DefaultDatabaseOfTheBuild) {
     const std::string base = std::string(ZORV_BINARY_DIR) + "/mibs/snmpv2mib";
     if (!fs::exists(base + ".bin")) GTEST_SKIP() << "the default database is not built";

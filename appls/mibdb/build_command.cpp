@@ -1,4 +1,9 @@
 // mibdb build: the standard definitions text and the modules into a MIB intermediate file.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "appls/mibdb/mibdb.h"
 #include "mib/mib_file.h"
 
@@ -36,10 +41,19 @@ int run_build(ArgumentReader& args) {
         return 1;
     }
     const size_t nodes = count_nodes(compiled.tree);
-    const int failed = write_mib_file(output.c_str(), compiled.tree);
+    // Written beside the target and renamed over it, so a failed write keeps the database that
+    // was there and a program loading it never sees half a file.
+    const std::string partial = output + ".partial." + std::to_string(getpid());
+    const int failed = write_mib_file(partial.c_str(), compiled.tree);
     release_mib_tree(compiled.tree);
     if (failed) {
         report_error(mib_file_message(output.c_str()));
+        std::remove(partial.c_str());
+        return 1;
+    }
+    if (std::rename(partial.c_str(), output.c_str()) != 0) {
+        report_error("cannot replace " + output + ": " + std::strerror(errno));
+        std::remove(partial.c_str());
         return 1;
     }
     std::printf("mibdb: wrote %zu nodes to %s\n", nodes, output.c_str());
