@@ -172,6 +172,20 @@ TEST(TableWalkTest, AnswersCutShortStillGiveTheWholeTable) {
     for (uint32_t i = 1; i <= 50; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
 }
 
+TEST(TableWalkTest, LargeAnswersAreMergedIntact) {
+    // Hundreds of values of each column wait at once, so the buffers are compacted while rows
+    // are still being handed out.
+    use_version("2c");
+    setenv("ZORVSNMP_MAX_REPETITIONS", "1000", 1);
+    FakeMib mib;
+    fill_table(mib, 700);
+    FakeAgent agent(serve(mib, 2200));
+    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_EQ(rows.size(), 700u);
+    for (uint32_t i = 1; i <= 700; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
+    EXPECT_EQ(agent.requests(), 1);
+}
+
 TEST(TableWalkTest, TooBigAsksForFewerRepetitionsThenFewerColumns) {
     use_version("2c");
     FakeMib mib;
