@@ -272,6 +272,8 @@ TEST(MibdbUsageTest, HelpAndMisuse) {
         {{"events", "--base-class", "B", "m.mib"},
          "events: no commands file given (--commands FILE)"},
         {{"events", "--base-class", "B", "--commands", "c"}, "events: no MIB module given"},
+        {{"events", "--base-class", "B", "--commands", "x", "--rules", "x", "m.mib"},
+         "events: x is given for two outputs"},
     };
     for (const Case& c : cases) {
         r = mibdb(c.args);

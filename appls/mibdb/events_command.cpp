@@ -61,6 +61,16 @@ int run_events(ArgumentReader& args) {
     if (base_class.empty()) usage_error("events: no base class given (--base-class CLASS)");
     if (commands.path.empty()) usage_error("events: no commands file given (--commands FILE)");
     if (modules.empty()) usage_error("events: no MIB module given");
+    // Two streams on one file would truncate and overwrite each other.
+    const Output* outputs[] = {&commands, &classes, &variables, &rules};
+    for (size_t i = 0; i < 4; ++i) {
+        for (size_t j = i + 1; j < 4; ++j) {
+            const std::string& path = outputs[i]->path;
+            if (!path.empty() && path != "-" && path == outputs[j]->path) {
+                usage_error("events: " + path + " is given for two outputs");
+            }
+        }
+    }
 
     const CompileResult compiled = compile_modules(standard_text_path(standard), modules, true);
     if (!compiled.tree) {
