@@ -80,7 +80,8 @@ std::string locate(const std::string& messages, const std::vector<Segment>& segm
         const size_t at = line.rfind(marker);
         if (at != std::string::npos) {
             const std::string number = line.substr(at + marker.size());
-            if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) {
+            if (!number.empty() && number.size() < 10 &&
+                number.find_first_not_of("0123456789") == std::string::npos) {
                 const size_t n = std::stoul(number);
                 for (const Segment& s : segments) {
                     if (n >= s.first_line && n < s.first_line + s.line_count) {
