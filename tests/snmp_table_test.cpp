@@ -186,6 +186,28 @@ TEST(TableWalkTest, LargeAnswersAreMergedIntact) {
     EXPECT_EQ(agent.requests(), 1);
 }
 
+TEST(TableWalkTest, ColumnFarAheadWaitsForTheOthers) {
+    // Column 2 has values only where column 1 has none: its values wait until column 1 has
+    // passed them, and it is not asked again while hundreds wait.
+    use_version("2c");
+    FakeMib mib;
+    for (uint32_t i = 1; i <= 600; ++i) {
+        mib.add(integer(cell(1, {i}), static_cast<int32_t>(i)));
+        mib.add(integer(cell(2, {600 + i}), static_cast<int32_t>(600 + i)));
+    }
+    FakeAgent agent(serve(mib));
+    ASSERT_GE(get_table(agent, {1, 2}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_EQ(rows.size(), 1200u);
+    EXPECT_EQ(rows[0], "1: 1|-");
+    EXPECT_EQ(rows[599], "600: 600|-");
+    EXPECT_EQ(rows[600], "601: -|601");
+    EXPECT_EQ(rows[1199], "1200: -|1200");
+    int column_1_alone = 0;
+    for (const auto& r : agent.received())
+        column_1_alone += r.names.size() == 1 && r.names[0][9] == 1;
+    EXPECT_GT(column_1_alone, 0);
+}
+
 TEST(TableWalkTest, TooBigAsksForFewerRepetitionsThenFewerColumns) {
     use_version("2c");
     FakeMib mib;

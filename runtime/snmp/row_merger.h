@@ -24,6 +24,10 @@ class RowMerger {
     // The column has no further values.
     void end_column(uint32_t column);
     bool ended(uint32_t column) const { return columns_[column].ended; }
+    // Values of the column that wait for other columns to reach their rows.
+    size_t waiting(uint32_t column) const {
+        return columns_[column].entries.size() - columns_[column].head;
+    }
 
     // Hands every complete row to `row_function`; returns how many.
     size_t flush(SnmpRowFunction row_function);

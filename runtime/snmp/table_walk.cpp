@@ -16,6 +16,9 @@ namespace {
 
 // Agents commonly answer at most this many bindings; asking for more only gets cut short.
 constexpr int kUsualBindingLimit = 64;
+// A column with this many values waiting for the other columns is not asked again until they
+// catch up, so that memory stays bounded when columns cover different stretches of instances.
+constexpr size_t kMaxWaiting = 256;
 
 struct ColumnWalk {
     std::vector<uint32_t> last;  // the name to continue from; the column prefix at first
@@ -60,9 +63,11 @@ class TableWalk {
 
 void TableWalk::choose_group() {
     group_.clear();
+    // After a flush some live column has nothing waiting, so the group is empty only when every
+    // column has ended.
     for (uint32_t k = 0; k < count_ && group_.size() < max_group_; ++k) {
         const uint32_t c = (next_start_ + k) % count_;
-        if (!merger_.ended(c)) group_.push_back(c);
+        if (!merger_.ended(c) && merger_.waiting(c) < kMaxWaiting) group_.push_back(c);
     }
     if (!group_.empty()) next_start_ = (group_.back() + 1) % count_;
 }
