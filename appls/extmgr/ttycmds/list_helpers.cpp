@@ -35,10 +35,13 @@ int split_list(const char* text, char*** items) {
     int count = 0;
     char** vector = nullptr;
     if (text == nullptr || _ZorvstrToArgv(text, &count, &vector, "\n,", 0, 0) != 0) return -1;
-    if (count <= 0 || vector == nullptr) return -1;
-    if (vector[0][0] == '\0' || vector[count - 1][0] == '\0') return -1;
-    *items = vector;
-    return count;
+    if (count > 0 && vector != nullptr && vector[0][0] != '\0' && vector[count - 1][0] != '\0') {
+        *items = vector;
+        return count;
+    }
+    for (int i = 0; vector != nullptr && i < count; ++i) std::free(vector[i]);
+    std::free(vector);
+    return -1;
 }
 
 namespace {
