@@ -338,7 +338,7 @@ TEST(RequestTest, DumpShowsSentReceivedAndDropped) {
     const std::string port = std::to_string(agent.port());
     EXPECT_NE(err.find("snmp: sent to 127.0.0.1:" + port + ", "), std::string::npos) << err;
     EXPECT_NE(err.find("SNMPv2c Get request-id "), std::string::npos) << err;
-    EXPECT_NE(err.find("1 bindings: 1.3.6.1.2.1.1.1.0\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("1 binding: 1.3.6.1.2.1.1.1.0\n"), std::string::npos) << err;
     EXPECT_NE(err.find("(not from the node)"), std::string::npos) << err;
     EXPECT_NE(err.find("snmp: received from 127.0.0.1:" + port), std::string::npos) << err;
     EXPECT_NE(err.find("Response request-id"), std::string::npos) << err;

@@ -32,11 +32,12 @@ std::string summary(const char* what, const char* peer, size_t size, const Messa
     if (!m) return line + '\n';
     char scratch[16];
     const bool bulk = m->pdu_type == kPduGetBulk;
-    std::snprintf(text, sizeof text, ": %s %s request-id %d %s %d %s %d, %zu bindings",
+    std::snprintf(text, sizeof text, ": %s %s request-id %d %s %d %s %d, %zu binding%s",
                   m->version == kVersion1 ? "SNMPv1" : "SNMPv2c",
                   pdu_type_name(m->pdu_type, scratch), m->request_id,
                   bulk ? "non-repeaters" : "error-status", m->error_status,
-                  bulk ? "max-repetitions" : "error-index", m->error_index, m->bindings.size());
+                  bulk ? "max-repetitions" : "error-index", m->error_index, m->bindings.size(),
+                  m->bindings.size() == 1 ? "" : "s");
     line += text;
     for (size_t i = 0; i < m->bindings.size(); ++i) {
         line += i ? ", " : ": ";
