@@ -260,6 +260,20 @@ TEST_F(RowscanTest, HtmlWithCustomWrappersEscapesAgentTextAndLabels) {
                             "\n" + fmt("%11.11s", "1") + "\n");
 }
 
+TEST_F(RowscanTest, HtmlHoleAndPacketDump) {
+    for (const char* version : kVersions) {
+        const ProgramResult r = run({"-node", node, "-c", "special", "-html", "-d", "-table",
+                                     kSpecialTable, "-fields", "1,3", "-inst", "2"},
+                                    version);
+        ASSERT_EQ(r.status, 0) << version << r.err;
+        EXPECT_EQ(r.out,
+                  "<TH NOWRAP>1</TH><TH NOWRAP>3</TH></TR>"
+                  "<TR><TD NOWRAP>2</TD><TD NOWRAP><NO VALUE></TD></TR></TABLE>");
+        // "-d" dumps the datagrams on standard error and changes nothing else.
+        EXPECT_NE(r.err.find(node), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(RowscanTest, InstanceModePresentAndMissing) {
     for (const char* version : kVersions) {
         const ProgramResult some = run(
@@ -328,6 +342,16 @@ TEST_F(RowscanTest, PrefixModeShowsOnlyMatchingRows) {
     }
 }
 
+TEST_F(RowscanTest, ManyPrefixes) {
+    std::string instances;
+    for (int k = 0; k < 40; ++k) instances += "x" + std::to_string(k) + "*,";
+    instances += "eth1*";
+    const ProgramResult r =
+        run({"-node", node, "-table", kNamedTable, "-fields", "A=4:8", "-inst", instances});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, title_line("User Specified MIB Table for", node) + "A       \n10.0.4.1\n");
+}
+
 TEST_F(RowscanTest, EmptyTable) {
     const ProgramResult r =
         run({"-node", node, "-table", ".1.3.6.1.4.1.99999.8.1", "-fields", "L=1"});
@@ -358,6 +382,36 @@ TEST_F(RowscanTest, UnreachableNode) {
 
 // An agent that refuses GetBulk but answers GetNext: the whole-table request fails and the
 // program walks the table itself, column by column.
+TEST(RowscanWalkTest, FallbackWalkOfATableWithALongIdentifier) {
+    // 80 sub-identifiers: longer than any fixed request buffer would hold.
+    std::vector<uint32_t> entry = {1, 3, 6, 1, 4, 1, 99999};
+    while (entry.size() < 80) entry.push_back(static_cast<uint32_t>(entry.size()));
+    std::string table_text;
+    for (const uint32_t id : entry) table_text += "." + std::to_string(id);
+    FakeMib mib;
+    for (uint32_t i = 1; i <= 2; ++i) {
+        auto name = entry;
+        name.push_back(1);
+        name.push_back(i);
+        mib.add(integer(name, static_cast<int32_t>(i)));
+    }
+    const FakeHandler answer = serve(mib);
+    FakeAgent agent([&](const snmp::Message& request, int number) {
+        if (request.pdu_type == 0xA5) {
+            FakeAnswer refused;
+            refused.error_status = 5;
+            refused.error_index = 1;
+            return FakeReply{{}, {encode_response(request, refused)}};
+        }
+        return answer(request, number);
+    });
+    const ProgramResult r =
+        run_program(kRowscan, {"-node", agent.endpoint(), "-table", table_text, "-fields", "N=1:2"},
+                    {"ZORVSNMP_VERSION=2c", "ZORVSNMP_TIMEOUT_MS=300", "ZORVSNMP_RETRIES=0"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.find("N \n") + 3), "1 \n2 \n");
+}
+
 TEST(RowscanWalkTest, FallbackWalkWithAShorterColumnAndAStuckAgent) {
     FakeMib mib;
     const std::vector<uint32_t> entry = {1, 3, 6, 1, 4, 1, 99999, 5, 1, 1};

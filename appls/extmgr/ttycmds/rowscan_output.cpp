@@ -25,9 +25,8 @@ bool has_null_name(const VarBind* binding) {
 
 // The binding's value as it goes into its cell.
 std::string cell_text(const VarBind* binding, bool substitute_hole) {
-    if (substitute_hole && has_null_name(binding)) {
-        return prepare_value_text("<NO VALUE>", rowscan.html, rowscan.script_escape);
-    }
+    // The hole marker is the program's own text and goes out as it stands, in HTML too.
+    if (substitute_hole && has_null_name(binding)) return "<NO VALUE>";
     value_buffer[0] = '\0';
     CMUmib_sprint_value(value_buffer, kValueBufferSize, binding, 1);
     value_buffer[kValueBufferSize - 1] = '\0';
