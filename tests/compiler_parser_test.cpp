@@ -246,6 +246,8 @@ TEST(CompilerTypeAssignment, FailuresAndTheTableLimit) {
         {"A ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION x SYNTAX INTEGER",
          "Bad DESCRIPTION(x)"},
         {"A ::= SEQUENCE { a INTEGER ", "Expected \"}\"(End Of File)"},
+        {"A ::= INTEGER (0..", "Expected \")\"(End Of File)"},
+        {"A ::= INTEGER { a(1), b", "Expected \"(\"(END)"},
     };
     for (const auto& c : cases) {
         Parsed parsed;
@@ -482,6 +484,7 @@ TEST(CompilerTraps, EachFailureHasItsMessage) {
          "Error defining OBJECTS: No variables specified"},
         {"n NOTIFICATION-TYPE DESCRIPTION x ::= { e 1 }", "Bad DESCRIPTION(x)"},
         {"n NOTIFICATION-TYPE STATUS current", "(End Of File)"},
+        {"n NOTIFICATION-TYPE OBJECTS { a, b", "Error defining OBJECTS: missing '}'(End Of File)"},
         {"n NOTIFICATION-TYPE ::= { e }", "No end to OBJECT IDENTIFIER"},
     };
     for (const auto& c : cases) {
@@ -496,6 +499,18 @@ TEST(CompilerTraps, EachFailureHasItsMessage) {
     Parsed parsed;
     parse(module(long_registration + " } ::= 1"), parsed);
     EXPECT_NE(parsed.messages.find("too long of registration"), std::string::npos);
+}
+
+TEST(CompilerModules, PrintParseNodesListsRecordsAndEnumerations) {
+    Parsed parsed;
+    parse(module("a OBJECT IDENTIFIER ::= { mgmt 1 }\n"
+                 "b OBJECT-TYPE SYNTAX INTEGER { on(1), off(2) } ACCESS read-only STATUS current\n"
+                 "  ::= { a 2 }"),
+          parsed);
+    testing_support::StdoutCapture capture;
+    print_parse_nodes(parsed.list);
+    EXPECT_EQ(capture.finish(),
+              "a ::= { mgmt 1 } (0)\nb ::= { a 2 } (134)\nEnums: \non(1)\noff(2)\n");
 }
 
 }  // namespace
