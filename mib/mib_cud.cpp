@@ -15,6 +15,7 @@
 
 #include "mib/mib_file.h"
 #include "mib/mib_init.h"
+#include "mib/value_format.h"
 
 namespace {
 
@@ -249,6 +250,9 @@ MibFileStatus read_fields(Reader& in, MibNode* node, bool& has_child, bool& has_
     if (MibFileStatus s = in.word(node->subid)) return s;
     if (MibFileStatus s = in.word(word)) return s;
     node->type = static_cast<int32_t>(word);
+    // Chosen here, as attach_printers would choose it over the finished tree, to save a
+    // second walk over every node.
+    node->printer = printer_for_type(node->type);
     if (MibFileStatus s = in.word(word)) return s;
     node->access = static_cast<int32_t>(word);
     uint32_t has_enums = 0;
@@ -441,7 +445,6 @@ MibNode* read_mib_file(const char* path) {
         }
     }
     std::fclose(file);
-    if (tree) attach_printers(tree);
     return tree;
 }
 
