@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "appls/mibdb/mibdb.h"
 #include "mib/compiler/mib_compiler.h"
@@ -23,33 +23,35 @@ bool is_regular_file(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// The whole file, or false with `why` set.
-bool read_whole_file(const std::string& path, std::string& text, std::string& why) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) {
+// Appends the whole file to `text`, with a line end after it when it has none; false with `why`
+// set.
+bool append_file(const std::string& path, std::string& text, std::string& why) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) {
         why = std::strerror(errno);
         return false;
     }
-    if (!S_ISREG(status.st_mode)) {
+    struct stat status;
+    if (fstat(fileno(in), &status) != 0 || !S_ISREG(status.st_mode)) {
         why = "not a regular file";
+        std::fclose(in);
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = std::strerror(errno ? errno : EACCES);
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
+    const size_t start = text.size();
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, n);
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed) {
         why = "read error";
         return false;
     }
-    text = buffer.str();
+    if (text.size() > start && text.back() != '\n') text += '\n';
     return true;
 }
 
-size_t count_lines(const std::string& text) {
+size_t count_lines(std::string_view text) {
     size_t lines = 0;
     const char* end = text.data() + text.size();
     for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));
@@ -111,26 +113,23 @@ CompileResult compile_modules(const std::string& standard_text,
     CompileResult result;
     std::string text;
     std::string why;
-    if (!read_whole_file(standard_text, text, why)) {
+    if (!append_file(standard_text, text, why)) {
         report_error("cannot read the standard definitions text " + standard_text + ": " + why);
         return result;
     }
-    if (!text.empty() && text.back() != '\n') text += '\n';
     const size_t prefix_lines = count_lines(text);
 
     std::vector<Segment> segments;
     size_t module_lines = 0;
     for (const std::string& path : modules) {
-        std::string module;
-        if (!read_whole_file(path, module, why)) {
+        const size_t start = text.size();
+        if (!append_file(path, text, why)) {
             report_error("cannot read " + path + ": " + why);
             return result;
         }
-        if (!module.empty() && module.back() != '\n') module += '\n';
-        const size_t lines = count_lines(module);
+        const size_t lines = count_lines(std::string_view(text).substr(start));
         segments.push_back({path, module_lines + 1, lines});
         module_lines += lines;
-        text += module;
     }
     if (text.empty()) {
         report_error("nothing to compile: " + standard_text + " is empty and no module was given");
