@@ -513,4 +513,19 @@ TEST(CompilerModules, PrintParseNodesListsRecordsAndEnumerations) {
               "a ::= { mgmt 1 } (0)\nb ::= { a 2 } (134)\nEnums: \non(1)\noff(2)\n");
 }
 
+TEST(CompilerTraps, SavedListStopsAtItsLimitAndSaysSo) {
+    std::string traps;
+    for (int i = 0; i <= kSavedTrapLimit; ++i) {
+        traps += "t" + std::to_string(i) + " TRAP-TYPE ENTERPRISE e VARIABLES { v } ::= 1\n";
+    }
+    Parsed parsed;
+    parse(module(traps), parsed, 1);
+    auto& saved = saved_trap_definitions();
+    EXPECT_EQ(saved.size(), static_cast<size_t>(kSavedTrapLimit));
+    EXPECT_STREQ(saved.back()->name, "t8191");
+    EXPECT_NE(parsed.warnings.find("t8192 is not kept"), std::string::npos) << parsed.warnings;
+    for (TrapDefinition* record : saved) release_trap_definition(record);
+    saved.clear();
+}
+
 }  // namespace

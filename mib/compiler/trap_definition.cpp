@@ -1,5 +1,7 @@
 #include "mib/compiler/trap_definition.h"
 
+#include "mib/compiler/compiler_internal.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -35,9 +37,15 @@ std::vector<TrapDefinition*>& saved_trap_definitions() {
 void save_trap_definition(int collect, const TrapDefinition& record) {
     if (!collect) return;
     auto& saved = saved_trap_definitions();
-    if (static_cast<int>(saved.size()) >= kSavedTrapLimit) return;
-    auto* copy = static_cast<TrapDefinition*>(std::malloc(sizeof(TrapDefinition)));
-    if (!copy) return;
+    if (static_cast<int>(saved.size()) >= kSavedTrapLimit) {
+        // The texts stay with the record, so nothing is lost to a leak; the loss is told.
+        std::fflush(stdout);
+        std::fprintf(compiler_state().diagnostics,
+                     "Warning: more than %d trap definitions; %s is not kept.\n", kSavedTrapLimit,
+                     record.name);
+        return;
+    }
+    auto* copy = static_cast<TrapDefinition*>(compiler_calloc(sizeof(TrapDefinition)));
     std::memcpy(copy, &record, sizeof(TrapDefinition));
     saved.push_back(copy);
 }
