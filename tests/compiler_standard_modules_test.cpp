@@ -238,6 +238,33 @@ std::map<std::string, Expected> expected_objects(const std::string& dir) {
     return out;
 }
 
+TEST(CompilerStandardModules, MessagesCountLinesFromTheUserModuleAfterThePrefix) {
+    const std::string prefix = prefix_text();
+    std::string text = prefix + "USER-MIB DEFINITIONS ::= BEGIN\nx OBJECT-TYPE ACCESS\nEND\n";
+    FILE* stream = fmemopen(text.data(), text.size(), "r");
+    clear_compile_messages();
+    set_prefix_line_count(count_lines(prefix));
+    EXPECT_EQ(parse_mib_stream(stream), nullptr);
+    std::fclose(stream);
+    EXPECT_STREQ(
+        compile_messages(),
+        "Bad format for OBJECT TYPE(ACCESS): On or around line 2\nBad parse of: OBJECT-TYPE: On "
+        "or around line 2\n");
+    // An error inside the prefix text names it.
+    std::string broken = prefix;
+    broken.insert(broken.find("END\n"), "Broken ::= Nowhere\n");
+    stream = fmemopen(broken.data(), broken.size(), "r");
+    clear_compile_messages();
+    set_prefix_line_count(count_lines(broken));
+    EXPECT_EQ(parse_mib_stream(stream), nullptr);
+    std::fclose(stream);
+    const std::string expected =
+        "Textual convention doesn't map to real type(Nowhere): On or around line " +
+        std::to_string(count_lines(prefix)) + " of the snmpv2mib file.\n";
+    EXPECT_EQ(std::string(compile_messages()).substr(0, expected.size()), expected);
+    set_prefix_line_count(0);
+}
+
 TEST(CompilerStandardModules, CompileInOneStreamWithoutMessagesOrLeftOvers) {
     REQUIRE_MODULES(dir);
     Compiled compiled;
