@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,10 @@ std::vector<std::string> split(const char* text) {
     char** items = nullptr;
     const int count = split_list(text, &items);
     if (count < 0) return {"<failed>"};
-    return std::vector<std::string>(items, items + count);
+    std::vector<std::string> result(items, items + count);
+    for (int i = 0; i < count; ++i) std::free(items[i]);
+    std::free(items);
+    return result;
 }
 
 struct Spec {
@@ -35,7 +39,10 @@ Spec parse(const std::string& text) {
 
 std::string encode(const std::string& text, bool star_is_prefix, bool* prefix) {
     *prefix = false;
-    return encode_string_instance(text.c_str(), star_is_prefix, prefix);
+    char* encoded = encode_string_instance(text.c_str(), star_is_prefix, prefix);
+    std::string result = encoded;
+    std::free(encoded);
+    return result;
 }
 
 }  // namespace
