@@ -95,7 +95,10 @@ void print_titles() {
     for (int32_t i = 0; i < rowscan.field_count; ++i) {
         const FieldSpec& field = rowscan.fields[i];
         const std::string heading = formatHead(rowscan.html, rowscan.html ? "%s" : field.format);
-        const std::string label = rowscan.html ? html_escape(field.label) : field.label;
+        // A label is operator text and is placed like a value (escaped for the script string too).
+        const std::string label = rowscan.html
+                                      ? prepare_value_text(field.label, true, rowscan.script_escape)
+                                      : field.label;
         std::printf(heading.c_str(), label.c_str());
         if (!rowscan.html) std::fputs(i + 1 < rowscan.field_count ? "  " : "\n", stdout);
     }
