@@ -194,6 +194,22 @@ TEST(CompilerLexer, DirectivesFillTheTrapRecord) {
     reset_trap_definition(current_trap);
 }
 
+TEST(CompilerLexer, CarriageReturnsBeforeNewlinesAreDropped) {
+    reset_trap_definition(current_trap);
+    Source source("--#SEVERITY MINOR\r\nDESCRIPTION \"a\r\n  b\r\"\r\nx ");
+    char text[kTokenSize];
+    EXPECT_EQ(next_token(source.stream(), text), DESCRIPTION);
+    EXPECT_EQ(current_trap.severity, '3');
+    EXPECT_EQ(next_token(source.stream(), text), QUOTED_TEXT);
+    char* quoted = read_quoted_text(source.stream());
+    ASSERT_NE(quoted, nullptr);
+    EXPECT_STREQ(quoted, "a\nb\r");
+    std::free(quoted);
+    EXPECT_EQ(next_token(source.stream(), text), LABEL);
+    EXPECT_EQ(compiler_state().line, 4);
+    reset_trap_definition(current_trap);
+}
+
 TEST(CompilerLexer, SeverityAndStateWordsMatchExactly) {
     const std::pair<const char*, char> severities[] = {
         {"CLEARED", '0'},  {"INDETERMINATE", '1'}, {"WARNING", '2'}, {"MINOR", '3'},

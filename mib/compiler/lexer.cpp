@@ -4,8 +4,15 @@
 
 namespace {
 
+// Files are read as text: a carriage return before a newline is dropped, as a text-mode stream
+// on the station does, so directives and descriptions of CRLF files read the same.
 inline int read_char(FILE* stream) {
-    return getc_unlocked(stream);
+    const int ch = getc_unlocked(stream);
+    if (ch != '\r') return ch;
+    const int next = getc_unlocked(stream);
+    if (next == '\n') return next;
+    if (next != EOF) ungetc(next, stream);
+    return ch;
 }
 
 inline bool is_space(int c) {
