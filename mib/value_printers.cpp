@@ -231,8 +231,7 @@ int print_gauge(char* buffer, int32_t capacity, const MibVariable* variable, con
     if (!has_tag(variable, ASN_GAUGE))
         return render_by_tag(buffer, capacity, variable, enums, form);
     TextOut out = TextOut::from_signed(buffer, capacity);
-    if (form == kLabelled) out.put("Gauge: ");
-    out.printf("%u", variable->value->data.uinteger);
+    out.printf(form == kLabelled ? "Gauge: %u" : "%u", variable->value->data.uinteger);
     return 0;
 }
 
@@ -256,12 +255,14 @@ int print_ip_address(char* buffer, int32_t capacity, const MibVariable* variable
         return render_by_tag(buffer, capacity, variable, enums, form);
     TextOut out = TextOut::from_signed(buffer, capacity);
     const Bytes b = bytes_of(variable->value);
-    if (form == kLabelled) out.put("IpAddress:\t");
-    // A short address shows the bytes it has rather than reading past them.
-    if (b.length < 4)
+    if (b.length < 4) {
+        // A short address shows the bytes it has rather than reading past them.
+        if (form == kLabelled) out.put("IpAddress:\t");
         put_hex_bytes(out, b);
-    else
-        out.printf("%d.%d.%d.%d", b.data[0], b.data[1], b.data[2], b.data[3]);
+    } else {
+        out.printf(form == kLabelled ? "IpAddress:\t%d.%d.%d.%d" : "%d.%d.%d.%d", b.data[0],
+                   b.data[1], b.data[2], b.data[3]);
+    }
     return 0;
 }
 
