@@ -39,6 +39,7 @@ const char* const kTexts[] = {
     "Invalid object identifier in the request",
     "Invalid ZORVSNMP_ setting",
     "Out of memory",
+    "The table walk passed the row limit (ZORVSNMP_MAX_ROWS): the node does not stop answering",
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == kLastErrorCode + 1);
 

@@ -20,7 +20,8 @@ enum ErrorCode : int {
     kErrBadArgument = 25,    // identifier missing, empty or not encodable
     kErrBadSetting = 26,     // a ZORVSNMP_* variable holds an unusable value
     kErrNoMemory = 27,
-    kLastErrorCode = 27,
+    kErrTooManyRows = 28,  // a table walk went on past ZORVSNMP_MAX_ROWS rows
+    kLastErrorCode = 28,
 };
 
 // Records `code` as the last failure; `detail` (may be null) is added to its text.

@@ -30,6 +30,7 @@ Settings load() {
     read_number(s, "ZORVSNMP_TIMEOUT_MS", 1, 3600000, s.timeout_ms);
     read_number(s, "ZORVSNMP_RETRIES", 0, 100, s.retries);
     read_number(s, "ZORVSNMP_MAX_REPETITIONS", 0, 10000, s.max_repetitions);
+    read_number(s, "ZORVSNMP_MAX_ROWS", 1, 2147483647, s.max_rows);
     if (const char* v = std::getenv("ZORVSNMP_VERSION"); v && *v) {
         if (std::strcmp(v, "1") == 0) {
             s.version = 0;

@@ -11,6 +11,7 @@ struct Settings {
     int timeout_ms = 1000;          // ZORVSNMP_TIMEOUT_MS, per try
     int retries = 2;                // ZORVSNMP_RETRIES
     int max_repetitions = 0;        // ZORVSNMP_MAX_REPETITIONS; 0 lets the table walk choose
+    int max_rows = 10000000;        // ZORVSNMP_MAX_ROWS: a walk past this many rows is an error
     const char* invalid = nullptr;  // the first variable with an unusable value
 };
 

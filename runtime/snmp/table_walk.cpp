@@ -164,6 +164,11 @@ int TableWalk::run(Session& session, const char* community, SnmpRowFunction row_
             if (!take(c, response.bindings[k])) return -1;
         }
         delivered += static_cast<int>(merger_.flush(row_function));
+        // An agent whose identifiers keep increasing would otherwise never let the walk end.
+        if (delivered > config.max_rows) {
+            set_error(kErrTooManyRows);
+            return -1;
+        }
     }
     delivered += static_cast<int>(merger_.flush(row_function));
     return delivered;

@@ -7,6 +7,8 @@
 
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "runtime/runtime.h"
+#include "runtime/snmp/errors.h"
+#include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
 
 namespace {
@@ -183,15 +185,21 @@ namespace {
         veloSnmpGetTable(rowscan.community, rowscan.node, table, table_length, rowscan.columns,
                          rowscan.field_count, print_delivered_row, 0);
     if (result < 0) {
-        VarBind* row = walk_next_row(table, table_length, rebuild_delivered_row());
-        if (row == nullptr && rowscan.row_count == 0) {
+        // A walk that passed the row limit is not resumed, and the resumed walk keeps that
+        // limit, so an agent that never stops answering cannot keep rowscan running.
+        const int max_rows = snmp::settings().max_rows;
+        VarBind* row = ZorvsnmpErrno == snmp::kErrTooManyRows
+                           ? nullptr
+                           : walk_next_row(table, table_length, rebuild_delivered_row());
+        while (row != nullptr && rowscan.row_count <= max_rows) {
+            print_row(row);
+            row = walk_next_row(table, table_length, row);
+        }
+        if (rowscan.row_count > max_rows) ZorvsnmpErrno = snmp::kErrTooManyRows;
+        if ((row == nullptr && rowscan.row_count == 0) || ZorvsnmpErrno == snmp::kErrTooManyRows) {
             std::fprintf(stderr, "%s: could not get SNMP table: %s", rowscan.program,
                          ZorvsnmpErrString(ZorvsnmpErrno));
             finish(1);
-        }
-        while (row != nullptr) {
-            print_row(row);
-            row = walk_next_row(table, table_length, row);
         }
     }
     printTableTag(rowscan.html, 1);
