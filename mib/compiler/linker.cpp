@@ -192,9 +192,9 @@ MibNode* link_parse_nodes(ParseNode* list) {
     }
     MibNode* nodes[kDefaultNodes];
     for (int i = 0; i < kDefaultNodes; ++i) {
-        const DefaultNode& spec = kDefaultTree[i];
-        MibNode* parent = spec.parent >= 0 ? nodes[spec.parent] : nullptr;
-        nodes[i] = make_node(spec.label, spec.subid, parent);
+        const DefaultNode& entry = kDefaultTree[i];
+        MibNode* parent = entry.parent >= 0 ? nodes[entry.parent] : nullptr;
+        nodes[i] = make_node(entry.label, entry.subid, parent);
         if (!parent) continue;
         // Listed in sub-identifier order: append at the end of the parent's children.
         MibNode** end = &parent->child;

@@ -40,8 +40,8 @@ void save_current_trap() {
     }
 }
 
-// The names of a VARIABLES or OBJECTS list after its "{", up to "}". `what` is "variable" or
-// "object". False (reported) at end of input or when the list named nothing.
+// The names of a VARIABLES (`variables` true) or OBJECTS list after its "{", up to "}". False
+// (reported) at end of input or when the list named nothing.
 bool read_name_list(FILE* stream, bool variables) {
     TrapDefinition& trap = current_trap;
     char text[kTokenSize];
