@@ -6,6 +6,7 @@
 #include <string>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/value_text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZORV_LEAK_CHECK 1
@@ -54,4 +55,23 @@ TEST(FuzzFindingsTest, SplitListReleasesRejectedLists) {
         for (int i = 0; i < 3; ++i) std::free(items[i]);
         std::free(items);
     }));
+}
+
+// A carriage return inside a script string ends the string; the programs clean a value before
+// they place it, and cleaning must take every line terminator but the newline out.
+TEST(FuzzFindingsTest, CleanedValuesKeepScriptStringsWhole) {
+    for (const char* raw : {"\a\a'\r", "a\rb", "x\x0b\x0cy\\", "line\nnext\r\n"}) {
+        std::string value(raw);
+        clean_value_text(value.data());
+        const std::string placed = prepare_value_text(value, true, true);
+        EXPECT_EQ(placed.find('\r'), std::string::npos) << placed;
+        for (size_t i = 0; i < placed.size(); ++i) {
+            if (placed[i] == '\\') {
+                ++i;
+                continue;
+            }
+            EXPECT_NE(placed[i], '\'') << placed;
+            EXPECT_NE(placed[i], '\n') << placed;  // only as "<br>\" and newline
+        }
+    }
 }
