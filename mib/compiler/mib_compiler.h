@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "mib/compiler/trap_definition.h"
 #include "mib/mib_tree.h"
@@ -35,6 +36,9 @@ constexpr int kOidTextSize = 256;
 
 // The dotted sub-identifiers of the node labelled `label`, searched depth-first from `start`.
 int oid_text_of_label(const MibNode* root, const MibNode* start, const char* label, char* text);
+// The same for the first node labelled `label` from `root` (itself, then depth-first below it),
+// as unsigned numbers and of any length; "" when no node has the label.
+std::string oid_text_for_label(const MibNode* root, const char* label);
 int oid_text_in_parse_list(const ParseNode* list, const char* label, char* text);
 void print_children(const MibNode* node, int depth);
 

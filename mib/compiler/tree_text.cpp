@@ -55,6 +55,20 @@ int oid_text_of_label(const MibNode* root, const MibNode* start, const char* lab
     return 0;
 }
 
+std::string oid_text_for_label(const MibNode* root, const char* label) {
+    if (!root || !label || !*label) return {};
+    const MibNode* found = std::strcmp(root->label, label) == 0 ? root : find_below(root, label);
+    if (!found) return {};
+    std::vector<uint32_t> path;
+    for (const MibNode* node = found; node; node = node->parent) path.push_back(node->subid);
+    std::string text;
+    for (auto subid = path.rbegin(); subid != path.rend(); ++subid) {
+        if (!text.empty()) text += '.';
+        text += std::to_string(*subid);
+    }
+    return text;
+}
+
 int oid_text_in_parse_list(const ParseNode* list, const char* label, char* text) {
     size_t length = 0;
     for (const ParseNode* record = list; record; record = record->next) ++length;

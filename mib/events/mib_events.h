@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mib/compiler/trap_definition.h"
+#include "mib/compiler/mib_compiler.h"
 #include "mib/mib_tree.h"
 
 // The -F text of a trap without a usable summary.
@@ -39,8 +39,5 @@ void write_mapping_rule(FILE* rules, const MibNode* root, const TrapDefinition& 
 // The msg attribute of a mapping rule.
 std::string build_message_text(const TrapDefinition& record);
 
-// The dotted sub-identifiers of the first node labelled `label` in a depth-first walk from
-// `root` (children before peers), or "" when none has it. Exact label match.
-std::string oid_text_for_label(const MibNode* root, const char* label);
 // The identifier of the record's enterprise, a trailing ".0" removed; "" when unknown.
 std::string enterprise_oid_text(const MibNode* root, const TrapDefinition& record);
