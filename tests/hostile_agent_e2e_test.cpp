@@ -194,16 +194,16 @@ TEST_F(HostileAgentTest, RowLimitMustBeAPositiveNumber) {
 }
 
 // Labels are operator text placed into the script string with "-js": a backslash in one must
-// survive the string, and a quote must not end it.
+// survive the string, and neither a quote nor a carriage return may end it.
 TEST_F(HostileAgentTest, ScriptHeadingsEscapeLabels) {
     FakeAgent agent([](const snmp::Message&, int) { return FakeReply{}; });
     ASSERT_TRUE(agent.ok());
     long ms = 0;
     const ProgramResult r = run(kRowscan,
                                 {"-html", "-js", "-node", agent.endpoint(), "-table",
-                                 ".1.3.6.1.4.1.99999.7.1", "-fields", "A\\b=1,it's=2"},
+                                 ".1.3.6.1.4.1.99999.7.1", "-fields", "A\\b=1,it's=2,C\rR=3"},
                                 "2c", &ms);
-    EXPECT_EQ(r.out, "<TH NOWRAP>A\\\\b</TH><TH NOWRAP>it&#39;s</TH></TR>");
+    EXPECT_EQ(r.out, "<TH NOWRAP>A\\\\b</TH><TH NOWRAP>it&#39;s</TH><TH NOWRAP>C R</TH></TR>");
 }
 
 }  // namespace
