@@ -175,6 +175,11 @@ TEST_F(ObjpeekTest, MissingObjectAndTheFormGoesOn) {
         EXPECT_EQ(r.out, title_line(node) + cell("A", 1) + "demo-rtr1\n" + cell("B", 1) +
                              "<NO VALUE>\n" + cell("C", 1) + "6\n")
             << version;
+        // In HTML the marker is escaped, so a browser shows it.
+        const ProgramResult html =
+            objpeek({"-node", node, "-html", "-obj", "B=.1.3.6.1.2.1.1.99"}, version);
+        EXPECT_EQ(html.status, 0) << html.err;
+        EXPECT_EQ(html.out, "<PRE><STRONG>B</STRONG>&lt;NO VALUE&gt;\n</PRE>") << version;
     }
 }
 

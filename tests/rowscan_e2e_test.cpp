@@ -268,7 +268,7 @@ TEST_F(RowscanTest, HtmlHoleAndPacketDump) {
         ASSERT_EQ(r.status, 0) << version << r.err;
         EXPECT_EQ(r.out,
                   "<TH NOWRAP>1</TH><TH NOWRAP>3</TH></TR>"
-                  "<TR><TD NOWRAP>2</TD><TD NOWRAP><NO VALUE></TD></TR></TABLE>");
+                  "<TR><TD NOWRAP>2</TD><TD NOWRAP>&lt;NO VALUE&gt;</TD></TR></TABLE>");
         // "-d" dumps the datagrams on standard error and changes nothing else.
         EXPECT_NE(r.err.find(node), std::string::npos) << r.err;
     }

@@ -75,7 +75,9 @@ void print_object(const FieldSpec& object) {
     }
     if (response->error_status == 2) {
         print_label(object.label);
-        printCell(objpeek.html, "%s", objpeek_message(2, "<NO VALUE>\n"));
+        // Escaped in HTML, where the marker would otherwise be taken for a tag and not shown.
+        const char* no_value = objpeek_message(2, "<NO VALUE>\n");
+        printCell(objpeek.html, "%s", objpeek.html ? html_escape(no_value).c_str() : no_value);
     } else if (response->error_status != 0) {
         print_label(object.label);
         std::fputs("\n", stdout);

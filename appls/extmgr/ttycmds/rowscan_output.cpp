@@ -25,8 +25,11 @@ bool has_null_name(const VarBind* binding) {
 
 // The binding's value as it goes into its cell.
 std::string cell_text(const VarBind* binding, bool substitute_hole) {
-    // The hole marker is the program's own text and goes out as it stands, in HTML too.
-    if (substitute_hole && has_null_name(binding)) return "<NO VALUE>";
+    // In HTML the marker is escaped like any cell text: as it stands a browser would take it
+    // for an unknown tag and show nothing.
+    if (substitute_hole && has_null_name(binding)) {
+        return rowscan.html ? html_escape("<NO VALUE>") : "<NO VALUE>";
+    }
     value_buffer[0] = '\0';
     CMUmib_sprint_value(value_buffer, kValueBufferSize, binding, 1);
     value_buffer[kValueBufferSize - 1] = '\0';
