@@ -140,18 +140,24 @@ int print_display_string(char* buffer, int32_t capacity, const MibVariable* vari
     return 0;
 }
 
-int print_opaque(char* buffer, int32_t capacity, const MibVariable* variable,
-                 const EnumEntry* enums, int32_t form) {
-    if (!has_tag(variable, ASN_OPAQUE))
-        return render_by_tag(buffer, capacity, variable, enums, form);
+// Values shown in hexadecimal whatever they hold: a dump under `label`, or the bare bytes.
+static void put_hex_value(char* buffer, int32_t capacity, const MibVariable* variable, int32_t form,
+                          const char* label) {
     TextOut out = TextOut::from_signed(buffer, capacity);
     const Bytes b = bytes_of(variable->value);
     if (form == kLabelled) {
-        out.put("DISPLAY STRING-   (hex):  ");
+        out.put(label);
         put_hex_dump(out, b);
     } else {
         put_hex_bytes(out, b);
     }
+}
+
+int print_opaque(char* buffer, int32_t capacity, const MibVariable* variable,
+                 const EnumEntry* enums, int32_t form) {
+    if (!has_tag(variable, ASN_OPAQUE))
+        return render_by_tag(buffer, capacity, variable, enums, form);
+    put_hex_value(buffer, capacity, variable, form, "DISPLAY STRING-   (hex):  ");
     return 0;
 }
 
@@ -159,14 +165,7 @@ int print_nsap_address(char* buffer, int32_t capacity, const MibVariable* variab
                        const EnumEntry* enums, int32_t form) {
     if (!has_tag(variable, ASN_NSAP_ADDRESS))
         return render_by_tag(buffer, capacity, variable, enums, form);
-    TextOut out = TextOut::from_signed(buffer, capacity);
-    const Bytes b = bytes_of(variable->value);
-    if (form == kLabelled) {
-        out.put("NSAPADDRESS-   (hex):  ");
-        put_hex_dump(out, b);
-    } else {
-        put_hex_bytes(out, b);
-    }
+    put_hex_value(buffer, capacity, variable, form, "NSAPADDRESS-   (hex):  ");
     return 0;
 }
 
