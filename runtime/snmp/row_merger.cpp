@@ -15,11 +15,6 @@ int compare_ids(const uint32_t* a, uint32_t na, const uint32_t* b, uint32_t nb) 
     return na == nb ? 0 : (na < nb ? -1 : 1);
 }
 
-bool has_bytes(uint8_t tag) {
-    return tag == ASN_OCTET_STRING || tag == ASN_IP_ADDRESS || tag == ASN_OPAQUE ||
-           tag == ASN_NSAP_ADDRESS;
-}
-
 }  // namespace
 
 void RowMerger::start(const uint32_t* table, uint32_t table_length, const uint32_t* columns,

@@ -1,10 +1,11 @@
 // The SNMP transport (SNMPv1 and SNMPv2c over UDP, IPv4 and IPv6) and the management helper
-// calls that the programs make: Get, GetNext, table retrieval, value text and error texts.
+// calls that the programs make: Get, GetNext, table retrieval and error texts. The value text of
+// a binding comes from the MIB library (mib/sprint_value.h), which knows the tree.
 #pragma once
 
 #include <cstdint>
 
-#include "mib/mib_value.h"
+#include "runtime/snmp/protocol.h"
 
 // One variable binding of a response. A binding whose name begins with six zero
 // sub-identifiers stands for a column without a value.
@@ -65,8 +66,3 @@ ResponsePdu* veloSnmpRequest(int pdu_type, const char* community, const char* no
                              const uint32_t* oid, int32_t length, int reserved);
 ResponsePdu* quorSnmpGet(const char* community, const char* node, const uint32_t* oid,
                          int32_t length, int reserved);
-
-// The binding's value as text, at most `size` bytes with its NUL; form 1 bare, 0 labelled. The
-// printer is the one of the binding's node in `Mib`, else the generic one; exceptions read as
-// "noSuchObject", "noSuchInstance" and "endOfMibView".
-int CMUmib_sprint_value(char* buffer, int32_t size, const VarBind* binding, int form);
