@@ -6,12 +6,17 @@
 #include <vector>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class FormatOidNumeric : public FreshState {};
+class FormatOidWithHelperTree : public FreshState {};
+class NamedValue : public FreshState {};
 
 using Ids = std::vector<uint32_t>;
 
@@ -96,7 +101,7 @@ TEST(PrintOidLine, CutAt255Characters) {
     EXPECT_EQ(second.back(), '\n');
 }
 
-TEST(FormatOidNumeric, DotBeforeEveryNumber) {
+TEST_F(FormatOidNumeric, DotBeforeEveryNumber) {
     setenv("MIBDBV2", "/nonexistent/mib", 1);
     const Ids ids = {1, 3, 6, 4294967295u};
     EXPECT_STREQ(format_oid_numeric(ids.data(), 3), ".1.3.6");
@@ -107,7 +112,7 @@ TEST(FormatOidNumeric, DotBeforeEveryNumber) {
     EXPECT_EQ(std::string(format_oid_numeric(many.data(), 4000)).size(), 32767u);
 }
 
-TEST(FormatOidWithHelperTree, SharesTheProgramsTree) {
+TEST_F(FormatOidWithHelperTree, SharesTheProgramsTree) {
     TempDir dir;
     ASSERT_EQ(install_standard_mib2_database(dir.file("mib")), 0);
     const Ids ids = {1, 3, 6, 1, 2, 1, 1, 5, 0};
@@ -161,7 +166,7 @@ std::string named(const Variable& v, const char* prefix, int form = 1) {
     return buffer;
 }
 
-TEST(NamedValue, ShortNames) {
+TEST_F(NamedValue, ShortNames) {
     Mib = build_tree();
     struct Case {
         Ids ids;
@@ -186,7 +191,7 @@ TEST(NamedValue, ShortNames) {
     }
 }
 
-TEST(NamedValue, ValueTextByNodePrinter) {
+TEST_F(NamedValue, ValueTextByNodePrinter) {
     Mib = build_tree();
     Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, "Router");
     EXPECT_EQ(named(descr, nullptr, 0), "system.sysDescr.0 : OCTET STRING- (ascii):\tRouter");
@@ -207,7 +212,7 @@ TEST(NamedValue, ValueTextByNodePrinter) {
     EXPECT_EQ(named(lost, nullptr, 0), ".9.1 : Gauge: 3");
 }
 
-TEST(NamedValue, ShowWritesOneLine) {
+TEST_F(NamedValue, ShowWritesOneLine) {
     Mib = build_tree();
     const Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, "Router");
     StdoutCapture capture;
@@ -216,7 +221,7 @@ TEST(NamedValue, ShowWritesOneLine) {
     EXPECT_EQ(capture.finish(), "system.sysDescr.0 : Router\nRouter\n");
 }
 
-TEST(NamedValue, VariableOperationsRefreshAndUseTheName) {
+TEST_F(NamedValue, VariableOperationsRefreshAndUseTheName) {
     TempDir dir;
     ASSERT_EQ(install_standard_mib2_database(dir.file("mib")), 0);
     const Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, "Router");
@@ -233,7 +238,7 @@ TEST(NamedValue, VariableOperationsRefreshAndUseTheName) {
     EXPECT_EQ(capture.finish(), "system.sysDescr.0 : Router\n");
 }
 
-TEST(NamedValue, NameAndValueShareTheCapacity) {
+TEST_F(NamedValue, NameAndValueShareTheCapacity) {
     Mib = build_tree();
     const Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, std::string(100, 'v'));
     const std::string full = "system.sysDescr.0 : " + std::string(100, 'v');

@@ -43,11 +43,21 @@ Settings load() {
     return s;
 }
 
+Settings current;
+bool known = false;
+
 }  // namespace
 
 const Settings& settings() {
-    static const Settings s = load();
-    return s;
+    if (!known) {
+        current = load();
+        known = true;
+    }
+    return current;
+}
+
+void reset_settings() {
+    known = false;
 }
 
 }  // namespace snmp

@@ -15,6 +15,8 @@ struct Settings {
     const char* invalid = nullptr;  // the first variable with an unusable value
 };
 
+// Read from the environment on first use after start or reset_settings().
 const Settings& settings();
+void reset_settings();
 
 }  // namespace snmp

@@ -66,3 +66,12 @@ ResponsePdu* veloSnmpRequest(int pdu_type, const char* community, const char* no
                              const uint32_t* oid, int32_t length, int reserved);
 ResponsePdu* quorSnmpGet(const char* community, const char* node, const uint32_t* oid,
                          int32_t length, int reserved);
+
+namespace snmp {
+
+// Starts over as a new process would: the settings are read from the environment again on next
+// use, every socket is closed, no failure is recorded and the packet dump is off. For tests, and
+// for programs that change the environment between calls.
+void reset_transport();
+
+}  // namespace snmp
