@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/snmp/errors.h"
+#include "runtime/snmp/oid_compare.h"
 #include "runtime/snmp/snmp.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/fresh_state.h"
@@ -97,6 +98,32 @@ void use_version(const char* version) {
 }
 
 }  // namespace
+
+// The order walks rely on: sub-identifiers compared unsigned, then a prefix before its extensions.
+TEST(OidOrder, SubIdentifiersThenLength) {
+    using Ids = std::vector<uint32_t>;
+    struct Case {
+        Ids a;
+        Ids b;
+        int order;
+        bool b_starts_with_a;
+    } cases[] = {
+        {{1, 3, 6}, {1, 3, 6}, 0, true},
+        {{1, 3}, {1, 3, 6}, -1, true},
+        {{1, 3, 7}, {1, 3, 6, 9}, 1, false},
+        {{1, 3, 4294967295u}, {1, 3, 6}, 1, false},
+        {{}, {0}, -1, true},
+    };
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sign(snmp::compare_oids(c.a.data(), c.a.size(), c.b.data(), c.b.size())),
+                  c.order);
+        EXPECT_EQ(sign(snmp::compare_oids(c.b.data(), c.b.size(), c.a.data(), c.a.size())),
+                  -c.order);
+        EXPECT_EQ(snmp::oid_starts_with(c.b.data(), c.b.size(), c.a.data(), c.a.size()),
+                  c.b_starts_with_a);
+    }
+}
 
 TEST_F(TableWalkTest, BulkWalkFitsTheBindingLimit) {
     use_version("2c");
