@@ -14,6 +14,9 @@ using namespace testing_support;
 
 namespace {
 
+class FormatOid : public FreshState {};
+class FindNode : public FreshState {};
+class PrintOidLine : public FreshState {};
 class FormatOidNumeric : public FreshState {};
 class FormatOidWithHelperTree : public FreshState {};
 class NamedValue : public FreshState {};
@@ -37,7 +40,7 @@ std::string formatted(const Ids& ids, MibNode** node = nullptr, size_t capacity 
     return capacity ? buffer.data() : "";
 }
 
-TEST(FormatOid, LabelsThenNumbers) {
+TEST_F(FormatOid, LabelsThenNumbers) {
     Mib = build_tree();
     struct Case {
         Ids ids;
@@ -73,7 +76,7 @@ TEST(FormatOid, LabelsThenNumbers) {
     EXPECT_EQ(formatted({1, 3, 6}), ".1.3.6");
 }
 
-TEST(FormatOid, CutAtTheCapacity) {
+TEST_F(FormatOid, CutAtTheCapacity) {
     Mib = build_tree();
     const Ids ids = {1, 3, 6, 1, 2, 1, 1, 1, 0};
     const std::string full = formatted(ids);
@@ -85,7 +88,7 @@ TEST(FormatOid, CutAtTheCapacity) {
     }
 }
 
-TEST(PrintOidLine, CutAt255Characters) {
+TEST_F(PrintOidLine, CutAt255Characters) {
     Mib = build_tree();
     const Ids sys_descr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
     Ids long_ids(100, 123456);
@@ -120,7 +123,7 @@ TEST_F(FormatOidWithHelperTree, SharesTheProgramsTree) {
                  ".iso.org.dod.internet.mgmt.mib-2.system.sysName.0");
 }
 
-TEST(FindNode, DeepestExactAndDepth) {
+TEST_F(FindNode, DeepestExactAndDepth) {
     Mib = build_tree();
     const Ids if_descr_3 = {1, 3, 6, 1, 2, 1, 2, 2, 1, 2, 3};
     MibNode* deepest = find_node_deepest(if_descr_3.data(), 11, Mib);
