@@ -20,6 +20,7 @@ constexpr int32_t kMaxIds = 64;
 constexpr int kLinePiece = 1023;
 
 bool enabled = false;
+char* file_path = nullptr;  // read from the environment once
 
 struct Coercion {
     const char* name;
@@ -95,20 +96,25 @@ int coercion_enabled() {
 }
 
 const char* coercion_file_path() {
-    static char* path = nullptr;
-    if (path) return path;
+    if (file_path) return file_path;
     if (const char* value = std::getenv("ZORVMIBCOERCEFILE")) {
-        path = strdup(value);
+        file_path = strdup(value);
     } else {
         const size_t size = sizeof kDefaultDirectory + sizeof kDefaultName;  // both NULs: 2
-        path = static_cast<char*>(std::malloc(size));
-        if (path) {
-            std::memcpy(path, kDefaultDirectory, sizeof kDefaultDirectory);
-            _ZorvConcatPath(path, kDefaultName);
+        file_path = static_cast<char*>(std::malloc(size));
+        if (file_path) {
+            std::memcpy(file_path, kDefaultDirectory, sizeof kDefaultDirectory);
+            _ZorvConcatPath(file_path, kDefaultName);
         }
     }
     // Without memory there is no file to read; an empty path never opens.
-    return path ? path : "";
+    return file_path ? file_path : "";
+}
+
+void reset_coercion() {
+    enabled = false;
+    std::free(file_path);
+    file_path = nullptr;
 }
 
 void apply_coercion_file() {

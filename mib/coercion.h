@@ -8,3 +8,7 @@ int coercion_enabled();
 const char* coercion_file_path();
 // Applies the file to `Mib`; nothing when disabled.
 void apply_coercion_file();
+// Starts over as a new process would: the file is disabled and its path (the text handed out
+// before) forgotten, so that it is read from "ZORVMIBCOERCEFILE" again. For tests, and for
+// programs that change the environment.
+void reset_coercion();

@@ -9,4 +9,5 @@
 #include "mib/mib_value.h"
 #include "mib/oid_names.h"
 #include "mib/oid_parse.h"
+#include "mib/sprint_value.h"
 #include "mib/value_format.h"

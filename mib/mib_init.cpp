@@ -90,6 +90,17 @@ int refresh_mib() {
     return 0;
 }
 
+void reset_mib_init() {
+    release_mib_tree(Mib);
+    Mib = nullptr;
+    loaded = false;
+    last_load_time = 0;
+    std::free(base_path);
+    base_path = nullptr;
+    std::free(file_path);
+    file_path = nullptr;
+}
+
 int refresh_mib_or_exit() {
     if (refresh_mib() == -1) {
         PrintFMessage(stderr, "Couldn't find mib file: %s\n", mib_file_path());

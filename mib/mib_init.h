@@ -10,3 +10,7 @@ const char* mib_file_path();
 int refresh_mib();
 // refresh_mib, or "Couldn't find mib file: %s\n" and exit status 2.
 int refresh_mib_or_exit();
+// Starts over as a new process would: the tree in `Mib` is released (`Mib` becomes null) and the
+// paths (texts handed out before) and the load time are forgotten, so the next call reads
+// "MIBDBV2" again and loads afresh. For tests, and for programs that change the environment.
+void reset_mib_init();

@@ -22,6 +22,9 @@ constexpr int kRowscanSet = 23;
 // through NLSPATH, or `default_text` when there is no catalogue or no such message. The result
 // stays valid for the life of the process.
 const char* BrixLoadString(int set, uint32_t id, const char* default_text);
+// The next lookup searches NLSPATH for the catalogue again; texts handed out before stay valid.
+// For tests, and for programs that change the environment.
+void reset_catalogue();
 
 // One insert of the positional formatter: a text or a number, as the caller passed it. `size`
 // is the byte size of the caller's integer type, so that a conversion without a length modifier

@@ -9,12 +9,15 @@
 #include <string>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class Coercion : public FreshState {};
 
 const char kSystem[] = "iso.org.dod.internet.mgmt.mib-2.system";
 
@@ -36,7 +39,7 @@ void set_mtime(const std::string& path, time_t when) {
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-TEST(Coercion, MessagesAndEffects) {
+TEST_F(Coercion, MessagesAndEffects) {
     TempDir dir;
     Mib = build_standard_mib2_tree();
     const std::string long_piece = ".1.3.6.1.2.1.1.5 GAUGE" + std::string(1023 - 22, ' ');
@@ -78,7 +81,7 @@ TEST(Coercion, MessagesAndEffects) {
     EXPECT_EQ(node("sysDescr")->printer, print_octet_string);  // printers stay
 }
 
-TEST(Coercion, IdentifiersLongerThan64AreInvalid) {
+TEST_F(Coercion, IdentifiersLongerThan64AreInvalid) {
     TempDir dir;
     Mib = build_standard_mib2_tree();
     std::string ids;
@@ -89,7 +92,7 @@ TEST(Coercion, IdentifiersLongerThan64AreInvalid) {
     EXPECT_EQ(capture.finish(), "Invalid objectID in " + path + ": " + ids + " GAUGE\n");
 }
 
-TEST(Coercion, BinaryBytesNeverCrash) {
+TEST_F(Coercion, BinaryBytesNeverCrash) {
     TempDir dir;
     Mib = build_standard_mib2_tree();
     std::string junk = ".\xff\x01 \x80\x80\n.";
@@ -101,7 +104,7 @@ TEST(Coercion, BinaryBytesNeverCrash) {
     EXPECT_NE(capture.finish(), "");
 }
 
-TEST(Coercion, SilentWhenOffOrMissing) {
+TEST_F(Coercion, SilentWhenOffOrMissing) {
     TempDir dir;
     Mib = build_standard_mib2_tree();
     install_coercion_file(dir,
@@ -122,14 +125,14 @@ TEST(Coercion, SilentWhenOffOrMissing) {
     EXPECT_EQ(missing.finish(), "");
 }
 
-TEST(Coercion, DefaultPathAndReadOnce) {
+TEST_F(Coercion, DefaultPathAndReadOnce) {
     unsetenv("ZORVMIBCOERCEFILE");
     EXPECT_STREQ(coercion_file_path(), "/usr/Zorv/conf/mib.coerce");
     setenv("ZORVMIBCOERCEFILE", "/elsewhere", 1);
     EXPECT_STREQ(coercion_file_path(), "/usr/Zorv/conf/mib.coerce");
 }
 
-TEST(Coercion, NewerFileReloadsTheTree) {
+TEST_F(Coercion, NewerFileReloadsTheTree) {
     TempDir dir;
     const std::string base = dir.file("mib");
     ASSERT_EQ(install_standard_mib2_database(base), 0);
@@ -151,7 +154,7 @@ TEST(Coercion, NewerFileReloadsTheTree) {
     EXPECT_EQ(node("sysName")->type, MIB_TYPE_OCTET_STRING);
 }
 
-TEST(Coercion, NewerFileIgnoredWhileOff) {
+TEST_F(Coercion, NewerFileIgnoredWhileOff) {
     TempDir dir;
     const std::string base = dir.file("mib");
     ASSERT_EQ(install_standard_mib2_database(base), 0);

@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 
 using namespace testing_support;
 
 namespace {
+
+class ColumnFormat : public FreshState {};
 
 using Ids = std::vector<uint32_t>;
 
@@ -35,7 +38,7 @@ Ids if_column(uint32_t column) {
     return {1, 3, 6, 1, 2, 1, 2, 2, 1, column};
 }
 
-TEST(ColumnFormat, StandardColumns) {
+TEST_F(ColumnFormat, StandardColumns) {
     Mib = build_standard_mib2_tree();
     const Ids if_x_entry = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1};
     struct Case {
@@ -74,7 +77,7 @@ TEST(ColumnFormat, StandardColumns) {
     EXPECT_EQ(layout(if_column(1), 0).enums, nullptr);
 }
 
-TEST(ColumnFormat, EveryTypeCode) {
+TEST_F(ColumnFormat, EveryTypeCode) {
     struct Case {
         int32_t type;
         int32_t width;
@@ -97,7 +100,7 @@ TEST(ColumnFormat, EveryTypeCode) {
     }
 }
 
-TEST(ColumnFormat, LongestEnumLabel) {
+TEST_F(ColumnFormat, LongestEnumLabel) {
     EXPECT_EQ(longest_enum_label(nullptr), 0);
     EnumEntry empty{nullptr, 3, const_cast<char*>("")};
     EnumEntry unnamed{&empty, 2, nullptr};
@@ -106,7 +109,7 @@ TEST(ColumnFormat, LongestEnumLabel) {
     EXPECT_EQ(longest_enum_label(&empty), 0);
 }
 
-TEST(ColumnFormat, CoercedTypesChangeTheLayout) {
+TEST_F(ColumnFormat, CoercedTypesChangeTheLayout) {
     Mib = build_standard_mib2_tree();
     MibNode* descr = find_by_labels(Mib,
                                     "iso.org.dod.internet.mgmt.mib-2.interfaces.ifTable."

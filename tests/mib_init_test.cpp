@@ -1,5 +1,5 @@
-// Locating the MIB intermediate file and keeping `Mib` loaded from it. Each test runs in a
-// process of its own, so the environment is read afresh by each.
+// Locating the MIB intermediate file and keeping `Mib` loaded from it. Each test starts from a
+// reset library, so the environment is read afresh by each.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,12 +11,16 @@
 
 #include "mib/mib_file.h"
 #include "mib/mib_init.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class MibPathTest : public FreshState {};
+class MibInitExitTest : public FreshState {};
 
 void set_mtime(const std::string& path, time_t seconds) {
     const timespec times[2] = {{seconds, 0}, {seconds, 0}};
@@ -32,9 +36,10 @@ bool loaded_tree_is_marked() {
     return Mib && std::strcmp(Mib->label, "marked") == 0;
 }
 
-class MibInitTest : public ::testing::Test {
+class MibInitTest : public FreshState {
   protected:
     void SetUp() override {
+        FreshState::SetUp();
         set_mib_file_retry_pause(0);
         base = dir.file("snmpv2mib");
         file = base + ".bin";
@@ -67,19 +72,19 @@ class MibInitTest : public ::testing::Test {
     std::string file;
 };
 
-TEST(MibPathTest, DefaultIsTheStationConfigurationFolder) {
+TEST_F(MibPathTest, DefaultIsTheStationConfigurationFolder) {
     unsetenv("MIBDBV2");
     EXPECT_STREQ(mib_base_path(), "/usr/Zorv/conf/snmpv2mib");
     EXPECT_STREQ(mib_file_path(), "/usr/Zorv/conf/snmpv2mib.bin");
 }
 
-TEST(MibPathTest, VariableIsTheFileWithoutExtensionWhateverItEndsIn) {
+TEST_F(MibPathTest, VariableIsTheFileWithoutExtensionWhateverItEndsIn) {
     setenv("MIBDBV2", "/data/mibs/custom.bin/", 1);
     EXPECT_STREQ(mib_base_path(), "/data/mibs/custom.bin/");
     EXPECT_STREQ(mib_file_path(), "/data/mibs/custom.bin/.bin");
 }
 
-TEST(MibPathTest, VariableIsReadOncePerProcess) {
+TEST_F(MibPathTest, VariableIsReadOncePerProcess) {
     setenv("MIBDBV2", "/first/db", 1);
     const char* first = mib_file_path();
     EXPECT_STREQ(first, "/first/db.bin");
@@ -168,7 +173,7 @@ TEST_F(MibInitTest, RefreshOrExitReturnsZeroWhenLoaded) {
     EXPECT_NE(Mib, nullptr);
 }
 
-TEST(MibInitExitTest, RefreshOrExitEndsWithStatus2WhenNoFile) {
+TEST_F(MibInitExitTest, RefreshOrExitEndsWithStatus2WhenNoFile) {
     TempDir dir;
     const std::string base = dir.file("none");
     setenv("MIBDBV2", base.c_str(), 1);

@@ -6,12 +6,20 @@
 #include <vector>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class FormatOid : public FreshState {};
+class FindNode : public FreshState {};
+class PrintOidLine : public FreshState {};
+class FormatOidNumeric : public FreshState {};
+class FormatOidWithHelperTree : public FreshState {};
+class NamedValue : public FreshState {};
 
 using Ids = std::vector<uint32_t>;
 
@@ -32,7 +40,7 @@ std::string formatted(const Ids& ids, MibNode** node = nullptr, size_t capacity 
     return capacity ? buffer.data() : "";
 }
 
-TEST(FormatOid, LabelsThenNumbers) {
+TEST_F(FormatOid, LabelsThenNumbers) {
     Mib = build_tree();
     struct Case {
         Ids ids;
@@ -68,7 +76,7 @@ TEST(FormatOid, LabelsThenNumbers) {
     EXPECT_EQ(formatted({1, 3, 6}), ".1.3.6");
 }
 
-TEST(FormatOid, CutAtTheCapacity) {
+TEST_F(FormatOid, CutAtTheCapacity) {
     Mib = build_tree();
     const Ids ids = {1, 3, 6, 1, 2, 1, 1, 1, 0};
     const std::string full = formatted(ids);
@@ -80,7 +88,7 @@ TEST(FormatOid, CutAtTheCapacity) {
     }
 }
 
-TEST(PrintOidLine, CutAt255Characters) {
+TEST_F(PrintOidLine, CutAt255Characters) {
     Mib = build_tree();
     const Ids sys_descr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
     Ids long_ids(100, 123456);
@@ -96,7 +104,7 @@ TEST(PrintOidLine, CutAt255Characters) {
     EXPECT_EQ(second.back(), '\n');
 }
 
-TEST(FormatOidNumeric, DotBeforeEveryNumber) {
+TEST_F(FormatOidNumeric, DotBeforeEveryNumber) {
     setenv("MIBDBV2", "/nonexistent/mib", 1);
     const Ids ids = {1, 3, 6, 4294967295u};
     EXPECT_STREQ(format_oid_numeric(ids.data(), 3), ".1.3.6");
@@ -107,7 +115,7 @@ TEST(FormatOidNumeric, DotBeforeEveryNumber) {
     EXPECT_EQ(std::string(format_oid_numeric(many.data(), 4000)).size(), 32767u);
 }
 
-TEST(FormatOidWithHelperTree, SharesTheProgramsTree) {
+TEST_F(FormatOidWithHelperTree, SharesTheProgramsTree) {
     TempDir dir;
     ASSERT_EQ(install_standard_mib2_database(dir.file("mib")), 0);
     const Ids ids = {1, 3, 6, 1, 2, 1, 1, 5, 0};
@@ -115,7 +123,7 @@ TEST(FormatOidWithHelperTree, SharesTheProgramsTree) {
                  ".iso.org.dod.internet.mgmt.mib-2.system.sysName.0");
 }
 
-TEST(FindNode, DeepestExactAndDepth) {
+TEST_F(FindNode, DeepestExactAndDepth) {
     Mib = build_tree();
     const Ids if_descr_3 = {1, 3, 6, 1, 2, 1, 2, 2, 1, 2, 3};
     MibNode* deepest = find_node_deepest(if_descr_3.data(), 11, Mib);
@@ -161,7 +169,7 @@ std::string named(const Variable& v, const char* prefix, int form = 1) {
     return buffer;
 }
 
-TEST(NamedValue, ShortNames) {
+TEST_F(NamedValue, ShortNames) {
     Mib = build_tree();
     struct Case {
         Ids ids;
@@ -186,7 +194,7 @@ TEST(NamedValue, ShortNames) {
     }
 }
 
-TEST(NamedValue, ValueTextByNodePrinter) {
+TEST_F(NamedValue, ValueTextByNodePrinter) {
     Mib = build_tree();
     Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, "Router");
     EXPECT_EQ(named(descr, nullptr, 0), "system.sysDescr.0 : OCTET STRING- (ascii):\tRouter");
@@ -207,7 +215,7 @@ TEST(NamedValue, ValueTextByNodePrinter) {
     EXPECT_EQ(named(lost, nullptr, 0), ".9.1 : Gauge: 3");
 }
 
-TEST(NamedValue, ShowWritesOneLine) {
+TEST_F(NamedValue, ShowWritesOneLine) {
     Mib = build_tree();
     const Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, "Router");
     StdoutCapture capture;
@@ -216,7 +224,7 @@ TEST(NamedValue, ShowWritesOneLine) {
     EXPECT_EQ(capture.finish(), "system.sysDescr.0 : Router\nRouter\n");
 }
 
-TEST(NamedValue, VariableOperationsRefreshAndUseTheName) {
+TEST_F(NamedValue, VariableOperationsRefreshAndUseTheName) {
     TempDir dir;
     ASSERT_EQ(install_standard_mib2_database(dir.file("mib")), 0);
     const Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, "Router");
@@ -233,7 +241,7 @@ TEST(NamedValue, VariableOperationsRefreshAndUseTheName) {
     EXPECT_EQ(capture.finish(), "system.sysDescr.0 : Router\n");
 }
 
-TEST(NamedValue, NameAndValueShareTheCapacity) {
+TEST_F(NamedValue, NameAndValueShareTheCapacity) {
     Mib = build_tree();
     const Variable descr({1, 3, 6, 1, 2, 1, 1, 1, 0}, std::string(100, 'v'));
     const std::string full = "system.sysDescr.0 : " + std::string(100, 'v');

@@ -6,12 +6,16 @@
 #include <vector>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class ParseOidText : public FreshState {};
+class ParseOidNames : public FreshState {};
 
 using Ids = std::vector<uint32_t>;
 
@@ -66,7 +70,7 @@ struct TextCase {
     const char* err;
 };
 
-TEST(ParseOidText, NamedAndNumericTextsAgainstTheTree) {
+TEST_F(ParseOidText, NamedAndNumericTextsAgainstTheTree) {
     TempDir dir;
     install_database(dir);
     const std::vector<TextCase> cases = {
@@ -107,7 +111,7 @@ TEST(ParseOidText, NamedAndNumericTextsAgainstTheTree) {
     }
 }
 
-TEST(ParseOidText, TooManyRelativeNumbersFallBackToAbsolute) {
+TEST_F(ParseOidText, TooManyRelativeNumbersFallBackToAbsolute) {
     TempDir dir;
     install_database(dir);
     std::string text;
@@ -122,14 +126,14 @@ TEST(ParseOidText, TooManyRelativeNumbersFallBackToAbsolute) {
     EXPECT_EQ(p.err, "Object identifier too long\n");
 }
 
-TEST(ParseOidText, WithoutADatabaseOnlyNumbersResolve) {
+TEST_F(ParseOidText, WithoutADatabaseOnlyNumbersResolve) {
     TempDir dir;
     setenv("MIBDBV2", dir.file("absent").c_str(), 1);
     EXPECT_EQ(parse_with(parse_oid_text, "1.3.6").ids, (Ids{1, 3, 6}));
     EXPECT_EQ(parse_with(parse_oid_text, "system.1").result, -1);
 }
 
-TEST(ParseOidNames, CapacityCountsThePrefixAndEveryElement) {
+TEST_F(ParseOidNames, CapacityCountsThePrefixAndEveryElement) {
     Mib = build_tree();
     struct Case {
         const char* text;
@@ -155,7 +159,7 @@ TEST(ParseOidNames, CapacityCountsThePrefixAndEveryElement) {
     }
 }
 
-TEST(ParseOidNames, LongLabelsMatchNothing) {
+TEST_F(ParseOidNames, LongLabelsMatchNothing) {
     Mib = build_tree();
     MibNode* system = find_by_labels(Mib, "iso.org.dod.internet.mgmt.mib-2.system");
     const std::string label127(127, 'q');
@@ -166,14 +170,14 @@ TEST(ParseOidNames, LongLabelsMatchNothing) {
     EXPECT_EQ(parse_with(parse_oid_names, ("system." + std::string(5000, 'x')).c_str()).result, 0);
 }
 
-TEST(ParseOidNames, NumberNeverSelectsEnterprises) {
+TEST_F(ParseOidNames, NumberNeverSelectsEnterprises) {
     Mib = build_tree();
     MibNode* enterprises = find_by_labels(Mib, "iso.org.dod.internet.private.enterprises");
     add_node(enterprises, "42", 42);
     EXPECT_EQ(parse_with(parse_oid_names, "42").ids, concat(kMib2, {42}));
 }
 
-TEST(ParseOidNames, FirstOfTwoMatchingSiblingsWins) {
+TEST_F(ParseOidNames, FirstOfTwoMatchingSiblingsWins) {
     Mib = build_tree();
     MibNode* system = find_by_labels(Mib, "iso.org.dod.internet.mgmt.mib-2.system");
     add_node(system, "twin", 70);
@@ -181,7 +185,7 @@ TEST(ParseOidNames, FirstOfTwoMatchingSiblingsWins) {
     EXPECT_EQ(parse_with(parse_oid_names, "system.Twin").ids, concat(kMib2, {1, 70}));
 }
 
-TEST(ParseOidNames, WithoutMib2OnlyNumbersFollow) {
+TEST_F(ParseOidNames, WithoutMib2OnlyNumbersFollow) {
     MibNode* first = nullptr;
     add_top_level_node(first, "iso", 1);
     Mib = first;

@@ -1,5 +1,5 @@
-// Catalogue texts through the C library's catalogues, built here with gencat. Each TEST runs in
-// its own process, so each sets NLSPATH before the first lookup opens the catalogue.
+// Catalogue texts through the C library's catalogues, built here with gencat. Each test starts
+// with the catalogue not yet searched for, and sets NLSPATH before the first lookup opens it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,11 +7,14 @@
 #include <string>
 
 #include "runtime/runtime.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class CatalogueTest : public FreshState {};
 
 bool build_catalogue(const TempDir& dir, const std::string& source) {
     write_file(dir.file("zorv.msg"), source);
@@ -20,7 +23,7 @@ bool build_catalogue(const TempDir& dir, const std::string& source) {
     return std::system(command.c_str()) == 0;
 }
 
-TEST(CatalogueTest, TranslatedMessageReordersItsInserts) {
+TEST_F(CatalogueTest, TranslatedMessageReordersItsInserts) {
     if (access("/usr/bin/gencat", X_OK) != 0) GTEST_SKIP() << "gencat is not installed";
     TempDir dir;
     ASSERT_TRUE(build_catalogue(dir,
@@ -47,7 +50,7 @@ TEST(CatalogueTest, TranslatedMessageReordersItsInserts) {
     EXPECT_STREQ(BrixLoadString(kObjpeekSet, 0x160002, "<NO VALUE>\n"), "<NO VALUE>\n");
 }
 
-TEST(CatalogueTest, DefaultTextWithoutCatalogue) {
+TEST_F(CatalogueTest, DefaultTextWithoutCatalogue) {
     TempDir dir;
     setenv("NLSPATH", (dir.path() / "%N.cat").c_str(), 1);
     const char* text = BrixLoadString(kRowscanSet, 0x17000d, "ERROR: invalid parameter, %1\n");

@@ -10,11 +10,14 @@
 #include "runtime/snmp/errors.h"
 #include "runtime/snmp/snmp.h"
 #include "tests/support/fake_agent.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
 
 namespace {
+
+class RequestTest : public FreshState {};
 
 const std::vector<uint32_t> kDescr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
 const std::vector<uint32_t> kContact = {1, 3, 6, 1, 2, 1, 1, 4, 0};
@@ -55,7 +58,7 @@ std::string other_value(const snmp::Message& request) {
 
 }  // namespace
 
-TEST(RequestTest, GetReturnsTheValueInACallerOwnedResponse) {
+TEST_F(RequestTest, GetReturnsTheValueInACallerOwnedResponse) {
     configure("2c", "1000", "0");
     FakeAgent agent(serve(system_mib()));
     ResponsePdu* pdu = get(agent, kDescr, "secret");
@@ -75,7 +78,7 @@ TEST(RequestTest, GetReturnsTheValueInACallerOwnedResponse) {
     EXPECT_EQ(log[0].community, "secret");
 }
 
-TEST(RequestTest, GetNextAndTheSocketIsReused) {
+TEST_F(RequestTest, GetNextAndTheSocketIsReused) {
     configure("2c", "1000", "0");
     FakeAgent agent(serve(system_mib()));
     ResponsePdu* pdu = veloSnmpRequest(0xA1, nullptr, agent.endpoint().c_str(), kDescr.data(),
@@ -94,7 +97,7 @@ TEST(RequestTest, GetNextAndTheSocketIsReused) {
     EXPECT_NE(log[0].request_id, log[1].request_id);
 }
 
-TEST(RequestTest, Ipv6Node) {
+TEST_F(RequestTest, Ipv6Node) {
     configure("2c", "1000", "0");
     FakeAgent agent(serve(system_mib()), true);
     if (!agent.ok()) GTEST_SKIP() << "no IPv6 loopback";
@@ -104,7 +107,7 @@ TEST(RequestTest, Ipv6Node) {
     free(pdu);
 }
 
-TEST(RequestTest, SilenceFailsAfterEveryTryAndNoLater) {
+TEST_F(RequestTest, SilenceFailsAfterEveryTryAndNoLater) {
     configure("2c", "200", "2");
     FakeAgent agent([](const snmp::Message&, int) { return FakeReply{}; });
     const auto start = std::chrono::steady_clock::now();
@@ -125,7 +128,7 @@ TEST(RequestTest, SilenceFailsAfterEveryTryAndNoLater) {
     EXPECT_EQ(log[2].request_id, log[0].request_id);
 }
 
-TEST(RequestTest, RetryAfterALostAnswer) {
+TEST_F(RequestTest, RetryAfterALostAnswer) {
     configure("2c", "200", "2");
     FakeAgent agent([](const snmp::Message& request, int number) {
         FakeReply reply;
@@ -141,7 +144,7 @@ TEST(RequestTest, RetryAfterALostAnswer) {
     EXPECT_EQ(agent.requests(), 2);
 }
 
-TEST(RequestTest, DatagramsThatAreNotTheAnswerAreDropped) {
+TEST_F(RequestTest, DatagramsThatAreNotTheAnswerAreDropped) {
     configure("2c", "300", "0");
     struct Case {
         const char* what;
@@ -191,7 +194,7 @@ TEST(RequestTest, DatagramsThatAreNotTheAnswerAreDropped) {
     }
 }
 
-TEST(RequestTest, ADroppedDatagramDoesNotCutTheWaitShort) {
+TEST_F(RequestTest, ADroppedDatagramDoesNotCutTheWaitShort) {
     // Only junk comes back: the call still waits for the full try.
     configure("2c", "300", "0");
     FakeAgent agent([](const snmp::Message&, int) {
@@ -207,7 +210,7 @@ TEST(RequestTest, ADroppedDatagramDoesNotCutTheWaitShort) {
     EXPECT_LT(elapsed, 450);
 }
 
-TEST(RequestTest, ExceptionsReadAsNoSuchName) {
+TEST_F(RequestTest, ExceptionsReadAsNoSuchName) {
     configure("2c", "1000", "0");
     FakeAgent agent(serve(system_mib()));
     const std::vector<uint32_t> missing = {1, 3, 6, 1, 2, 1, 1, 9, 0};
@@ -226,7 +229,7 @@ TEST(RequestTest, ExceptionsReadAsNoSuchName) {
     EXPECT_STREQ(ZorvsnmpErrString(2), "noSuchName");
 }
 
-TEST(RequestTest, Version1NoSuchNameComesFromTheAgent) {
+TEST_F(RequestTest, Version1NoSuchNameComesFromTheAgent) {
     configure("1", "1000", "0");
     FakeAgent agent(serve(system_mib()));
     const std::vector<uint32_t> missing = {1, 3, 6, 1, 2, 1, 1, 9, 0};
@@ -238,7 +241,7 @@ TEST(RequestTest, Version1NoSuchNameComesFromTheAgent) {
     EXPECT_EQ(agent.received().at(0).version, 0);
 }
 
-TEST(RequestTest, OtherErrorStatusIsHandedBack) {
+TEST_F(RequestTest, OtherErrorStatusIsHandedBack) {
     configure("2c", "1000", "0");
     FakeAgent agent([](const snmp::Message& request, int) {
         FakeAnswer a;
@@ -255,7 +258,7 @@ TEST(RequestTest, OtherErrorStatusIsHandedBack) {
     free(pdu);
 }
 
-TEST(RequestTest, AnswerWithoutTheBindingIsAFailure) {
+TEST_F(RequestTest, AnswerWithoutTheBindingIsAFailure) {
     configure("2c", "1000", "0");
     FakeAgent agent([](const snmp::Message& request, int) {
         return FakeReply{{}, {encode_response(request, FakeAnswer{})}};
@@ -264,7 +267,7 @@ TEST(RequestTest, AnswerWithoutTheBindingIsAFailure) {
     EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadResponse);
 }
 
-TEST(RequestTest, BadNodesAndArguments) {
+TEST_F(RequestTest, BadNodesAndArguments) {
     configure("2c", "200", "0");
     struct Case {
         const char* node;
@@ -285,7 +288,7 @@ TEST(RequestTest, BadNodesAndArguments) {
     EXPECT_EQ(veloSnmpRequest(0xA3, nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
 }
 
-TEST(RequestTest, UnusableSettingIsReported) {
+TEST_F(RequestTest, UnusableSettingIsReported) {
     setenv("ZORVSNMP_VERSION", "3", 1);
     EXPECT_EQ(quorSnmpGet(nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
     EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadSetting);
@@ -293,7 +296,7 @@ TEST(RequestTest, UnusableSettingIsReported) {
               std::string::npos);
 }
 
-TEST(RequestTest, ErrorTexts) {
+TEST_F(RequestTest, ErrorTexts) {
     const std::vector<const char*> names = {"noError",
                                             "tooBig",
                                             "noSuchName",
@@ -320,7 +323,7 @@ TEST(RequestTest, ErrorTexts) {
     EXPECT_STREQ(ZorvsnmpErrString(1000), "Unknown SNMP error 1000");
 }
 
-TEST(RequestTest, DumpShowsSentReceivedAndDropped) {
+TEST_F(RequestTest, DumpShowsSentReceivedAndDropped) {
     configure("2c", "500", "0");
     FakeAgent agent([](const snmp::Message& request, int) {
         FakeReply reply;

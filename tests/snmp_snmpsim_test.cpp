@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "runtime/snmp/snmp.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/snmpsim.h"
 
 using namespace testing_support;
 
 namespace {
+
+class SnmpSimWalkTest : public FreshState {};
 
 std::vector<std::string> rows;
 
@@ -90,10 +93,10 @@ void walk_and_check(const char* version) {
 
 }  // namespace
 
-TEST(SnmpSimWalkTest, Version2c) {
+TEST_F(SnmpSimWalkTest, Version2c) {
     walk_and_check("2c");
 }
 
-TEST(SnmpSimWalkTest, Version1) {
+TEST_F(SnmpSimWalkTest, Version1) {
     walk_and_check("1");
 }

@@ -7,12 +7,17 @@
 #include <vector>
 
 #include "runtime/snmp/errors.h"
+#include "runtime/snmp/oid_compare.h"
 #include "runtime/snmp/snmp.h"
 #include "tests/support/fake_agent.h"
+#include "tests/support/fresh_state.h"
 
 using namespace testing_support;
 
 namespace {
+
+class TableWalkTest : public FreshState {};
+class TableEntryTest : public FreshState {};
 
 const std::vector<uint32_t> kTable = {1, 3, 6, 1, 2, 1, 2, 2, 1};
 
@@ -94,7 +99,33 @@ void use_version(const char* version) {
 
 }  // namespace
 
-TEST(TableWalkTest, BulkWalkFitsTheBindingLimit) {
+// The order walks rely on: sub-identifiers compared unsigned, then a prefix before its extensions.
+TEST(OidOrder, SubIdentifiersThenLength) {
+    using Ids = std::vector<uint32_t>;
+    struct Case {
+        Ids a;
+        Ids b;
+        int order;
+        bool b_starts_with_a;
+    } cases[] = {
+        {{1, 3, 6}, {1, 3, 6}, 0, true},
+        {{1, 3}, {1, 3, 6}, -1, true},
+        {{1, 3, 7}, {1, 3, 6, 9}, 1, false},
+        {{1, 3, 4294967295u}, {1, 3, 6}, 1, false},
+        {{}, {0}, -1, true},
+    };
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sign(snmp::compare_oids(c.a.data(), c.a.size(), c.b.data(), c.b.size())),
+                  c.order);
+        EXPECT_EQ(sign(snmp::compare_oids(c.b.data(), c.b.size(), c.a.data(), c.a.size())),
+                  -c.order);
+        EXPECT_EQ(snmp::oid_starts_with(c.b.data(), c.b.size(), c.a.data(), c.a.size()),
+                  c.b_starts_with_a);
+    }
+}
+
+TEST_F(TableWalkTest, BulkWalkFitsTheBindingLimit) {
     use_version("2c");
     FakeMib mib;
     fill_table(mib, 100);
@@ -113,7 +144,7 @@ TEST(TableWalkTest, BulkWalkFitsTheBindingLimit) {
     }
 }
 
-TEST(TableWalkTest, Version1WalksByGetNextOneRowPerRequest) {
+TEST_F(TableWalkTest, Version1WalksByGetNextOneRowPerRequest) {
     use_version("1");
     FakeMib mib;
     fill_table(mib, 10);
@@ -125,7 +156,7 @@ TEST(TableWalkTest, Version1WalksByGetNextOneRowPerRequest) {
     for (const auto& r : agent.received()) EXPECT_EQ(r.pdu_type, snmp::kPduGetNext);
 }
 
-TEST(TableWalkTest, Version1EndOfMibEndsTheColumn) {
+TEST_F(TableWalkTest, Version1EndOfMibEndsTheColumn) {
     // The table is the last thing in the agent: GetNext past it gives noSuchName.
     use_version("1");
     FakeMib mib;
@@ -138,7 +169,7 @@ TEST(TableWalkTest, Version1EndOfMibEndsTheColumn) {
     EXPECT_EQ(rows, (std::vector<std::string>{"1: 1|10", "2: 2|20", "3: 3|30"}));
 }
 
-TEST(TableWalkTest, HolesGetTheNullNameAndEndedColumnsAreNotAskedAgain) {
+TEST_F(TableWalkTest, HolesGetTheNullNameAndEndedColumnsAreNotAskedAgain) {
     use_version("2c");
     FakeMib mib;
     // Column 1 has rows 1..4, column 2 only rows 2 and 4, column 3 only row 1.
@@ -161,7 +192,7 @@ TEST(TableWalkTest, HolesGetTheNullNameAndEndedColumnsAreNotAskedAgain) {
     }
 }
 
-TEST(TableWalkTest, AnswersCutShortStillGiveTheWholeTable) {
+TEST_F(TableWalkTest, AnswersCutShortStillGiveTheWholeTable) {
     use_version("2c");
     FakeMib mib;
     fill_table(mib, 50);
@@ -172,7 +203,7 @@ TEST(TableWalkTest, AnswersCutShortStillGiveTheWholeTable) {
     for (uint32_t i = 1; i <= 50; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
 }
 
-TEST(TableWalkTest, LargeAnswersAreMergedIntact) {
+TEST_F(TableWalkTest, LargeAnswersAreMergedIntact) {
     // Hundreds of values of each column wait at once, so the buffers are compacted while rows
     // are still being handed out.
     use_version("2c");
@@ -186,7 +217,7 @@ TEST(TableWalkTest, LargeAnswersAreMergedIntact) {
     EXPECT_EQ(agent.requests(), 1);
 }
 
-TEST(TableWalkTest, ColumnFarAheadWaitsForTheOthers) {
+TEST_F(TableWalkTest, ColumnFarAheadWaitsForTheOthers) {
     // Column 2 has values only where column 1 has none: its values wait until column 1 has
     // passed them, and it is not asked again while hundreds wait.
     use_version("2c");
@@ -208,7 +239,7 @@ TEST(TableWalkTest, ColumnFarAheadWaitsForTheOthers) {
     EXPECT_GT(column_1_alone, 0);
 }
 
-TEST(TableWalkTest, TooBigAsksForFewerRepetitionsThenFewerColumns) {
+TEST_F(TableWalkTest, TooBigAsksForFewerRepetitionsThenFewerColumns) {
     use_version("2c");
     FakeMib mib;
     fill_table(mib, 20);
@@ -231,7 +262,7 @@ TEST(TableWalkTest, TooBigAsksForFewerRepetitionsThenFewerColumns) {
     for (uint32_t i = 1; i <= 20; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
 }
 
-TEST(TableWalkTest, TooBigForASingleBindingFails) {
+TEST_F(TableWalkTest, TooBigForASingleBindingFails) {
     use_version("2c");
     FakeAgent agent([](const snmp::Message& request, int) {
         FakeAnswer too_big;
@@ -244,7 +275,7 @@ TEST(TableWalkTest, TooBigForASingleBindingFails) {
     EXPECT_LT(agent.requests(), 20);
 }
 
-TEST(TableWalkTest, IdentifierThatDoesNotIncreaseIsAnError) {
+TEST_F(TableWalkTest, IdentifierThatDoesNotIncreaseIsAnError) {
     use_version("2c");
     // An agent that keeps answering with the first row: a naive walk would never end.
     FakeAgent agent([](const snmp::Message& request, int) {
@@ -261,7 +292,7 @@ TEST(TableWalkTest, IdentifierThatDoesNotIncreaseIsAnError) {
     EXPECT_EQ(rows, (std::vector<std::string>{"1: 1|1"}));
 }
 
-TEST(TableWalkTest, ErrorStatusFails) {
+TEST_F(TableWalkTest, ErrorStatusFails) {
     use_version("2c");
     FakeAgent agent([](const snmp::Message& request, int) {
         FakeAnswer a;
@@ -274,7 +305,7 @@ TEST(TableWalkTest, ErrorStatusFails) {
     EXPECT_STREQ(ZorvsnmpErrString(5), "genErr");
 }
 
-TEST(TableWalkTest, EmptyTableDeliversNoRows) {
+TEST_F(TableWalkTest, EmptyTableDeliversNoRows) {
     use_version("2c");
     FakeMib mib;
     mib.add(integer({1, 3, 6, 1, 2, 1, 3, 1, 0}, 1));
@@ -284,7 +315,7 @@ TEST(TableWalkTest, EmptyTableDeliversNoRows) {
     EXPECT_EQ(agent.requests(), 1);
 }
 
-TEST(TableEntryTest, OneGetForAllColumnsWithHoles) {
+TEST_F(TableEntryTest, OneGetForAllColumnsWithHoles) {
     use_version("2c");
     FakeMib mib;
     mib.add(integer(cell(1, {5}), 5));
@@ -307,7 +338,7 @@ TEST(TableEntryTest, OneGetForAllColumnsWithHoles) {
     EXPECT_TRUE(rows.empty());
 }
 
-TEST(TableEntryTest, Version1AsksAgainWithoutTheMissingColumn) {
+TEST_F(TableEntryTest, Version1AsksAgainWithoutTheMissingColumn) {
     use_version("1");
     FakeMib mib;
     mib.add(integer(cell(1, {5}), 5));

@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 
 using namespace testing_support;
 
 namespace {
+
+class ValuePrinters : public FreshState {};
 
 using Bytes = std::vector<uint8_t>;
 
@@ -85,7 +88,7 @@ struct Case {
 EnumEntry down{nullptr, 2, const_cast<char*>("down")};
 EnumEntry up_down{&down, 1, const_cast<char*>("up")};
 
-TEST(ValuePrinters, BothFormsOfEveryPrinter) {
+TEST_F(ValuePrinters, BothFormsOfEveryPrinter) {
     const std::string dump_000102 =
         "     0:  00 01 02 " + repeat("-- ", 13) + "    " + std::string(16, '.') + "\n";
     Bytes a_to_q;
@@ -195,7 +198,7 @@ TEST(ValuePrinters, BothFormsOfEveryPrinter) {
     }
 }
 
-TEST(ValuePrinters, Enumerations) {
+TEST_F(ValuePrinters, Enumerations) {
     struct EnumCase {
         ValuePrinter printer;
         int32_t tag;
@@ -224,7 +227,7 @@ TEST(ValuePrinters, Enumerations) {
     EXPECT_EQ(print(print_integer, Value::number(ASN_INTEGER, 2), 1, &unnamed), "2");
 }
 
-TEST(ValuePrinters, ObjectIdentifiersUseTheTree) {
+TEST_F(ValuePrinters, ObjectIdentifiersUseTheTree) {
     Mib = build_standard_mib2_tree();
     const Value sys_descr = Value::oid({1, 3, 6, 1, 2, 1, 1, 1, 0});
     EXPECT_EQ(print(print_object_id, sys_descr, 0),
@@ -235,7 +238,7 @@ TEST(ValuePrinters, ObjectIdentifiersUseTheTree) {
     EXPECT_EQ(print(render_by_tag, Value::oid({}), 1), ".");
 }
 
-TEST(ValuePrinters, MissingValuesAreBadTypes) {
+TEST_F(ValuePrinters, MissingValuesAreBadTypes) {
     char buffer[64];
     const MibVariable nothing{nullptr, nullptr};
     render_by_tag(buffer, sizeof buffer, &nothing, nullptr, 0);

@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "mib/mib.h"
+#include "tests/support/fresh_state.h"
 #include "tests/support/mib_builder.h"
 
 using namespace testing_support;
 
 namespace {
+
+class Capacities : public FreshState {};
 
 using Bytes = std::vector<uint8_t>;
 
@@ -100,7 +103,7 @@ struct Sample {
     uint64_t number;
 };
 
-TEST(Capacities, PrintersNeverPassTheirCapacity) {
+TEST_F(Capacities, PrintersNeverPassTheirCapacity) {
     Mib = build_standard_mib2_tree();
     Bytes dump_bytes;
     for (int i = 0; i < 40; ++i) dump_bytes.push_back(static_cast<uint8_t>(i * 7));
@@ -157,7 +160,7 @@ TEST(Capacities, PrintersNeverPassTheirCapacity) {
         });
 }
 
-TEST(Capacities, NegativeCapacityWritesNothing) {
+TEST_F(Capacities, NegativeCapacityWritesNothing) {
     char buffer[8] = "xxxxxxx";
     MibValue value{};
     value.tag = ASN_NULL;
@@ -167,7 +170,7 @@ TEST(Capacities, NegativeCapacityWritesNothing) {
     EXPECT_STREQ(buffer, "xxxxxxx");
 }
 
-TEST(Capacities, HelpersCutAtWholeUnits) {
+TEST_F(Capacities, HelpersCutAtWholeUnits) {
     const Bytes b = {1, 2, 3, 4, 5};
     char buffer[128];
     EXPECT_EQ(hex_bytes(buffer, 8, b.data(), b.size()), 6u);
@@ -185,7 +188,7 @@ TEST(Capacities, HelpersCutAtWholeUnits) {
     EXPECT_EQ(hex_bytes(nullptr, 0, b.data(), b.size()), 0u);
 }
 
-TEST(Capacities, LargeDumpStaysWithinTheCallersBuffer) {
+TEST_F(Capacities, LargeDumpStaysWithinTheCallersBuffer) {
     // A 20000-byte value dumps to 97500 characters; the callers' 32768 holds whole lines.
     Bytes big(20000, 0xAB);
     MibValue value{};

@@ -1,21 +1,39 @@
 #include "runtime/snmp/ber.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace snmp {
+
+namespace {
+
+// A first tag byte whose number bits are all set starts a multi-byte tag.
+constexpr uint8_t kTagNumberBits = 0x1F;
+// A first length byte with this bit holds the count of the length bytes that follow.
+constexpr uint8_t kLongLength = 0x80;
+constexpr uint8_t kLengthCountBits = 0x7F;
+// Larger lengths would describe more than any datagram holds.
+constexpr size_t kMaxLengthBytes = 4;
+// Sub-identifiers go in groups of seven bits, every group but the last with this bit set.
+constexpr uint8_t kMoreGroups = 0x80;
+constexpr uint8_t kGroupBits = 0x7F;
+// The first two arcs share one sub-identifier: first * 40 + second, the first being 0, 1 or 2.
+constexpr uint64_t kFirstArcFactor = 40;
+constexpr uint64_t kMaxFirstArc = 2;
+
+}  // namespace
 
 bool BerReader::read_item(uint8_t& tag, BerReader& contents) {
     const uint8_t* p = pos_;
     if (end_ - p < 2) return false;
     const uint8_t t = *p++;
     // Multi-byte tags never occur in SNMP.
-    if ((t & 0x1F) == 0x1F) return false;
+    if ((t & kTagNumberBits) == kTagNumberBits) return false;
     size_t length = *p++;
-    if (length & 0x80) {
-        const size_t count = length & 0x7F;
-        // 0x80 is the indefinite form; more than four length bytes would describe more than
-        // any datagram holds.
-        if (count == 0 || count > 4) return false;
+    if (length & kLongLength) {
+        const size_t count = length & kLengthCountBits;
+        // A count of 0 is the indefinite form.
+        if (count == 0 || count > kMaxLengthBytes) return false;
         if (static_cast<size_t>(end_ - p) < count) return false;
         length = 0;
         for (size_t i = 0; i < count; ++i) length = (length << 8) | *p++;
@@ -103,8 +121,8 @@ bool decode_oid(const uint8_t* data, size_t size, std::vector<uint32_t>& out) {
     size_t i = 0;
     bool leading = true;
     while (i < size) {
-        // A sub-identifier may not begin with 0x80 (a redundant zero group).
-        if (data[i] == 0x80) {
+        // A sub-identifier may not begin with a redundant zero group.
+        if (data[i] == kMoreGroups) {
             out.resize(first);
             return false;
         }
@@ -115,26 +133,19 @@ bool decode_oid(const uint8_t* data, size_t size, std::vector<uint32_t>& out) {
                 return false;
             }
             const uint8_t b = data[i++];
-            v = (v << 7) | (b & 0x7F);
-            // The first group also carries the first arc (up to 2, times 40).
-            if (v > 0xFFFFFFFFull + (leading ? 80 : 0)) {
+            v = (v << 7) | (b & kGroupBits);
+            // The first sub-identifier also carries the first arc.
+            if (v > 0xFFFFFFFFull + (leading ? kMaxFirstArc * kFirstArcFactor : 0)) {
                 out.resize(first);
                 return false;
             }
-            if ((b & 0x80) == 0) break;
+            if ((b & kMoreGroups) == 0) break;
         }
         if (leading) {
             leading = false;
-            if (v < 40) {
-                out.push_back(0);
-                out.push_back(static_cast<uint32_t>(v));
-            } else if (v < 80) {
-                out.push_back(1);
-                out.push_back(static_cast<uint32_t>(v - 40));
-            } else {
-                out.push_back(2);
-                out.push_back(static_cast<uint32_t>(v - 80));
-            }
+            const uint64_t first = std::min(v / kFirstArcFactor, kMaxFirstArc);
+            out.push_back(static_cast<uint32_t>(first));
+            out.push_back(static_cast<uint32_t>(v - first * kFirstArcFactor));
         } else {
             out.push_back(static_cast<uint32_t>(v));
         }
@@ -167,7 +178,7 @@ void BerWriter::put_raw(const uint8_t* data, size_t size) {
 }
 
 void BerWriter::put_header(uint8_t tag, size_t length) {
-    if (length < 0x80) {
+    if (length < kLongLength) {
         put_byte(static_cast<uint8_t>(length));
     } else {
         uint8_t count = 0;
@@ -175,7 +186,7 @@ void BerWriter::put_header(uint8_t tag, size_t length) {
             put_byte(static_cast<uint8_t>(l & 0xFF));
             ++count;
         }
-        put_byte(static_cast<uint8_t>(0x80 | count));
+        put_byte(static_cast<uint8_t>(kLongLength | count));
     }
     put_byte(tag);
 }
@@ -221,14 +232,14 @@ void BerWriter::put_unsigned(uint8_t tag, uint64_t value) {
 void BerWriter::put_oid(const uint32_t* ids, size_t count) {
     const size_t mark = size();
     auto put_subid = [this](uint64_t v) {
-        put_byte(static_cast<uint8_t>(v & 0x7F));
-        for (v >>= 7; v; v >>= 7) put_byte(static_cast<uint8_t>(0x80 | (v & 0x7F)));
+        put_byte(static_cast<uint8_t>(v & kGroupBits));
+        for (v >>= 7; v; v >>= 7) put_byte(static_cast<uint8_t>(kMoreGroups | (v & kGroupBits)));
     };
     for (size_t i = count; i-- > 2;) put_subid(ids[i]);
     if (count >= 2) {
-        put_subid(uint64_t{ids[0]} * 40 + ids[1]);
+        put_subid(ids[0] * kFirstArcFactor + ids[1]);
     } else if (count == 1) {
-        put_subid(uint64_t{ids[0]} * 40);
+        put_subid(ids[0] * kFirstArcFactor);
     }
     close(ASN_OBJECT_ID, mark);
 }

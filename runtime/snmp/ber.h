@@ -6,19 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "mib/mib_value.h"
+#include "runtime/snmp/protocol.h"
 
 namespace snmp {
 
-// Tags beyond the value tags of mib_value.h.
+// The tag of messages, PDU contents, binding lists and bindings.
 constexpr uint8_t kTagSequence = 0x30;
-constexpr uint8_t kTagNoSuchObject = 0x80;
-constexpr uint8_t kTagNoSuchInstance = 0x81;
-constexpr uint8_t kTagEndOfMibView = 0x82;
-
-inline bool is_exception_tag(uint8_t tag) {
-    return tag == kTagNoSuchObject || tag == kTagNoSuchInstance || tag == kTagEndOfMibView;
-}
 
 // Reads definite-length items from a byte range; every length is checked against what is left.
 // A failed read leaves the reader unchanged and returns false.

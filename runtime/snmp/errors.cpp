@@ -59,6 +59,11 @@ void set_error(int code, const char* detail) {
     }
 }
 
+void clear_error() {
+    ZorvsnmpErrno = kErrNoError;
+    detail_code = -1;
+}
+
 }  // namespace snmp
 
 const char* ZorvsnmpErrString(int code) {

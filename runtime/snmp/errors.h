@@ -26,5 +26,7 @@ enum ErrorCode : int {
 
 // Records `code` as the last failure; `detail` (may be null) is added to its text.
 void set_error(int code, const char* detail = nullptr);
+// No failure recorded: ZorvsnmpErrno is 0 again.
+void clear_error();
 
 }  // namespace snmp

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -22,34 +23,133 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr char kDefaultCommunity[] = "public";
+// Request ids are positive 32-bit numbers.
+constexpr uint32_t kRequestIdMask = 0x7FFFFFFF;
+constexpr size_t kMaxDatagram = 65535;
+
 // Ids start at a random point so that answers meant for an earlier process are not taken.
 int32_t next_request_id() {
     static uint32_t next = [] {
         std::random_device device;
-        return device() & 0x7FFFFFFF;
+        return device() & kRequestIdMask;
     }();
-    next = (next + 1) & 0x7FFFFFFF;
+    next = (next + 1) & kRequestIdMask;
     if (next == 0) next = 1;
     return static_cast<int32_t>(next);
 }
 
-constexpr size_t kMaxDatagram = 65535;
+enum class Wait { kReady, kTimeout, kFailed };
+
+// Until a datagram waits on the socket or the deadline passes.
+Wait wait_readable(int fd, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return Wait::kTimeout;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, static_cast<int>(left.count()));
+        if (ready > 0) return Wait::kReady;
+        if (ready == 0) return Wait::kTimeout;
+        if (errno != EINTR) {
+            set_error(kErrSocket, std::strerror(errno));
+            return Wait::kFailed;
+        }
+    }
+}
+
+// One datagram as it came: its whole size (which may exceed what the buffer kept) and sender.
+struct Datagram {
+    std::vector<uint8_t>& bytes;
+    size_t size = 0;
+    sockaddr_storage from{};
+    socklen_t from_length = sizeof from;
+};
+
+enum class Received { kDatagram, kNothing, kFailed };
+
+Received receive(int fd, Datagram& d) {
+    const ssize_t got = recvfrom(fd, d.bytes.data(), d.bytes.size(), MSG_TRUNC | MSG_DONTWAIT,
+                                 reinterpret_cast<sockaddr*>(&d.from), &d.from_length);
+    if (got >= 0) {
+        d.size = static_cast<size_t>(got);
+        return Received::kDatagram;
+    }
+    // An ICMP error from an earlier send, or nothing after all: keep waiting.
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNREFUSED ||
+        errno == EHOSTUNREACH || errno == ENETUNREACH)
+        return Received::kNothing;
+    set_error(kErrSocket, std::strerror(errno));
+    return Received::kFailed;
+}
+
+// Why the datagram is not the answer to `request_id`, or null when it is. `decoded` tells
+// whether `response` holds the datagram's decoding.
+const char* reject_reason(const Session& session, const Datagram& d, int32_t request_id,
+                          Message& response, bool& decoded) {
+    const char* why = nullptr;
+    decoded = false;
+    if (d.size > kMaxDatagram) return "too long";
+    if (!same_peer(session, d.from, d.from_length)) return "not from the node";
+    if (!decode_message(d.bytes.data(), d.size, response, &why)) return why;
+    decoded = true;
+    if (response.pdu_type != kPduResponse) return "not a response";
+    if (response.request_id != request_id) return "other request id";
+    return nullptr;
+}
+
+void dump_dropped(const Datagram& d, const Message* decoded, const char* why) {
+    char peer[64];
+    peer_text(d.from, peer, sizeof peer);
+    dump_datagram("dropped from", peer, d.bytes.data(), std::min(d.size, kMaxDatagram), decoded,
+                  why);
+}
+
+// Takes datagrams until the answer comes or the deadline passes; drops everything else. The
+// answer's byte values point into a buffer that the next call reuses.
+Wait await_answer(const Session& session, int32_t request_id, Clock::time_point deadline,
+                  Message& response, bool dump) {
+    thread_local std::vector<uint8_t> buffer(kMaxDatagram + 1);
+    for (;;) {
+        const Wait wait = wait_readable(session.fd, deadline);
+        if (wait != Wait::kReady) return wait;
+        Datagram d{buffer};
+        const Received received = receive(session.fd, d);
+        if (received == Received::kFailed) return Wait::kFailed;
+        if (received == Received::kNothing) continue;
+        bool decoded = false;
+        const char* why = reject_reason(session, d, request_id, response, decoded);
+        if (!why) {
+            if (dump) {
+                dump_datagram("received from", session.peer, d.bytes.data(), d.size, &response,
+                              nullptr);
+            }
+            return Wait::kReady;
+        }
+        if (dump) dump_dropped(d, decoded ? &response : nullptr, why);
+    }
+}
+
+bool send_request(const Session& session, const BerWriter& writer) {
+    if (sendto(session.fd, writer.data(), writer.size(), 0,
+               reinterpret_cast<const sockaddr*>(&session.address), session.address_length) >= 0)
+        return true;
+    set_error(kErrSocket, std::strerror(errno));
+    return false;
+}
 
 }  // namespace
 
 void start_request(Message& request, const char* community, uint8_t pdu_type) {
     request.version = settings().version;
-    request.community = community ? community : "public";
+    request.community = community ? community : kDefaultCommunity;
     request.pdu_type = pdu_type;
-    request.error_status = 0;
+    request.error_status = kErrNoError;
     request.error_index = 0;
 }
 
 bool exchange(Session& session, Message& request, Message& response) {
     thread_local BerWriter writer(1024);
-    thread_local std::vector<uint8_t> datagram(kMaxDatagram + 1);
     const Settings& config = settings();
-
     request.request_id = next_request_id();
     encode_message(request, writer);
     const bool dump = ZorvsnmpDumpPacket == 1;
@@ -57,66 +157,11 @@ bool exchange(Session& session, Message& request, Message& response) {
         if (dump) {
             dump_datagram("sent to", session.peer, writer.data(), writer.size(), &request, nullptr);
         }
-        if (sendto(session.fd, writer.data(), writer.size(), 0,
-                   reinterpret_cast<const sockaddr*>(&session.address),
-                   session.address_length) < 0) {
-            set_error(kErrSocket, std::strerror(errno));
-            return false;
-        }
+        if (!send_request(session, writer)) return false;
         const auto deadline = Clock::now() + std::chrono::milliseconds(config.timeout_ms);
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) break;
-            pollfd p{session.fd, POLLIN, 0};
-            const int ready = poll(&p, 1, static_cast<int>(left.count()));
-            if (ready < 0) {
-                if (errno == EINTR) continue;
-                set_error(kErrSocket, std::strerror(errno));
-                return false;
-            }
-            if (ready == 0) break;
-            sockaddr_storage from{};
-            socklen_t from_length = sizeof from;
-            const ssize_t got =
-                recvfrom(session.fd, datagram.data(), datagram.size(), MSG_TRUNC | MSG_DONTWAIT,
-                         reinterpret_cast<sockaddr*>(&from), &from_length);
-            if (got < 0) {
-                // An ICMP error from an earlier send, or nothing after all: keep waiting.
-                if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK ||
-                    errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH)
-                    continue;
-                set_error(kErrSocket, std::strerror(errno));
-                return false;
-            }
-            const size_t size = static_cast<size_t>(got);
-            const char* why = nullptr;
-            bool decoded = false;
-            if (size > kMaxDatagram) {
-                why = "too long";
-            } else if (!same_peer(session, from, from_length)) {
-                why = "not from the node";
-            } else if (!(decoded = decode_message(datagram.data(), size, response, &why))) {
-                // `why` says what did not decode
-            } else if (response.pdu_type != kPduResponse) {
-                why = "not a response";
-            } else if (response.request_id != request.request_id) {
-                why = "other request id";
-            }
-            if (!why) {
-                if (dump) {
-                    dump_datagram("received from", session.peer, datagram.data(), size, &response,
-                                  nullptr);
-                }
-                return true;
-            }
-            if (dump) {
-                char peer[64];
-                peer_text(from, peer, sizeof peer);
-                const size_t shown = size > kMaxDatagram ? kMaxDatagram : size;
-                dump_datagram("dropped from", peer, datagram.data(), shown,
-                              decoded ? &response : nullptr, why);
-            }
-        }
+        const Wait wait = await_answer(session, request.request_id, deadline, response, dump);
+        if (wait == Wait::kReady) return true;
+        if (wait == Wait::kFailed) return false;
     }
     set_error(kErrTimeout, session.peer);
     return false;

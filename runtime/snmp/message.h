@@ -6,25 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "mib/mib_value.h"
 #include "runtime/snmp/ber.h"
 
 namespace snmp {
-
-enum PduType : uint8_t {
-    kPduGet = 0xA0,
-    kPduGetNext = 0xA1,
-    kPduResponse = 0xA2,
-    kPduSet = 0xA3,
-    kPduTrapV1 = 0xA4,
-    kPduGetBulk = 0xA5,
-    kPduInform = 0xA6,
-    kPduTrapV2 = 0xA7,
-    kPduReport = 0xA8,
-};
-
-constexpr int32_t kVersion1 = 0;
-constexpr int32_t kVersion2c = 1;
 
 // One binding. Names and identifier values point into the owning message's `ids`; byte
 // values point into the decoded datagram (or the caller's data when encoding).

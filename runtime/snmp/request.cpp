@@ -25,7 +25,7 @@ ResponsePdu* single_request(int pdu_type, const char* community, const char* nod
     start_request(request, community, static_cast<uint8_t>(pdu_type));
     request.bindings.assign(1, Binding{oid, static_cast<uint32_t>(length), ASN_NULL, {}});
     if (!exchange(*session, request, response)) return nullptr;
-    if (response.error_status == 0) {
+    if (response.error_status == kErrNoError) {
         // Exactly one binding must come back; the programs read the first one unchecked.
         if (response.bindings.size() != 1) {
             set_error(kErrBadResponse, "wrong number of bindings");

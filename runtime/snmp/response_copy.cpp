@@ -15,8 +15,7 @@ ResponsePdu* copy_response(const Message& m) {
         ids += b.name_length;
         if (b.tag == ASN_OBJECT_ID) {
             ids += static_cast<size_t>(b.value.string.length);
-        } else if (b.tag == ASN_OCTET_STRING || b.tag == ASN_IP_ADDRESS || b.tag == ASN_OPAQUE ||
-                   b.tag == ASN_NSAP_ADDRESS) {
+        } else if (has_bytes(b.tag)) {
             bytes += static_cast<size_t>(b.value.string.length);
         }
     }
@@ -53,8 +52,7 @@ ResponsePdu* copy_response(const Message& m) {
             if (n) std::memcpy(id_store, b.value.string.ids, n * sizeof(uint32_t));
             v.value.string.ids = id_store;
             id_store += n;
-        } else if (b.tag == ASN_OCTET_STRING || b.tag == ASN_IP_ADDRESS || b.tag == ASN_OPAQUE ||
-                   b.tag == ASN_NSAP_ADDRESS) {
+        } else if (has_bytes(b.tag)) {
             const size_t n = static_cast<size_t>(b.value.string.length);
             if (n) std::memcpy(byte_store, b.value.string.bytes, n);
             v.value.string.bytes = byte_store;

@@ -1,24 +1,15 @@
 #include "runtime/snmp/row_merger.h"
 
-#include <algorithm>
 #include <cstring>
+
+#include "runtime/snmp/oid_compare.h"
 
 namespace snmp {
 
 namespace {
 
-int compare_ids(const uint32_t* a, uint32_t na, const uint32_t* b, uint32_t nb) {
-    const uint32_t n = std::min(na, nb);
-    for (uint32_t i = 0; i < n; ++i) {
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-    }
-    return na == nb ? 0 : (na < nb ? -1 : 1);
-}
-
-bool has_bytes(uint8_t tag) {
-    return tag == ASN_OCTET_STRING || tag == ASN_IP_ADDRESS || tag == ASN_OPAQUE ||
-           tag == ASN_NSAP_ADDRESS;
-}
+// A column whose consumed front reaches this many values is compacted.
+constexpr size_t kCompactAfter = 256;
 
 }  // namespace
 
@@ -62,7 +53,7 @@ void RowMerger::pop(Column& c) {
         c.ids.clear();
         c.bytes.clear();
         c.head = 0;
-    } else if (c.head >= 256 && c.head * 2 >= c.entries.size()) {
+    } else if (c.head >= kCompactAfter && c.head * 2 >= c.entries.size()) {
         // Drop the consumed front so that a column running ahead of the others stays small.
         const uint32_t ids_base = c.entries[c.head].instance_offset;
         const uint32_t bytes_base = c.entries[c.head].bytes_offset;
@@ -97,8 +88,8 @@ size_t RowMerger::flush(SnmpRowFunction row_function) {
             }
             const Entry& a = c.entries[c.head];
             const Entry& b = lowest->entries[lowest->head];
-            if (compare_ids(c.ids.data() + a.instance_offset, a.instance_length,
-                            lowest->ids.data() + b.instance_offset, b.instance_length) < 0)
+            if (compare_oids(c.ids.data() + a.instance_offset, a.instance_length,
+                             lowest->ids.data() + b.instance_offset, b.instance_length) < 0)
                 lowest = &c;
         }
         if (!lowest) return delivered;
@@ -117,8 +108,8 @@ size_t RowMerger::flush(SnmpRowFunction row_function) {
             matched_[i] = 0;
             if (!c.empty()) {
                 const Entry& e = c.entries[c.head];
-                matched_[i] = compare_ids(c.ids.data() + e.instance_offset, e.instance_length,
-                                          instance, instance_length) == 0;
+                matched_[i] = compare_oids(c.ids.data() + e.instance_offset, e.instance_length,
+                                           instance, instance_length) == 0;
             }
             if (!matched_[i]) {
                 v.name = null_name_;

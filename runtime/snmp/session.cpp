@@ -63,6 +63,11 @@ bool same_peer(const Session& s, const sockaddr_storage& from, socklen_t length)
     return false;
 }
 
+void close_sessions() {
+    for (const auto& s : sessions()) close(s->fd);
+    sessions().clear();
+}
+
 Session* open_session(const char* node) {
     for (const auto& s : sessions()) {
         if (node && s->node == node) return s.get();

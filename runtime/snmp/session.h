@@ -21,6 +21,9 @@ struct Session {
 // not resolve or no socket can be made.
 Session* open_session(const char* node);
 
+// Closes every session's socket; sessions handed out before are gone.
+void close_sessions();
+
 // True when `from` is the session's address and port.
 bool same_peer(const Session& s, const sockaddr_storage& from, socklen_t length);
 

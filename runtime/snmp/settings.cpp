@@ -33,9 +33,9 @@ Settings load() {
     read_number(s, "ZORVSNMP_MAX_ROWS", 1, 2147483647, s.max_rows);
     if (const char* v = std::getenv("ZORVSNMP_VERSION"); v && *v) {
         if (std::strcmp(v, "1") == 0) {
-            s.version = 0;
+            s.version = kVersion1;
         } else if (std::strcmp(v, "2c") == 0 || std::strcmp(v, "2") == 0) {
-            s.version = 1;
+            s.version = kVersion2c;
         } else if (!s.invalid) {
             s.invalid = "ZORVSNMP_VERSION";
         }
@@ -43,11 +43,21 @@ Settings load() {
     return s;
 }
 
+Settings current;
+bool known = false;
+
 }  // namespace
 
 const Settings& settings() {
-    static const Settings s = load();
-    return s;
+    if (!known) {
+        current = load();
+        known = true;
+    }
+    return current;
+}
+
+void reset_settings() {
+    known = false;
 }
 
 }  // namespace snmp

@@ -1,13 +1,18 @@
-// Transport settings from the environment, read once per process.
+// Transport settings from the environment, read on first use and again after a reset.
 #pragma once
 
 #include <cstdint>
 
+#include "runtime/snmp/protocol.h"
+
 namespace snmp {
 
+// Where agents listen.
+constexpr uint16_t kSnmpPort = 161;
+
 struct Settings {
-    uint16_t port = 161;            // ZORVSNMP_PORT
-    int32_t version = 1;            // ZORVSNMP_VERSION: "1" gives 0, "2c" gives 1
+    uint16_t port = kSnmpPort;      // ZORVSNMP_PORT
+    int32_t version = kVersion2c;   // ZORVSNMP_VERSION: "1" or "2c" (also "2")
     int timeout_ms = 1000;          // ZORVSNMP_TIMEOUT_MS, per try
     int retries = 2;                // ZORVSNMP_RETRIES
     int max_repetitions = 0;        // ZORVSNMP_MAX_REPETITIONS; 0 lets the table walk choose
@@ -15,6 +20,8 @@ struct Settings {
     const char* invalid = nullptr;  // the first variable with an unusable value
 };
 
+// Read from the environment on first use after start or reset_settings().
 const Settings& settings();
+void reset_settings();
 
 }  // namespace snmp

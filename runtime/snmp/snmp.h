@@ -1,10 +1,11 @@
 // The SNMP transport (SNMPv1 and SNMPv2c over UDP, IPv4 and IPv6) and the management helper
-// calls that the programs make: Get, GetNext, table retrieval, value text and error texts.
+// calls that the programs make: Get, GetNext, table retrieval and error texts. The value text of
+// a binding comes from the MIB library (mib/sprint_value.h), which knows the tree.
 #pragma once
 
 #include <cstdint>
 
-#include "mib/mib_value.h"
+#include "runtime/snmp/protocol.h"
 
 // One variable binding of a response. A binding whose name begins with six zero
 // sub-identifiers stands for a column without a value.
@@ -12,26 +13,26 @@ struct VarBind {
     VarBind* next;
     uint32_t* name;
     uint32_t name_length;
-    uint8_t type;  // the value's encoding tag; 5 (null) for a hole
+    uint8_t type;  // the value's encoding tag; ASN_NULL for a hole
     MibValueData value;
 };
 
 // A decoded response. veloSnmpRequest and quorSnmpGet return it as one heap block holding the
 // record, its bindings, names and values: the caller owns it and free() releases it whole.
 struct ResponsePdu {
-    int32_t version;   // 0 SNMPv1, 1 SNMPv2c
-    int32_t pdu_type;  // 0xA2 for a response
+    int32_t version;   // snmp::kVersion1 or snmp::kVersion2c
+    int32_t pdu_type;  // snmp::kPduResponse
     int32_t request_id;
     int32_t reserved;
     int32_t error_index;
-    int32_t error_status;  // 0 success, 2 no such name
+    int32_t error_status;  // 0 success, 2 no such name (snmp::ErrorCode, errors.h)
     VarBind* variables;
 };
 
 constexpr int kNullNameLength = 6;
 
-// Settings from the environment, read once: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1" or "2c",
-// default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
+// Settings from the environment, read on first use: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1" or
+// "2c", default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
 // ZORVSNMP_MAX_REPETITIONS (0: chosen so that an answer stays within 64 bindings).
 // A null community means "public".
 
@@ -58,15 +59,20 @@ int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_
                           int32_t table_length, const uint32_t* columns, int32_t column_count,
                           const uint32_t* instance, int32_t instance_length,
                           SnmpRowFunction row_function, int reserved);
-// One request (pdu_type 0xA1 GetNext, 0xA0 Get) for one identifier; null on failure. An SNMPv2
-// exception in the answer (noSuchObject, noSuchInstance, endOfMibView) is reported as error
-// status 2 with its error index, as SNMPv1 would; the binding keeps the exception's type.
+// One request (pdu_type snmp::kPduGetNext 0xA1 or snmp::kPduGet 0xA0) for one identifier; null on
+// failure. An SNMPv2 exception in the answer (noSuchObject, noSuchInstance, endOfMibView) is
+// reported as error status 2 with its error index, as SNMPv1 would; the binding keeps the
+// exception's type.
 ResponsePdu* veloSnmpRequest(int pdu_type, const char* community, const char* node,
                              const uint32_t* oid, int32_t length, int reserved);
 ResponsePdu* quorSnmpGet(const char* community, const char* node, const uint32_t* oid,
                          int32_t length, int reserved);
 
-// The binding's value as text, at most `size` bytes with its NUL; form 1 bare, 0 labelled. The
-// printer is the one of the binding's node in `Mib`, else the generic one; exceptions read as
-// "noSuchObject", "noSuchInstance" and "endOfMibView".
-int CMUmib_sprint_value(char* buffer, int32_t size, const VarBind* binding, int form);
+namespace snmp {
+
+// Starts over as a new process would: the settings are read from the environment again on next
+// use, every socket is closed, no failure is recorded and the packet dump is off. For tests, and
+// for programs that change the environment between calls.
+void reset_transport();
+
+}  // namespace snmp

@@ -1,9 +1,9 @@
 // The one row of an instance: one Get of every requested column.
-#include <algorithm>
 #include <vector>
 
 #include "runtime/snmp/errors.h"
 #include "runtime/snmp/exchange.h"
+#include "runtime/snmp/oid_compare.h"
 #include "runtime/snmp/row_merger.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
@@ -57,7 +57,7 @@ bool get_columns(Session& session, const char* community, const EntryRequest& e,
             wanted.erase(wanted.begin() + (index - 1));
             continue;
         }
-        if (status != 0) {
+        if (status != kErrNoError) {
             set_error(status);
             return false;
         }
@@ -68,8 +68,7 @@ bool get_columns(Session& session, const char* community, const EntryRequest& e,
         for (size_t k = 0; k < wanted.size(); ++k) {
             const Binding& b = response.bindings[k];
             const uint32_t c = wanted[k];
-            if (b.name_length != e.name_length() ||
-                !std::equal(b.name, b.name + b.name_length, e.name(c))) {
+            if (compare_oids(b.name, b.name_length, e.name(c), e.name_length()) != 0) {
                 set_error(kErrBadResponse, "answer for another identifier");
                 return false;
             }

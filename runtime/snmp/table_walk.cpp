@@ -1,10 +1,12 @@
 // The whole table: every requested column walked together (GetBulk under SNMPv2c, GetNext under
 // SNMPv1) and merged into rows.
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "runtime/snmp/errors.h"
 #include "runtime/snmp/exchange.h"
+#include "runtime/snmp/oid_compare.h"
 #include "runtime/snmp/row_merger.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
@@ -19,19 +21,12 @@ constexpr int kUsualBindingLimit = 64;
 // A column with this many values waiting for the other columns is not asked again until they
 // catch up, so that memory stays bounded when columns cover different stretches of instances.
 constexpr size_t kMaxWaiting = 256;
+constexpr int kNoRepetitionCap = std::numeric_limits<int>::max();
 
 struct ColumnWalk {
     std::vector<uint32_t> last;  // the name to continue from; the column prefix at first
     uint32_t prefix_length = 0;
 };
-
-int compare_ids(const uint32_t* a, size_t na, const uint32_t* b, size_t nb) {
-    const size_t n = std::min(na, nb);
-    for (size_t i = 0; i < n; ++i) {
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-    }
-    return na == nb ? 0 : (na < nb ? -1 : 1);
-}
 
 class TableWalk {
   public:
@@ -45,21 +40,70 @@ class TableWalk {
         }
     }
 
+    // Requests until every column has ended, handing out rows as they complete. The number of
+    // rows, or -1 with the error recorded.
     int run(Session& session, const char* community, SnmpRowFunction row_function);
 
   private:
+    // What one answer did to the walk.
+    enum class Outcome { kFailed, kAskSmaller, kColumnEnded, kValues };
+
     // The live columns for the next request, taken in turn when not all fit in one.
     void choose_group();
+    // How many steps each column of the group goes in one request.
+    int group_repetitions() const;
+    void fill_request(Message& request, int repetitions) const;
+    Outcome read_answer(const Message& response, int repetitions);
+    // After tooBig: false with the error recorded when nothing smaller can be asked.
+    bool ask_smaller(int repetitions);
+    // After noSuchName: false with the error recorded for an error index out of range.
+    bool end_named_column(const Message& response);
+    bool take_values(const Message& response, int repetitions);
     // One binding of column `c`; false with the error recorded when the agent went backwards.
     bool take(uint32_t c, const Binding& b);
 
+    const Settings& config_ = settings();
+    const bool bulk_ = config_.version != kVersion1;
     uint32_t count_;
     std::vector<ColumnWalk> walks_;
     RowMerger merger_;
     std::vector<uint32_t> group_;
     uint32_t next_start_ = 0;
-    uint32_t max_group_ = 0;
+    uint32_t max_group_ = count_;
+    int repetition_cap_ = kNoRepetitionCap;
 };
+
+int TableWalk::run(Session& session, const char* community, SnmpRowFunction row_function) {
+    thread_local Message request;
+    thread_local Message response;
+    start_request(request, community, bulk_ ? kPduGetBulk : kPduGetNext);
+    int delivered = 0;
+    for (choose_group(); !group_.empty(); choose_group()) {
+        const int repetitions = group_repetitions();
+        fill_request(request, repetitions);
+        if (!exchange(session, request, response)) return -1;
+        switch (read_answer(response, repetitions)) {
+            case Outcome::kFailed:
+                return -1;
+            case Outcome::kAskSmaller:
+                break;
+            case Outcome::kColumnEnded:
+                delivered += static_cast<int>(merger_.flush(row_function));
+                break;
+            case Outcome::kValues:
+                delivered += static_cast<int>(merger_.flush(row_function));
+                // An agent whose identifiers keep increasing would otherwise never let the walk
+                // end.
+                if (delivered > config_.max_rows) {
+                    set_error(kErrTooManyRows);
+                    return -1;
+                }
+                break;
+        }
+    }
+    delivered += static_cast<int>(merger_.flush(row_function));
+    return delivered;
+}
 
 void TableWalk::choose_group() {
     group_.clear();
@@ -72,18 +116,96 @@ void TableWalk::choose_group() {
     if (!group_.empty()) next_start_ = (group_.back() + 1) % count_;
 }
 
+int TableWalk::group_repetitions() const {
+    if (!bulk_) return 1;
+    const int wanted = config_.max_repetitions > 0
+                           ? config_.max_repetitions
+                           : std::max(1, kUsualBindingLimit / static_cast<int>(group_.size()));
+    return std::min(wanted, repetition_cap_);
+}
+
+void TableWalk::fill_request(Message& request, int repetitions) const {
+    if (bulk_) {
+        request.error_status = 0;           // non-repeaters: every column repeats
+        request.error_index = repetitions;  // max-repetitions
+    }
+    request.bindings.clear();
+    for (uint32_t c : group_) {
+        const ColumnWalk& w = walks_[c];
+        request.bindings.push_back(
+            Binding{w.last.data(), static_cast<uint32_t>(w.last.size()), ASN_NULL, {}});
+    }
+}
+
+TableWalk::Outcome TableWalk::read_answer(const Message& response, int repetitions) {
+    switch (response.error_status) {
+        case kErrNoError:
+            return take_values(response, repetitions) ? Outcome::kValues : Outcome::kFailed;
+        case kErrTooBig:
+            return ask_smaller(repetitions) ? Outcome::kAskSmaller : Outcome::kFailed;
+        case kErrNoSuchName:
+            return end_named_column(response) ? Outcome::kColumnEnded : Outcome::kFailed;
+        default:
+            set_error(response.error_status);
+            return Outcome::kFailed;
+    }
+}
+
+bool TableWalk::ask_smaller(int repetitions) {
+    // Fewer repetitions first, then fewer columns per request.
+    const uint32_t m = static_cast<uint32_t>(group_.size());
+    if (bulk_ && repetitions > 1) {
+        repetition_cap_ = repetitions / 2;
+    } else if (m > 1) {
+        max_group_ = m / 2;
+        next_start_ = group_.front();
+    } else {
+        set_error(kErrTooBig);
+        return false;
+    }
+    return true;
+}
+
+bool TableWalk::end_named_column(const Message& response) {
+    // SNMPv1's end of the MIB: the named column has nothing further.
+    const int32_t index = response.error_index;
+    if (index < 1 || static_cast<size_t>(index) > group_.size()) {
+        set_error(kErrBadResponse, "error index out of range");
+        return false;
+    }
+    merger_.end_column(group_[static_cast<size_t>(index) - 1]);
+    return true;
+}
+
+bool TableWalk::take_values(const Message& response, int repetitions) {
+    // Bindings come repetition by repetition, one per requested column; an answer cut short
+    // simply leaves some columns fewer steps ahead.
+    const size_t m = group_.size();
+    const size_t n = std::min(response.bindings.size(), m * static_cast<size_t>(repetitions));
+    if (n == 0) {
+        set_error(kErrBadResponse, "no bindings");
+        return false;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        const uint32_t c = group_[k % m];
+        if (merger_.ended(c)) continue;
+        if (!take(c, response.bindings[k])) return false;
+    }
+    return true;
+}
+
 bool TableWalk::take(uint32_t c, const Binding& b) {
     ColumnWalk& w = walks_[c];
     if (is_exception_tag(b.tag)) {
         merger_.end_column(c);
         return true;
     }
-    if (compare_ids(b.name, b.name_length, w.last.data(), w.last.size()) <= 0) {
+    if (compare_oids(b.name, b.name_length, w.last.data(), w.last.size()) <= 0) {
         set_error(kErrNotIncreasing);
         return false;
     }
     const bool inside = b.name_length > w.prefix_length &&
-                        std::equal(w.last.begin(), w.last.begin() + w.prefix_length, b.name);
+                        oid_starts_with(b.name, b.name_length, w.last.data(), w.prefix_length);
     if (!inside) {
         merger_.end_column(c);
         return true;
@@ -91,87 +213,6 @@ bool TableWalk::take(uint32_t c, const Binding& b) {
     merger_.add(c, b.name + w.prefix_length, b.name_length - w.prefix_length, b);
     w.last.assign(b.name, b.name + b.name_length);
     return true;
-}
-
-int TableWalk::run(Session& session, const char* community, SnmpRowFunction row_function) {
-    const Settings& config = settings();
-    const bool bulk = config.version != kVersion1;
-    thread_local Message request;
-    thread_local Message response;
-    start_request(request, community, bulk ? kPduGetBulk : kPduGetNext);
-    max_group_ = count_;
-    int repetition_cap = config.max_repetitions > 0 ? config.max_repetitions : 1 << 30;
-    int delivered = 0;
-    for (;;) {
-        choose_group();
-        if (group_.empty()) break;
-        const uint32_t m = static_cast<uint32_t>(group_.size());
-        int repetitions = 1;
-        if (bulk) {
-            repetitions = config.max_repetitions > 0
-                              ? config.max_repetitions
-                              : std::max(1, kUsualBindingLimit / static_cast<int>(m));
-            repetitions = std::min(repetitions, repetition_cap);
-            request.error_status = 0;  // non-repeaters
-            request.error_index = repetitions;
-        }
-        request.bindings.clear();
-        for (uint32_t c : group_) {
-            const ColumnWalk& w = walks_[c];
-            request.bindings.push_back(
-                Binding{w.last.data(), static_cast<uint32_t>(w.last.size()), ASN_NULL, {}});
-        }
-        if (!exchange(session, request, response)) return -1;
-
-        if (response.error_status == kErrTooBig) {
-            // Smaller answers: fewer repetitions first, then fewer columns per request.
-            if (bulk && repetitions > 1) {
-                repetition_cap = repetitions / 2;
-            } else if (m > 1) {
-                max_group_ = m / 2;
-                next_start_ = group_.front();
-            } else {
-                set_error(kErrTooBig);
-                return -1;
-            }
-            continue;
-        }
-        if (response.error_status == kErrNoSuchName) {
-            // SNMPv1's end of the MIB: the named column has nothing further.
-            const int32_t index = response.error_index;
-            if (index < 1 || static_cast<uint32_t>(index) > m) {
-                set_error(kErrBadResponse, "error index out of range");
-                return -1;
-            }
-            merger_.end_column(group_[static_cast<uint32_t>(index) - 1]);
-            delivered += static_cast<int>(merger_.flush(row_function));
-            continue;
-        }
-        if (response.error_status != 0) {
-            set_error(response.error_status);
-            return -1;
-        }
-        // Bindings come repetition by repetition, one per requested column; an answer cut
-        // short simply leaves some columns fewer steps ahead.
-        const size_t n = std::min(response.bindings.size(), static_cast<size_t>(m) * repetitions);
-        if (n == 0) {
-            set_error(kErrBadResponse, "no bindings");
-            return -1;
-        }
-        for (size_t k = 0; k < n; ++k) {
-            const uint32_t c = group_[k % m];
-            if (merger_.ended(c)) continue;
-            if (!take(c, response.bindings[k])) return -1;
-        }
-        delivered += static_cast<int>(merger_.flush(row_function));
-        // An agent whose identifiers keep increasing would otherwise never let the walk end.
-        if (delivered > config.max_rows) {
-            set_error(kErrTooManyRows);
-            return -1;
-        }
-    }
-    delivered += static_cast<int>(merger_.flush(row_function));
-    return delivered;
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ MibNode* build_standard_mib2_tree();
 // Writes that tree as a MIB intermediate file; write_mib_file's result (0 on success).
 int write_standard_mib2_file(const std::string& path);
 // Writes the standard tree to `base` + ".bin" and points "MIBDBV2" at `base`, so that
-// refresh_mib loads it. Call it before anything reads the variable (once per process).
+// refresh_mib loads it. Call it before anything reads the variable (after reset_mib_init).
 int install_standard_mib2_database(const std::string& base);
 
 }  // namespace testing_support

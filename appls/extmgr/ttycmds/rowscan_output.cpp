@@ -7,6 +7,7 @@
 
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "appls/extmgr/ttycmds/value_text.h"
+#include "mib/sprint_value.h"
 #include "runtime/runtime.h"
 #include "runtime/snmp/snmp.h"
 

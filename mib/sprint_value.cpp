@@ -1,12 +1,12 @@
 // A binding's value as text, through the printer of its node in the loaded tree.
+#include "mib/sprint_value.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "mib/mib_tree.h"
 #include "mib/oid_names.h"
 #include "mib/value_format.h"
-#include "runtime/snmp/ber.h"
-#include "runtime/snmp/snmp.h"
 
 int CMUmib_sprint_value(char* buffer, int32_t size, const VarBind* binding, int form) {
     if (!buffer || size <= 0) return 0;

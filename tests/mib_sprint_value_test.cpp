@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mib/mib_tree.h"
-#include "runtime/snmp/snmp.h"
+#include "mib/sprint_value.h"
 #include "tests/support/mib_builder.h"
 
 using namespace testing_support;
