@@ -3,10 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+constexpr long long kTitleCentreColumn = 40;
+
+}  // namespace
+
 void print_title_line(const char* title, char separator, const char* node) {
     const long long width =
         static_cast<long long>(std::strlen(title)) + 1 + static_cast<long long>(std::strlen(node));
-    long long pad = 40 - width / 2;
+    long long pad = kTitleCentreColumn - width / 2;
     if (pad < 0) pad = 0;
     std::printf("\n%*s%s%c%s\n\n", static_cast<int>(pad), "", title, separator, node);
 }

@@ -47,9 +47,12 @@ void print_usage(const char* program) {
                  "       -title   Title for the MIB Application Window\n");
 }
 
+// Sub-identifiers that the names in an identifier text may stand for beyond its components.
+constexpr int32_t kRoomForNames = 128;
+
 // Resolves an identifier text with room for any identifier the text can name.
 bool resolve(const std::string& text, std::vector<uint32_t>& ids) {
-    int32_t count = count_oid_parts(text.c_str()) + 128;
+    int32_t count = count_oid_parts(text.c_str()) + kRoomForNames;
     ids.assign(static_cast<size_t>(count), 0);
     if (parse_oid_text(text.c_str(), ids.data(), &count) != 0 || count < 0) return false;
     ids.resize(static_cast<size_t>(count));
