@@ -149,12 +149,20 @@ void SetCurDriveToProductDrive();
 // ---------------------------------------------------------------------------------------------
 // Command line
 
+// Kinds of option (OptionDesc::kind).
+constexpr int32_t kOptionFlag = 0;         // takes no argument
+constexpr int32_t kOptionArgument = 2;     // takes the next argument unless it is an option
+constexpr int32_t kOptionAnyArgument = 4;  // takes the next argument whatever it is
+// Value types of an option's slot (OptionDesc::type).
+constexpr int32_t kOptionTypeText = 11;
+constexpr int32_t kOptionTypeFlag = 12;
+
 // One row of a program's option table.
 struct OptionDesc {
     const char* option;      // "-table"
-    int32_t kind;            // 0 flag, 2 takes the next argument unless it is an option, 4 always
+    int32_t kind;            // kOptionFlag, kOptionArgument or kOptionAnyArgument
     const char* flag_value;  // "True" for flags, else null
-    int32_t type;            // 12 flags, 11 others
+    int32_t type;            // kOptionTypeFlag for flags, kOptionTypeText for the others
     int32_t offset;          // byte offset of the option's slot in the values record
 };
 

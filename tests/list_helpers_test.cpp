@@ -1,4 +1,5 @@
-// The list helpers that rowscan and objpeek share, and the value text preparation.
+// The pieces rowscan and objpeek share: list helpers, value text preparation, the command line
+// and the names of response bindings.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/program_start.h"
+#include "appls/extmgr/ttycmds/response_bindings.h"
 #include "appls/extmgr/ttycmds/value_text.h"
 
 namespace {
@@ -172,4 +175,73 @@ TEST(ValueTextTest, ScriptAndHtmlEscaping) {
     for (const auto& c : cases) {
         EXPECT_EQ(prepare_value_text(c.text, c.html, c.script), c.placed) << c.text;
     }
+}
+
+TEST(CommandLineTest, SharedOptionsSurroundTheProgramsOwn) {
+    static constexpr ProgramMessage kBad{14, "bad %1\n"}, kStray{13, "stray %1\n"};
+    static constexpr ProgramMessage kTitle{9, "Default title"};
+    static constinit Program program("test", kRowscanSet, [](const char*) {});
+    CommandLine options(program, {kBad, kStray}, {"-table", "-fields"});
+    std::vector<std::string> args = {"test", "-t",  "Links", "-appname", "-d",    "-fields",
+                                     "1,2",  "-js", "-inst", "3",        "-node", "n"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    options.parse(static_cast<int>(argv.size()), argv.data());
+
+    EXPECT_STREQ(options.value("-appname"), "-d");  // takes any argument, even an option
+    EXPECT_FALSE(options.given("-d"));
+    EXPECT_FALSE(options.given("-table"));
+    EXPECT_STREQ(options.value("-fields"), "1,2");
+    EXPECT_STREQ(options.value("-inst"), "3");
+    CommonOptions common;
+    options.take_common(common, kTitle);
+    EXPECT_STREQ(common.title, "Links");
+    EXPECT_EQ(common.community, nullptr);
+    EXPECT_STREQ(common.node, "n");
+    EXPECT_EQ(common.html, 0);
+    EXPECT_EQ(common.script_escape, 1);
+
+    CommandLine bare(program, {kBad, kStray}, {"-obj"});
+    bare.parse(1, argv.data());
+    bare.take_common(common, kTitle);
+    EXPECT_STREQ(common.title, "Default title");
+}
+
+TEST(BindingNamesTest, PrefixAndOrder) {
+    using Ids = std::vector<uint32_t>;
+    const struct {
+        Ids name;
+        Ids other;
+        bool has_prefix;
+        bool follows;
+    } cases[] = {
+        {{1, 3, 6, 1}, {1, 3, 6}, true, true},
+        {{1, 3, 6}, {1, 3, 6}, true, false},  // the same name is not after itself
+        {{1, 3}, {1, 3, 6}, false, false},
+        {{1, 3, 7}, {1, 3, 6, 9}, false, true},
+        {{1, 3, 5, 9}, {1, 3, 6}, false, false},
+        {{}, {}, true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(oid_has_prefix(c.name, c.other), c.has_prefix) << testing::PrintToString(c.name);
+        EXPECT_EQ(oid_follows(c.name, c.other), c.follows) << testing::PrintToString(c.name);
+    }
+}
+
+TEST(BindingNamesTest, AHoleIsNamedBySixLeadingZeros) {
+    const struct {
+        std::vector<uint32_t> name;
+        bool hole;
+    } cases[] = {
+        {{0, 0, 0, 0, 0, 0}, true},  {{0, 0, 0, 0, 0, 0, 7}, true}, {{0, 0, 0, 0, 0}, false},
+        {{0, 0, 0, 0, 0, 1}, false}, {{1, 3, 6, 1, 2, 1}, false},
+    };
+    for (auto c : cases) {
+        VarBind binding{};
+        binding.name = c.name.data();
+        binding.name_length = static_cast<uint32_t>(c.name.size());
+        EXPECT_EQ(is_hole(&binding), c.hole) << testing::PrintToString(c.name);
+    }
+    const VarBind nameless{};
+    EXPECT_FALSE(is_hole(&nameless));
 }

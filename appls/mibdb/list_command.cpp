@@ -1,4 +1,5 @@
 // mibdb list: a database, or one subtree of it, as an indented tree.
+#include <iterator>
 #include <string>
 
 #include "appls/mibdb/mibdb.h"
@@ -14,15 +15,16 @@ const char* type_name(int32_t type) {
         "NULL",         "Counter64",         "BITS",         "NsapAddress", "UInteger32",
         "OCTET STRING", "DisplayString",     "unassigned",   "Counter32",   "Gauge32",
     };
-    if (type >= 0 && type < static_cast<int32_t>(sizeof names / sizeof names[0]))
-        return names[type];
+    static_assert(std::size(names) == MIB_TYPE_GAUGE32 + 1, "one name for every syntax code");
+    if (type >= MIB_TYPE_OTHER && type <= MIB_TYPE_GAUGE32) return names[type];
     return nullptr;
 }
 
 const char* access_name(int32_t access) {
     static const char* const names[] = {"read-only", "read-write", "write-only", "read-create",
                                         "not-accessible"};
-    if (access >= 0 && access < 5) return names[access];
+    static_assert(std::size(names) == MIB_ACCESS_NOT_ACCESSIBLE + 1, "one name for every access");
+    if (access >= MIB_ACCESS_READ_ONLY && access <= MIB_ACCESS_NOT_ACCESSIBLE) return names[access];
     return nullptr;
 }
 
@@ -93,8 +95,8 @@ int run_list(ArgumentReader& args) {
         for (const MibNode* node = Mib; node; node = node->peer) print_subtree(node, "", 0);
         return 0;
     }
-    uint32_t ids[128];
-    int32_t count = 128;
+    uint32_t ids[kMaxSubids];
+    int32_t count = kMaxSubids;
     const MibNode* node = nullptr;
     if (parse_oid_text(subtree.c_str(), ids, &count) == 0) node = find_node_exact(ids, count, Mib);
     if (!node) {

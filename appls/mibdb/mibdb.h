@@ -30,6 +30,9 @@ class ArgumentReader {
     size_t next_ = 0;
 };
 
+// Room for the sub-identifiers of an identifier given on the command line.
+constexpr int32_t kMaxSubids = 128;
+
 int run_build(ArgumentReader& args);
 int run_list(ArgumentReader& args);
 int run_translate(ArgumentReader& args);

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int32_t kMaxSubids = 128;
-
 // The first node labelled `label` (ignoring case), depth-first.
 const MibNode* find_label(const MibNode* node, const std::string& label) {
     for (; node; node = node->peer) {

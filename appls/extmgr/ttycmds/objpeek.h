@@ -5,14 +5,26 @@
 #include <string>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/program_start.h"
 
-struct ObjpeekState {
-    const char* program = "objpeek";
-    int html = 0;
-    int script_escape = 0;
-    const char* title = nullptr;
-    const char* community = nullptr;
-    const char* node = nullptr;
+// objpeek's catalogue set: each message's number and default text.
+namespace objpeek_message {
+inline constexpr ProgramMessage kCouldNotGetObject{1, "Could not get %1: %2\n"},
+    kNoValue{2, "<NO VALUE>\n"}, kCouldNotGet{3, "Could not perform SNMP get from %1: %2"},
+    kUnknownInstance{4, "ERROR: unknown object id: %1\n"},
+    kUnknownObject{5, "ERROR: unknown object id: %1\n"},
+    kInvalidInstanceList{6, "ERROR: invalid object list: %1\n"},
+    kInvalidObjectList{8, "ERROR: invalid object list: %1\n"},
+    kDefaultTitle{9, "User Specified MIB Description for"},
+    kMissingNode{10, "ERROR: missing required option, %1\n"},
+    kMissingObjects{11, "ERROR: missing required option, %1\n"},
+    kStrayArgument{12, "ERROR: invalid parameter, %1\n"},
+    kBadOptionArgument{13, "ERROR: invalid or missing argument for option, %1\n"};
+}  // namespace objpeek_message
+
+extern Program objpeek_program;
+
+struct ObjpeekState : CommonOptions {
     int32_t object_count = 0;
     FieldSpec* objects = nullptr;  // identifier = object part followed by the instance part
     int32_t instance_count = 0;
@@ -21,9 +33,6 @@ struct ObjpeekState {
 };
 
 extern ObjpeekState objpeek;
-
-// The catalogue text of objpeek's message `number`.
-const char* objpeek_message(int number, const char* default_text);
 
 // Fetches every object, prints the form and ends the process with its status.
 [[noreturn]] void print_form();

@@ -1,19 +1,18 @@
 // objpeek: one Get per object and the labelled form, in text or through the HTML wrappers.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/objpeek.h"
+#include "appls/extmgr/ttycmds/program_output.h"
 #include "appls/extmgr/ttycmds/value_text.h"
-#include "mib/sprint_value.h"
 #include "runtime/runtime.h"
+#include "runtime/snmp/errors.h"
 #include "runtime/snmp/snmp.h"
 
-namespace {
+using namespace objpeek_message;
 
-constexpr int32_t kValueBufferSize = 32768;
-char value_buffer[kValueBufferSize];
+namespace {
 
 void print_label(const char* label) {
     if (objpeek.html) {
@@ -24,14 +23,8 @@ void print_label(const char* label) {
 }
 
 void print_title() {
-    const long long sum = static_cast<long long>(std::strlen(objpeek.node)) +
-                          static_cast<long long>(std::strlen(objpeek.title)) + 1;
-    long long pad = 40 - sum / 2;
-    if (pad < 0) pad = 0;
     printTableTag(objpeek.html, 0);
-    if (!objpeek.html) {
-        std::printf("\n%*s%s\t%s\n\n", static_cast<int>(pad), "", objpeek.title, objpeek.node);
-    }
+    if (!objpeek.html) print_title_line(objpeek.title, '\t', objpeek.node);
 }
 
 // The value's lines under the value column: in HTML joined by "<br>\n" with "&nbsp;" for an
@@ -70,29 +63,24 @@ void print_object(const FieldSpec& object) {
                                         object.identifier_length, 0);
     printRowTag(objpeek.html, 0);
     if (response == nullptr) {
-        nl_fprintf(stderr, objpeek_message(3, "Could not perform SNMP get from %1: %2"),
-                   objpeek.node, ZorvsnmpErrString(ZorvsnmpErrno));
+        objpeek_program.report(kCouldNotGet, objpeek.node, ZorvsnmpErrString(ZorvsnmpErrno));
         flush_and_exit(1);
     }
-    if (response->error_status == 2) {
+    if (response->error_status == snmp::kErrNoSuchName) {
         print_label(object.label);
         // Escaped in HTML, where the marker would otherwise be taken for a tag and not shown.
-        const char* no_value = objpeek_message(2, "<NO VALUE>\n");
+        const char* no_value = objpeek_program.text(kNoValue);
         printCell(objpeek.html, "%s", objpeek.html ? html_escape(no_value).c_str() : no_value);
-    } else if (response->error_status != 0) {
+    } else if (response->error_status != snmp::kErrNoError) {
         print_label(object.label);
         std::fputs("\n", stdout);
-        nl_fprintf(stderr, objpeek_message(1, "Could not get %1: %2\n"), object.id,
-                   ZorvsnmpErrString(response->error_status));
+        objpeek_program.report(kCouldNotGetObject, object.id,
+                               ZorvsnmpErrString(response->error_status));
     } else {
-        value_buffer[0] = '\0';
-        if (response->variables != nullptr) {
-            CMUmib_sprint_value(value_buffer, kValueBufferSize, response->variables, 1);
-            value_buffer[kValueBufferSize - 1] = '\0';
-        }
+        char* text = binding_value_text(response->variables);
         print_label(object.label);
         printDataTag(objpeek.html, 0);
-        print_value_lines(value_buffer);
+        print_value_lines(text);
         printDataTag(objpeek.html, 1);
     }
     printRowTag(objpeek.html, 1);

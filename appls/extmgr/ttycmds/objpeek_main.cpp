@@ -1,7 +1,6 @@
 // objpeek: fetches a list of MIB objects from a node and prints them as a labelled form.
 // Start-up, options, object and instance lists, and one full identifier per object.
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -11,42 +10,16 @@
 #include "mib/oid_names.h"
 #include "mib/oid_parse.h"
 #include "runtime/runtime.h"
-#include "runtime/snmp/snmp.h"
 
 ObjpeekState objpeek;
 
+using namespace objpeek_message;
+
 namespace {
-
-enum Slot {
-    kTitle,
-    kCommunity,
-    kObj,
-    kNode,
-    kAppname,
-    kDump,
-    kHtml,
-    kScript,
-    kHtmlFmt,
-    kInst,
-    kSlotCount
-};
-
-const OptionDesc kOptions[kSlotCount] = {
-    {"-title", 2, nullptr, 11, option_slot_offset(kTitle)},
-    {"-c", 2, nullptr, 11, option_slot_offset(kCommunity)},
-    {"-obj", 2, nullptr, 11, option_slot_offset(kObj)},
-    {"-node", 2, nullptr, 11, option_slot_offset(kNode)},
-    {"-appname", 4, nullptr, 11, option_slot_offset(kAppname)},
-    {"-d", 0, "True", 12, option_slot_offset(kDump)},
-    {"-html", 0, "True", 12, option_slot_offset(kHtml)},
-    {"-js", 0, "True", 12, option_slot_offset(kScript)},
-    {"-htmlFmt", 2, nullptr, 11, option_slot_offset(kHtmlFmt)},
-    {"-inst", 2, nullptr, 11, option_slot_offset(kInst)},
-};
 
 const char kDefaultHtmlSpec[] = "<PRE>%s</PRE>,,<STRONG>%s</STRONG>,";
 
-[[noreturn]] void print_usage(const char* program) {
+void print_usage(const char* program) {
     std::fprintf(stderr, "usage: %s -obj objList -node nodeName\n", program);
     std::fprintf(stderr,
                  "                [-c community] [-d] [-appname applicationName ] [-t title]\n\n");
@@ -67,11 +40,45 @@ const char kDefaultHtmlSpec[] = "<PRE>%s</PRE>,,<STRONG>%s</STRONG>,";
     std::fprintf(stderr,
                  "       -appname Unique name of the MIB application\n"
                  "       -title   Title for the MIB Application Window\n");
-    flush_and_exit(1);
 }
 
-void report(int number, const char* default_text, const char* insert) {
-    nl_fprintf(stderr, objpeek_message(number, default_text), insert);
+// Splits "-obj" into the objects and their field specs. The length of the longest label.
+size_t read_objects(const char* text) {
+    char** items = nullptr;
+    const int count = split_list(text, &items);
+    if (count < 0) objpeek_program.usage_error(kInvalidObjectList, text);
+    objpeek.object_count = count;
+    objpeek.objects = static_cast<FieldSpec*>(alloc_or_exit(sizeof(FieldSpec) * count));
+    std::memset(objpeek.objects, 0, sizeof(FieldSpec) * count);
+    size_t longest_label = 0;
+    for (int32_t j = 0; j < count; ++j) {
+        FieldSpec& object = objpeek.objects[j];
+        parse_field_spec(items[j], &object.id, &object.label, &object.width);
+        longest_label = std::max(longest_label, std::strlen(object.label));
+    }
+    return longest_label;
+}
+
+// Splits and encodes the instance list: one instance for every object, or one for all.
+void read_instances(const char* text) {
+    char** items = nullptr;
+    const int count = split_list(text, &items);
+    if (count < 0) objpeek_program.usage_error(kInvalidInstanceList, text);
+    if (count != objpeek.object_count && count != 1) objpeek_program.exit_with_usage();
+    objpeek.instance_count = count;
+    objpeek.instances = static_cast<char**>(alloc_or_exit(sizeof(char*) * count));
+    for (int k = 0; k < count; ++k) {
+        bool unused = false;
+        objpeek.instances[k] = encode_string_instance(items[k], false, &unused);
+    }
+}
+
+// "%-W.Ws \t ": every label padded or cut to the longest one, then a space, a tab and a space.
+void make_label_format(size_t longest_label) {
+    char format[64];
+    const int width = static_cast<int>(std::min<size_t>(longest_label, 1000000000));
+    std::snprintf(format, sizeof format, "%%-%d.%ds \t ", width, width);
+    objpeek.label_format = format;
 }
 
 // The object part may take one sub-identifier more than its text has components, so a bare
@@ -85,13 +92,11 @@ void build_identifier(int32_t j) {
         alloc_or_exit(sizeof(uint32_t) * static_cast<size_t>(room_object + room_instance)));
     int32_t object_length = room_object;
     if (parse_oid_text(object.id, object.identifier, &object_length) != 0) {
-        report(5, "ERROR: unknown object id: %1\n", object.id);
-        flush_and_exit(1);
+        objpeek_program.fail(kUnknownObject, object.id);
     }
     int32_t instance_length = room_instance;
     if (parse_oid_digits(instance, object.identifier + object_length, &instance_length) != 0) {
-        report(4, "ERROR: unknown object id: %1\n", instance);
-        flush_and_exit(1);
+        objpeek_program.fail(kUnknownInstance, instance);
     }
     object.identifier_length = object_length + instance_length;
     const char* format = nullptr;
@@ -102,90 +107,23 @@ void build_identifier(int32_t j) {
 
 }  // namespace
 
-const char* objpeek_message(int number, const char* default_text) {
-    return BrixLoadString(kObjpeekSet, (static_cast<uint32_t>(kObjpeekSet) << 16) | number,
-                          default_text);
-}
+constinit Program objpeek_program("objpeek", kObjpeekSet, print_usage);
 
 int main(int argc, char** argv) {
-    SetCurDriveToProductDrive();
-    std::setlocale(LC_ALL, "");
-    if (argc > 0 && argv[0] != nullptr) objpeek.program = _Zorvbasename(argv[0]);
+    objpeek_program.start(argc, argv);
+    CommandLine options(objpeek_program, {kBadOptionArgument, kStrayArgument}, {"-obj"});
+    options.parse(argc, argv);
+    const char* object_text = options.required("-obj", kMissingObjects);
+    options.required("-node", kMissingNode);
+    options.use_html_wrappers(kDefaultHtmlSpec);
+    options.take_common(objpeek, kDefaultTitle);
+    const char* instance_text = options.given("-inst") ? options.value("-inst") : "0";
 
-    OptionSlot slots[kSlotCount] = {};
-    int index = 0;
-    const int parsed = parseCmdLine(argc, argv, 1, kSlotCount, kOptions, slots, &index);
-    const char* at_index = index > 0 && index < argc ? argv[index] : "";
-    if (parsed < 0) {
-        report(13, "ERROR: invalid or missing argument for option, %1\n", at_index);
-        print_usage(objpeek.program);
-    }
-    if (index != 0) {
-        report(12, "ERROR: invalid parameter, %1\n", at_index);
-        print_usage(objpeek.program);
-    }
-    objpeek.html = slots[kHtml] != nullptr;
-    objpeek.script_escape = slots[kScript] != nullptr;
-
-    if (slots[kObj] == nullptr) {
-        report(11, "ERROR: missing required option, %1\n", "-obj");
-        print_usage(objpeek.program);
-    }
-    if (slots[kNode] == nullptr) {
-        report(10, "ERROR: missing required option, %1\n", "-node");
-        print_usage(objpeek.program);
-    }
-    // A wrapper is used as a printf format: one that is not safe is refused before any output.
-    if (objpeek.html &&
-        parseHtmlSpec(slots[kHtmlFmt] != nullptr ? slots[kHtmlFmt] : kDefaultHtmlSpec) < 0) {
-        report(13, "ERROR: invalid or missing argument for option, %1\n", "-htmlFmt");
-        print_usage(objpeek.program);
-    }
-    objpeek.node = slots[kNode];
-    objpeek.community = slots[kCommunity];
-    objpeek.title = slots[kTitle] != nullptr
-                        ? slots[kTitle]
-                        : objpeek_message(9, "User Specified MIB Description for");
-    const char* instance_text = slots[kInst] != nullptr ? slots[kInst] : "0";
-    if (slots[kDump] != nullptr) ZorvsnmpDumpPacket = 1;
-
-    char** items = nullptr;
-    const int object_count = split_list(slots[kObj], &items);
-    if (object_count < 0) {
-        report(8, "ERROR: invalid object list: %1\n", slots[kObj]);
-        print_usage(objpeek.program);
-    }
-    objpeek.object_count = object_count;
-    objpeek.objects = static_cast<FieldSpec*>(alloc_or_exit(sizeof(FieldSpec) * object_count));
-    std::memset(objpeek.objects, 0, sizeof(FieldSpec) * object_count);
-    size_t longest_label = 0;
-    for (int32_t j = 0; j < object_count; ++j) {
-        FieldSpec& object = objpeek.objects[j];
-        parse_field_spec(items[j], &object.id, &object.label, &object.width);
-        longest_label = std::max(longest_label, std::strlen(object.label));
-    }
-
-    char** instances = nullptr;
-    const int instance_count = split_list(instance_text, &instances);
-    if (instance_count < 0) {
-        report(6, "ERROR: invalid object list: %1\n", instance_text);
-        print_usage(objpeek.program);
-    }
-    if (instance_count != object_count && instance_count != 1) print_usage(objpeek.program);
-    objpeek.instance_count = instance_count;
-    objpeek.instances = static_cast<char**>(alloc_or_exit(sizeof(char*) * instance_count));
-    for (int k = 0; k < instance_count; ++k) {
-        bool unused = false;
-        objpeek.instances[k] = encode_string_instance(instances[k], false, &unused);
-    }
-
-    char format[64];
-    const int width = static_cast<int>(std::min<size_t>(longest_label, 1000000000));
-    std::snprintf(format, sizeof format, "%%-%d.%ds \t ", width, width);
-    objpeek.label_format = format;
+    const size_t longest_label = read_objects(object_text);
+    read_instances(instance_text);
+    make_label_format(longest_label);
 
     refresh_mib();
-    for (int32_t j = 0; j < object_count; ++j) build_identifier(j);
-
+    for (int32_t j = 0; j < objpeek.object_count; ++j) build_identifier(j);
     print_form();
 }

@@ -5,16 +5,28 @@
 #include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/program_start.h"
 #include "runtime/snmp/snmp.h"
 
-struct RowscanState {
-    const char* program = "rowscan";
-    int html = 0;
-    int script_escape = 0;
-    const char* title = nullptr;
-    const char* community = nullptr;
-    const char* node = nullptr;
+// rowscan's catalogue set: each message's number and default text.
+namespace rowscan_message {
+inline constexpr ProgramMessage kNoTableInformation{1, "No table information returned from: %1"},
+    kCannotGetTable{2, "Cannot get SNMP table\n%1\n"},
+    kUnknownField{4, "ERROR: unknown field id: %1\n"},
+    kInvalidInstanceList{6, "ERROR: invalid object list: %1\n"},
+    kInvalidFieldList{7, "ERROR: invalid field list: %1\n"},
+    kUnknownTable{8, "ERROR: unknown table id: %1\n"},
+    kDefaultTitle{9, "User Specified MIB Table for"},
+    kMissingNode{10, "ERROR: missing required option, %1\n"},
+    kMissingFields{11, "ERROR: missing required option, %1\n"},
+    kMissingTable{12, "ERROR: missing required option, %1\n"},
+    kStrayArgument{13, "ERROR: invalid parameter, %1\n"},
+    kBadOptionArgument{14, "ERROR: invalid or missing argument for option, %1\n"};
+}  // namespace rowscan_message
 
+extern Program rowscan_program;
+
+struct RowscanState : CommonOptions {
     std::vector<uint32_t> table;  // the table entry's identifier
 
     int32_t field_count = 0;
@@ -44,6 +56,3 @@ ResponsePdu* get_next_in_column(const uint32_t* start, int32_t start_length, con
                                 int32_t prefix_length, int* in_column);
 // Asks for the rows in the mode the options chose and ends the process with its status.
 [[noreturn]] void retrieve_rows();
-
-// The catalogue text of rowscan's message `number`.
-const char* rowscan_message(int number, const char* default_text);

@@ -1,31 +1,27 @@
 // rowscan: asking the node for the rows (per instance, the whole table, or a GetNext walk of
 // its own when the whole-table request fails) and the exit status.
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "appls/extmgr/ttycmds/response_bindings.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "runtime/runtime.h"
 #include "runtime/snmp/errors.h"
+#include "runtime/snmp/message.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
 
+using namespace rowscan_message;
+
 namespace {
 
-constexpr int kGetNext = 161;
 uint32_t null_name[kNullNameLength] = {0, 0, 0, 0, 0, 0};
-
-bool has_null_name(const VarBind* binding) {
-    return binding->name != nullptr && binding->name_length >= kNullNameLength &&
-           std::all_of(binding->name, binding->name + kNullNameLength,
-                       [](uint32_t id) { return id == 0; });
-}
 
 void make_hole(VarBind* binding) {
     binding->name = null_name;
     binding->name_length = kNullNameLength;
-    binding->type = 5;
+    binding->type = ASN_NULL;
     binding->next = nullptr;
 }
 
@@ -36,11 +32,6 @@ ResponsePdu* hole_response() {
     std::memset(response->variables, 0, sizeof(VarBind));
     make_hole(response->variables);
     return response;
-}
-
-bool name_after(const uint32_t* name, uint32_t length, const uint32_t* start,
-                int32_t start_length) {
-    return std::lexicographical_compare(start, start + start_length, name, name + length);
 }
 
 // Per column, the name of the last value the whole-table request delivered, so that a walk after
@@ -55,7 +46,7 @@ void print_delivered_row(VarBind* row) {
     size_t i = 0;
     for (const VarBind* binding = row; binding != nullptr && i < delivered_names.size();
          binding = binding->next, ++i) {
-        if (binding->name != nullptr && !has_null_name(binding)) {
+        if (binding->name != nullptr && !is_hole(binding)) {
             delivered_names[i].assign(binding->name, binding->name + binding->name_length);
         }
     }
@@ -86,10 +77,6 @@ void print_entry_row(VarBind* row) {
     print_row(row);
 }
 
-[[noreturn]] void finish(int status) {
-    flush_and_exit(status);
-}
-
 }  // namespace
 
 // One GetNext. The first binding of the result is a value inside the column, or a binding with
@@ -98,15 +85,15 @@ ResponsePdu* get_next_in_column(const uint32_t* start, int32_t start_length, con
                                 int32_t prefix_length, int* in_column) {
     *in_column = 0;
     ResponsePdu* response =
-        veloSnmpRequest(kGetNext, rowscan.community, rowscan.node, start, start_length, 0);
-    if (response == nullptr || response->error_status != 0 || response->variables == nullptr) {
+        veloSnmpRequest(snmp::kPduGetNext, rowscan.community, rowscan.node, start, start_length, 0);
+    if (response == nullptr || response->error_status != snmp::kErrNoError ||
+        response->variables == nullptr) {
         return hole_response();
     }
     VarBind* binding = response->variables;
-    const bool inside = binding->name != nullptr &&
-                        binding->name_length >= static_cast<uint32_t>(prefix_length) &&
-                        std::equal(prefix, prefix + prefix_length, binding->name) &&
-                        name_after(binding->name, binding->name_length, start, start_length);
+    const OidSpan name = binding_name(binding);
+    const bool inside = oid_has_prefix(name, {prefix, static_cast<size_t>(prefix_length)}) &&
+                        oid_follows(name, {start, static_cast<size_t>(start_length)});
     if (inside) {
         *in_column = 1;
         binding->next = nullptr;
@@ -135,7 +122,7 @@ VarBind* walk_next_row(const uint32_t* table, int32_t table_length, VarBind* pre
             binding = get_next_in_column(request.data(), request_length, request.data(),
                                          request_length, &in_column)
                           ->variables;
-        } else if (before == nullptr || has_null_name(before)) {
+        } else if (before == nullptr || is_hole(before)) {
             binding = before != nullptr ? before : hole_response()->variables;
         } else {
             binding = get_next_in_column(before->name, static_cast<int32_t>(before->name_length),
@@ -165,17 +152,17 @@ namespace {
             static_cast<int32_t>(rowscan.table.size()), rowscan.columns, rowscan.field_count,
             instance.data(), static_cast<int32_t>(instance.size()), print_entry_row, 0);
         if (result < 0) {
-            nl_fprintf(stderr, rowscan_message(2, "Cannot get SNMP table\n%1\n"),
-                       ZorvsnmpErrString(ZorvsnmpErrno));
-            finish(1);
+            rowscan_program.report(kCannotGetTable, ZorvsnmpErrString(ZorvsnmpErrno));
+            flush_and_exit(1);
         }
     }
     printTableTag(rowscan.html, 1);
     if (rowscan.row_count == 0) {
-        std::fprintf(stderr, "%s: requested table was empty or incomplete\n", rowscan.program);
-        finish(1);
+        std::fprintf(stderr, "%s: requested table was empty or incomplete\n",
+                     rowscan_program.name());
+        flush_and_exit(1);
     }
-    finish(0);
+    flush_and_exit(0);
 }
 
 [[noreturn]] void retrieve_table() {
@@ -197,18 +184,16 @@ namespace {
         }
         if (rowscan.row_count > max_rows) ZorvsnmpErrno = snmp::kErrTooManyRows;
         if ((row == nullptr && rowscan.row_count == 0) || ZorvsnmpErrno == snmp::kErrTooManyRows) {
-            std::fprintf(stderr, "%s: could not get SNMP table: %s", rowscan.program,
+            std::fprintf(stderr, "%s: could not get SNMP table: %s", rowscan_program.name(),
                          ZorvsnmpErrString(ZorvsnmpErrno));
-            finish(1);
+            flush_and_exit(1);
         }
     }
     printTableTag(rowscan.html, 1);
     if (rowscan.row_count == 0) {
-        nl_fprintf(stderr, rowscan_message(1, "No table information returned from: %1"),
-                   rowscan.node);
-        finish(1);
+        rowscan_program.fail(kNoTableInformation, rowscan.node);
     }
-    finish(0);
+    flush_and_exit(0);
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+#include "appls/extmgr/ttycmds/program_start.h"
+
+#include <clocale>
+#include <cstring>
+
+#include "appls/extmgr/ttycmds/list_helpers.h"
+#include "runtime/snmp/snmp.h"
+
+void Program::start(int argc, char** argv) {
+    SetCurDriveToProductDrive();
+    std::setlocale(LC_ALL, "");
+    if (argc > 0 && argv[0] != nullptr) name_ = _Zorvbasename(argv[0]);
+}
+
+const char* Program::text(const ProgramMessage& message) const {
+    return BrixLoadString(set_, (static_cast<uint32_t>(set_) << 16) | message.number,
+                          message.default_text);
+}
+
+void Program::exit_with_usage() const {
+    usage_text_(name_);
+    flush_and_exit(1);
+}
+
+void Program::usage_error(const ProgramMessage& message, const char* insert) const {
+    report(message, insert);
+    exit_with_usage();
+}
+
+void Program::fail(const ProgramMessage& message, const char* insert) const {
+    report(message, insert);
+    flush_and_exit(1);
+}
+
+namespace {
+
+OptionDesc text_option(const char* option) {
+    return {option, kOptionArgument, nullptr, kOptionTypeText, 0};
+}
+
+}  // namespace
+
+CommandLine::CommandLine(const Program& program, CommandLineMessages messages,
+                         std::initializer_list<const char*> own_options)
+    : program_(program), messages_(messages) {
+    table_ = {text_option("-title"), text_option("-c")};
+    for (const char* option : own_options) table_.push_back(text_option(option));
+    table_.push_back(text_option("-node"));
+    table_.push_back({"-appname", kOptionAnyArgument, nullptr, kOptionTypeText, 0});
+    for (const char* flag : {"-d", "-html", "-js"}) {
+        table_.push_back({flag, kOptionFlag, "True", kOptionTypeFlag, 0});
+    }
+    table_.push_back(text_option("-htmlFmt"));
+    table_.push_back(text_option("-inst"));
+    for (size_t slot = 0; slot < table_.size(); ++slot) {
+        table_[slot].offset = option_slot_offset(static_cast<int>(slot));
+    }
+    slots_.assign(table_.size(), nullptr);
+}
+
+void CommandLine::parse(int argc, char** argv) {
+    int index = 0;
+    const int parsed = parseCmdLine(argc, argv, 1, static_cast<int>(table_.size()), table_.data(),
+                                    slots_.data(), &index);
+    const char* at_index = index > 0 && index < argc ? argv[index] : "";
+    if (parsed < 0) program_.usage_error(messages_.bad_argument, at_index);
+    if (index != 0) program_.usage_error(messages_.stray_argument, at_index);
+}
+
+const char* CommandLine::value(const char* option) const {
+    for (size_t slot = 0; slot < table_.size(); ++slot) {
+        if (std::strcmp(table_[slot].option, option) == 0) return slots_[slot];
+    }
+    return nullptr;
+}
+
+const char* CommandLine::required(const char* option, const ProgramMessage& missing) const {
+    const char* text = value(option);
+    if (text == nullptr) program_.usage_error(missing, option);
+    return text;
+}
+
+void CommandLine::use_html_wrappers(const char* default_spec) const {
+    if (!given("-html")) return;
+    const char* spec = given("-htmlFmt") ? value("-htmlFmt") : default_spec;
+    if (parseHtmlSpec(spec) < 0) program_.usage_error(messages_.bad_argument, "-htmlFmt");
+}
+
+void CommandLine::take_common(CommonOptions& out, const ProgramMessage& default_title) const {
+    out.html = given("-html");
+    out.script_escape = given("-js");
+    out.node = value("-node");
+    out.community = value("-c");
+    out.title = given("-title") ? value("-title") : program_.text(default_title);
+    if (given("-d")) ZorvsnmpDumpPacket = 1;
+}
