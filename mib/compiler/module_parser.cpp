@@ -40,14 +40,13 @@ ParseNode* fail() {
 // "Unsigned32 ::= Gauge32" in the prefix text; anything else is told but not fatal.
 void check_unsigned32(FILE* stream, char* text) {
     if (!skip_until(stream, ASSIGN, text)) {
-        report_at_line(catalogue_message(0x10003a, "Could not find ::= for Unsigned32.").c_str(),
-                       nullptr, END_OF_INPUT);
+        report_at_line(catalogue_message(MibMessage::NoAssignForUnsigned32).c_str(), nullptr,
+                       END_OF_INPUT);
         return;
     }
     const int32_t token = next_token(stream, text);
     if (token != GAUGE32) {
-        report_at_line(catalogue_message(0x10003b, "Unsigned32 not defined as Gauge32.").c_str(),
-                       nullptr, token);
+        report_at_line(catalogue_message(MibMessage::Unsigned32NotGauge32).c_str(), nullptr, token);
     }
 }
 
@@ -55,7 +54,7 @@ void check_unsigned32(FILE* stream, char* text) {
 // failure, 1 when the loop reads a fresh token, 2 when *token starts the next statement.
 int read_module_header(FILE* stream, int32_t* token, char* text) {
     if (!skip_until(stream, BEGIN, text)) {
-        report_at_line(catalogue_message(0x100014, "No %1 statement", "BEGIN").c_str(), nullptr,
+        report_at_line(catalogue_message(MibMessage::NoBeginStatement, "BEGIN").c_str(), nullptr,
                        END_OF_INPUT);
         return 0;
     }
@@ -105,7 +104,7 @@ ParseNode* parse_mib_stream(FILE* stream) {
     state.last_token = END_OF_INPUT;
     build_keyword_chains();
     clear_textual_conventions();
-    state.module_state = 1;
+    state.module_state = ModuleState::Outside;
 
     char text[kTokenSize];
     char name[kTokenSize];
@@ -115,21 +114,20 @@ ParseNode* parse_mib_stream(FILE* stream) {
         if (!have_token) token = next_token(stream, text);
         have_token = false;
         if (token == END) {
-            if (state.module_state == 2) {
-                state.module_state = 1;
+            if (state.module_state == ModuleState::Inside) {
+                state.module_state = ModuleState::Outside;
                 continue;
             }
-            report_current(catalogue_message(0x100010, "Error, %1 statement before start of %2",
-                                             "END", "MIB"));
+            report_current(catalogue_message(MibMessage::EndBeforeStart, "END", "MIB"));
             return fail();
         }
         if (token == END_OF_INPUT) {
-            if (state.module_state == 1) {
+            if (state.module_state == ModuleState::Outside) {
                 ParseNode* list = state.head;
                 state.head = state.tail = nullptr;
                 return list;
             }
-            report_current(catalogue_message(0x10000f, "Error, no %1 statement was found", "END"));
+            report_current(catalogue_message(MibMessage::NoEndStatement, "END"));
             return fail();
         }
         if (token == UNSIGNED32) {
@@ -137,7 +135,7 @@ ParseNode* parse_mib_stream(FILE* stream) {
             continue;
         }
         if (token != LABEL) {
-            const std::string message = catalogue_message(0x10000e, "%1 is a reserved word", text);
+            const std::string message = catalogue_message(MibMessage::ReservedWord, text);
             report_at_line(message.c_str(), text, token);
             return fail();
         }
@@ -145,7 +143,7 @@ ParseNode* parse_mib_stream(FILE* stream) {
         token = next_token(stream, text);
         if (token == LEFT_BRACE) {
             if (!skip_until(stream, RIGHT_BRACE, text)) {
-                report_current(catalogue_message(0x10000d, "Could not find closing right bracket"));
+                report_current(catalogue_message(MibMessage::NoClosingBracket));
                 return fail();
             }
             token = next_token(stream, text);
@@ -153,11 +151,11 @@ ParseNode* parse_mib_stream(FILE* stream) {
         ParseNode* chain = nullptr;
         switch (token) {
             case DEFINITIONS: {
-                if (state.module_state == 2) {
-                    report_current(catalogue_message(0x10000c, "Error, nested %1", "MIBS"));
+                if (state.module_state == ModuleState::Inside) {
+                    report_current(catalogue_message(MibMessage::NestedModule, "MIBS"));
                     return fail();
                 }
-                state.module_state = 2;
+                state.module_state = ModuleState::Inside;
                 const int header = read_module_header(stream, &token, text);
                 if (header == 0) return fail();
                 have_token = header == 2;
@@ -193,8 +191,8 @@ ParseNode* parse_mib_stream(FILE* stream) {
                 int obsolete = 0;
                 chain = parse_object_identity(stream, name, &obsolete);
                 if (obsolete) {
-                    report_current(catalogue_message(0x10000b, "Bad parse of %1 - obsolete syntax",
-                                                     "OBJECT-IDENTITY"));
+                    report_current(
+                        catalogue_message(MibMessage::ObsoleteSyntax, "OBJECT-IDENTITY"));
                     append_to_list(chain);
                     continue;
                 }
@@ -205,7 +203,7 @@ ParseNode* parse_mib_stream(FILE* stream) {
                 continue;
             case ASSIGN:
                 if (!parse_type_assignment(stream, name, &token, text)) {
-                    report_current(catalogue_message(0x100009, "Bad parse of ASN type definition"));
+                    report_current(catalogue_message(MibMessage::BadTypeAssignment));
                     return fail();
                 }
                 have_token = true;
@@ -216,11 +214,11 @@ ParseNode* parse_mib_stream(FILE* stream) {
                 return list;
             }
             default:
-                report_current(catalogue_message(0x100008, "Bad operator"));
+                report_current(catalogue_message(MibMessage::BadOperator));
                 return fail();
         }
         if (!chain) {
-            report_current(catalogue_message(0x10000a, "Bad parse of: %1", macro_name(token)));
+            report_current(catalogue_message(MibMessage::BadDefinition, macro_name(token)));
             return fail();
         }
         append_to_list(chain);

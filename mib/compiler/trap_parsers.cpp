@@ -75,10 +75,8 @@ bool read_name_list(FILE* stream, bool variables) {
     }
     if (named == 0) {
         if (variables) {
-            report_at_line(catalogue_message(0x100027, "Error defining %1: No variables specified",
-                                             "VARIABLES")
-                               .c_str(),
-                           nullptr, RIGHT_BRACE);
+            report_at_line(catalogue_message(MibMessage::NoVariables, "VARIABLES").c_str(), nullptr,
+                           RIGHT_BRACE);
         } else {
             report_at_line("Error defining OBJECTS: No variables specified", nullptr, RIGHT_BRACE);
         }
@@ -87,24 +85,12 @@ bool read_name_list(FILE* stream, bool variables) {
     return true;
 }
 
-// DESCRIPTION (or REFERENCE) after its word: the text, or null (reported).
-char* read_clause_text(FILE* stream) {
-    char text[kTokenSize];
-    const int32_t token = next_token(stream, text);
-    if (token != QUOTED_TEXT) {
-        report_token(catalogue_message(0x100015, "Bad %1", "DESCRIPTION"), text, token);
-        return nullptr;
-    }
-    return read_quoted_text(stream);
-}
-
 bool read_trap_type(FILE* stream) {
     TrapDefinition& trap = current_trap;
     char text[kTokenSize];
     int32_t token = next_token(stream, text);
     if (token != ENTERPRISE) {
-        report_token(catalogue_message(0x10002b, "Error defining %1: Expected '%2', found ",
-                                       "TRAP-TYPE", "ENTERPRISE"),
+        report_token(catalogue_message(MibMessage::ExpectedKeyword, "TRAP-TYPE", "ENTERPRISE"),
                      text, token);
         return false;
     }
@@ -118,30 +104,22 @@ bool read_trap_type(FILE* stream) {
             token = next_token(stream, text);
             if (token == RIGHT_BRACE) break;
             if (++read >= 100 || token == END_OF_INPUT) {
-                report_at_line(catalogue_message(0x10002a,
-                                                 "Error defining %1: missing '}' or too long of "
-                                                 "registration",
-                                                 "ENTERPRISE")
-                                   .c_str(),
-                               nullptr, token);
+                report_at_line(
+                    catalogue_message(MibMessage::RegistrationTooLong, "ENTERPRISE").c_str(),
+                    nullptr, token);
                 return false;
             }
         }
     } else {
-        report_token(catalogue_message(0x100029,
-                                       "Error defining %1: Expected object name or registration, "
-                                       "found ",
-                                       "ENTERPRISE"),
-                     text, token);
+        report_token(catalogue_message(MibMessage::ExpectedEnterprise, "ENTERPRISE"), text, token);
         return false;
     }
     token = next_token(stream, text);
     if (token == VARIABLES) {
         token = next_token(stream, text);
         if (token != LEFT_BRACE) {
-            report_token(
-                catalogue_message(0x100028, "Error defining %1: Expected '{', found ", "VARIABLES"),
-                text, token);
+            report_token(catalogue_message(MibMessage::ExpectedListBrace, "VARIABLES"), text,
+                         token);
             return false;
         }
         if (!read_name_list(stream, true)) return false;
@@ -161,17 +139,13 @@ bool read_trap_type(FILE* stream) {
         token = next_token(stream, text);
     }
     if (token != ASSIGN) {
-        report_token(
-            catalogue_message(0x100025, "Error defining %1: Expected '::=', found ", "TRAP-TYPE"),
-            text, token);
+        report_token(catalogue_message(MibMessage::ExpectedAssign, "TRAP-TYPE"), text, token);
         return false;
     }
     token = next_token(stream, text);
     trap.specific = token_to_int(text);
     if (token != NUMBER) {
-        report_token(
-            catalogue_message(0x100024, "Error defining trap number: Expected integer, found"),
-            text, token);
+        report_token(catalogue_message(MibMessage::ExpectedTrapNumber), text, token);
         return false;
     }
     save_current_trap();
@@ -186,10 +160,9 @@ bool read_notification_clauses(FILE* stream, ParseNode* node) {
         int32_t token = next_token(stream, text);
         if (token == ASSIGN) return true;
         if (token == END_OF_INPUT) {
-            report_at_line(catalogue_message(0x100025, "Error defining %1: Expected '::=', found ",
-                                             "NOTIFICATION-TYPE")
-                               .c_str(),
-                           nullptr, token);
+            report_at_line(
+                catalogue_message(MibMessage::ExpectedAssign, "NOTIFICATION-TYPE").c_str(), nullptr,
+                token);
             return false;
         }
         if (token == DESCRIPTION) {
