@@ -61,3 +61,10 @@ void release_trap_definition(TrapDefinition* record) {
     }
     std::free(record);
 }
+
+void reset_trap_collection() {
+    compiler_state().collect_traps = 0;
+    auto& saved = saved_trap_definitions();
+    for (TrapDefinition* record : saved) release_trap_definition(record);
+    saved.clear();
+}

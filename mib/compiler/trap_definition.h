@@ -52,3 +52,5 @@ void save_trap_definition(int collect, const TrapDefinition& record);
 std::vector<TrapDefinition*>& saved_trap_definitions();
 // Releases one saved copy with its heap texts.
 void release_trap_definition(TrapDefinition* record);
+// Switches trap collection off and releases every saved copy, as a fresh process has it.
+void reset_trap_collection();
