@@ -20,7 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MibNode* tree = list ? link_parse_nodes(list) : nullptr;
     release_mib_tree(tree);
     std::fclose(stream);
-    for (TrapDefinition* saved : saved_trap_definitions()) release_trap_definition(saved);
-    saved_trap_definitions().clear();
+    reset_trap_collection();
     return 0;
 }

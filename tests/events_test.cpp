@@ -100,9 +100,16 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+// Each test starts from a fresh generator: no saved traps, no variable-list header written.
+class EventDefinitionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override { reset_event_generator(); }
+    void TearDown() override { reset_event_generator(); }
+};
+
 }  // namespace
 
-TEST(EventDefinitionsTest, AllButTheLastCommandCarryTheTFlag) {
+TEST_F(EventDefinitionsTest, AllButTheLastCommandCarryTheTFlag) {
     SmallTree tree;
     save(make_trap("first", "acme", 1));
     save(make_trap("second", "acme", 2));
@@ -122,7 +129,7 @@ TEST(EventDefinitionsTest, AllButTheLastCommandCarryTheTFlag) {
     EXPECT_EQ(single.commands.text().find("-T "), std::string::npos);
 }
 
-TEST(EventDefinitionsTest, TrapWithoutDirectivesGetsTheDefaults) {
+TEST_F(EventDefinitionsTest, TrapWithoutDirectivesGetsTheDefaults) {
     SmallTree tree;
     save(make_trap("acmeReboot", "acme", 5));
     Outputs out;
@@ -139,7 +146,7 @@ TEST(EventDefinitionsTest, TrapWithoutDirectivesGetsTheDefaults) {
     EXPECT_EQ(out.err, "");
 }
 
-TEST(EventDefinitionsTest, DirectivesReachTheCommandAndTheClass) {
+TEST_F(EventDefinitionsTest, DirectivesReachTheCommandAndTheClass) {
     SmallTree tree;
     TrapDefinition record = make_trap("acmeHot", "acme", 7, {"acmeTemp", "acmeLimit"});
     std::strcpy(record.category, "Threshold Events");
@@ -169,7 +176,7 @@ TEST(EventDefinitionsTest, DirectivesReachTheCommandAndTheClass) {
               "        };\nEND\n");
 }
 
-TEST(EventDefinitionsTest, EnterpriseEndingInZeroIsRegisteredWithoutIt) {
+TEST_F(EventDefinitionsTest, EnterpriseEndingInZeroIsRegisteredWithoutIt) {
     SmallTree tree;
     save(make_trap("acmeAlarm", "acmeTraps", 2, {"acmeTemp"}));
     Outputs out;
@@ -183,7 +190,7 @@ TEST(EventDefinitionsTest, EnterpriseEndingInZeroIsRegisteredWithoutIt) {
         std::string::npos);
 }
 
-TEST(EventDefinitionsTest, EnterpriseIdentifierRule) {
+TEST_F(EventDefinitionsTest, EnterpriseIdentifierRule) {
     SmallTree tree;
     struct Case {
         const char* enterprise;
@@ -206,7 +213,7 @@ TEST(EventDefinitionsTest, EnterpriseIdentifierRule) {
     EXPECT_EQ(enterprise_oid_text(nullptr, make_trap("t", "acme", 1)), "");
 }
 
-TEST(EventDefinitionsTest, LabelLookupTakesTheFirstMatchOnly) {
+TEST_F(EventDefinitionsTest, LabelLookupTakesTheFirstMatchOnly) {
     // Labels repeated under different parents, each parent labelled like the other's child:
     // the lookup gives the first node in depth-first order.
     MibNode* root = add(nullptr, "r", 1);
@@ -220,7 +227,7 @@ TEST(EventDefinitionsTest, LabelLookupTakesTheFirstMatchOnly) {
     release_mib_tree(root);
 }
 
-TEST(EventDefinitionsTest, SummaryConversion) {
+TEST_F(EventDefinitionsTest, SummaryConversion) {
     struct Case {
         const char* arguments;
         const char* summary;
@@ -245,7 +252,7 @@ TEST(EventDefinitionsTest, SummaryConversion) {
     }
 }
 
-TEST(EventDefinitionsTest, ArgumentsWithoutBraceLeaveTheSummaryAsItIs) {
+TEST_F(EventDefinitionsTest, ArgumentsWithoutBraceLeaveTheSummaryAsItIs) {
     TrapDefinition record = make_trap("t", "acme", 1);
     std::strcpy(record.arguments, "1,0");
     std::strcpy(record.summary, "\"%s down\"");
@@ -256,7 +263,7 @@ TEST(EventDefinitionsTest, ArgumentsWithoutBraceLeaveTheSummaryAsItIs) {
     EXPECT_EQ(converted, "\"%s down\"");
 }
 
-TEST(EventDefinitionsTest, TwentyArgumentWordsAreTooMany) {
+TEST_F(EventDefinitionsTest, TwentyArgumentWordsAreTooMany) {
     SmallTree tree;
     TrapDefinition nineteen = make_trap("nineteen", "acme", 1);
     TrapDefinition twenty = make_trap("twenty", "acme", 2);
@@ -279,7 +286,7 @@ TEST(EventDefinitionsTest, TwentyArgumentWordsAreTooMany) {
               "Too many arguments in summary string for  trap twenty, using default format.\n");
 }
 
-TEST(EventDefinitionsTest, SummaryLongerThanTheRecordFieldIsWrittenWhole) {
+TEST_F(EventDefinitionsTest, SummaryLongerThanTheRecordFieldIsWrittenWhole) {
     TrapDefinition record = make_trap("t", "acme", 1);
     std::strcpy(record.arguments, "{0}");
     const std::string summary = "\"%s" + std::string(400, 'x') + "\"";
@@ -290,7 +297,7 @@ TEST(EventDefinitionsTest, SummaryLongerThanTheRecordFieldIsWrittenWhole) {
     EXPECT_EQ(std::strlen(record.converted_summary), sizeof(record.converted_summary) - 1);
 }
 
-TEST(EventDefinitionsTest, SummaryWithoutArgumentsIsUsedUnchanged) {
+TEST_F(EventDefinitionsTest, SummaryWithoutArgumentsIsUsedUnchanged) {
     SmallTree tree;
     TrapDefinition record = make_trap("t", "acme", 1);
     std::strcpy(record.summary, "\"Reboot %s\"");
@@ -300,7 +307,7 @@ TEST(EventDefinitionsTest, SummaryWithoutArgumentsIsUsedUnchanged) {
     EXPECT_NE(out.commands.text().find(" -f - -F \"Reboot %s\" \n"), std::string::npos);
 }
 
-TEST(EventDefinitionsTest, BrixDriveStartsEachCommand) {
+TEST_F(EventDefinitionsTest, BrixDriveStartsEachCommand) {
     SmallTree tree;
     setenv("BRIX_DRIVE", "D:", 1);
     save(make_trap("one", "acme", 1));
@@ -314,7 +321,7 @@ TEST(EventDefinitionsTest, BrixDriveStartsEachCommand) {
     EXPECT_EQ(lines[1].rfind("D:\\usr\\Zorv\\bin\\alertreg -l two -g 6 -s 2 ", 0), 0u) << lines[1];
 }
 
-TEST(EventDefinitionsTest, TrapWithoutVariables) {
+TEST_F(EventDefinitionsTest, TrapWithoutVariables) {
     SmallTree tree;
     save(make_trap("acmeReboot", "acme", 5));
     Outputs out;
@@ -331,7 +338,7 @@ TEST(EventDefinitionsTest, TrapWithoutVariables) {
     EXPECT_EQ(out.variables.text(), "");
 }
 
-TEST(EventDefinitionsTest, TrapWithVariablesWritesRuleAndVariableList) {
+TEST_F(EventDefinitionsTest, TrapWithVariablesWritesRuleAndVariableList) {
     SmallTree tree;
     save(make_trap("linkDown", "acme", 3, {"ifIndex", "ifOperStatus", "ifUnknown"}));
     save(make_trap("linkUp", "acme", 4, {"ifIndex"}));
@@ -363,7 +370,7 @@ TEST(EventDefinitionsTest, TrapWithVariablesWritesRuleAndVariableList) {
               "END\n");
 }
 
-TEST(EventDefinitionsTest, VariableListHeaderComesBeforeTheFirstEntryOnly) {
+TEST_F(EventDefinitionsTest, VariableListHeaderComesBeforeTheFirstEntryOnly) {
     SmallTree tree;
     save(make_trap("quiet", "nowhere", 1));
     save(make_trap("first", "acmeTraps", 2, {"acmeTemp"}));
@@ -377,7 +384,7 @@ TEST(EventDefinitionsTest, VariableListHeaderComesBeforeTheFirstEntryOnly) {
     EXPECT_EQ(again.variables.text(), "\n\"acmeLimit\"\t \"1.3.6.1.4.1.9.4\"");
 }
 
-TEST(EventDefinitionsTest, EnterpriseNotInTheTree) {
+TEST_F(EventDefinitionsTest, EnterpriseNotInTheTree) {
     SmallTree tree;
     save(make_trap("lost", "nowhere", 2, {"ifIndex"}));
     Outputs out;
@@ -391,7 +398,7 @@ TEST(EventDefinitionsTest, EnterpriseNotInTheTree) {
               "\n# \"nowhere\"\t \"\"\n\"ifIndex\"\t \"1.3.6.1.2.1.2.2.1.1\"");
 }
 
-TEST(EventDefinitionsTest, TrapWithoutEnterprise) {
+TEST_F(EventDefinitionsTest, TrapWithoutEnterprise) {
     SmallTree tree;
     save(make_trap("anon", "", 9));
     Outputs out;
@@ -401,7 +408,7 @@ TEST(EventDefinitionsTest, TrapWithoutEnterprise) {
     EXPECT_EQ(out.err, "No enterprise name or object identifier for trap anon, (6,9).\n");
 }
 
-TEST(EventDefinitionsTest, NothingSavedOrNoCommandStream) {
+TEST_F(EventDefinitionsTest, NothingSavedOrNoCommandStream) {
     Outputs out;
     out.write(nullptr);
     EXPECT_EQ(out.err, "Error -- No trap definitions found.\n Check MIB source file for errors.\n");
@@ -416,7 +423,7 @@ TEST(EventDefinitionsTest, NothingSavedOrNoCommandStream) {
     saved_trap_definitions().clear();
 }
 
-TEST(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
+TEST_F(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
     SmallTree tree;
     TrapDefinition record = make_trap("t", "acme", 1, {"ifIndex"});
     record.slot_names[0] = strdup("slot");
@@ -429,7 +436,7 @@ TEST(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
     EXPECT_TRUE(saved_trap_definitions().empty());
 }
 
-TEST(EventDefinitionsTest, EventClassSeverityFollowsTheSeverityCode) {
+TEST_F(EventDefinitionsTest, EventClassSeverityFollowsTheSeverityCode) {
     const std::pair<char, const char*> cases[] = {{'0', "NORMAL"},   {'1', "WARNING"},
                                                   {'2', "WARNING"},  {'3', "HARMLESS"},
                                                   {'4', "CRITICAL"}, {'5', "FATAL"}};
@@ -444,7 +451,7 @@ TEST(EventDefinitionsTest, EventClassSeverityFollowsTheSeverityCode) {
     }
 }
 
-TEST(EventDefinitionsTest, MessageTextOfManyLongVariablesIsComplete) {
+TEST_F(EventDefinitionsTest, MessageTextOfManyLongVariablesIsComplete) {
     TrapDefinition record = make_trap("big", "acme", 1);
     const std::string label(63, 'v');
     for (int i = 0; i < kTrapVariables; ++i) record.variables[i] = strdup(label.c_str());

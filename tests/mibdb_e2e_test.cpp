@@ -1,7 +1,9 @@
 // mibdb run as a program: building a database from the standard modules, listing, translating,
 // writing event definitions, and its usage and errors.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -301,4 +303,34 @@ TEST(MibdbUsageTest, ClearErrorsForMissingFiles) {
     EXPECT_NE(r.err.find("mibdb: cannot read " + dir.file("missing.mib") + ": "), std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+}
+
+// "Bad %1" and the access clause's "Should be %1" once shared a catalogue number, so a translated
+// catalogue printed the wrong text at one of the two sites.
+TEST(MibdbCatalogueTest, TranslatedCompilerMessagesKeepTheirOwnTexts) {
+    if (!fs::exists(kMibdb)) GTEST_SKIP() << "mibdb is not built";
+    if (access("/usr/bin/gencat", X_OK) != 0) GTEST_SKIP() << "gencat is not installed";
+    TempDir dir;
+    write_file(dir.file("zorv.msg"), "$set 16\n21 Schlecht: %1\n25 Sollte %1 sein\n60 %1 fehlt\n");
+    const std::string gencat =
+        "/usr/bin/gencat " + dir.file("zorv.cat") + " " + dir.file("zorv.msg");
+    ASSERT_EQ(std::system(gencat.c_str()), 0);
+    const std::vector<std::string> env = {"NLSPATH=" + dir.file("%N.cat")};
+    const struct {
+        const char* clauses;
+        const char* expected;
+    } cases[] = {
+        {"STATUS current", "ACCESS fehlt(STATUS): On or around line 2"},
+        {"UNITS x ACCESS read-only STATUS current",
+         "Schlecht: DESCRIPTION(x): On or around line 2"},
+        {"ACCESS read-only current", "Sollte STATUS sein(current): On or around line 2"},
+    };
+    for (const auto& c : cases) {
+        write_file(dir.file("t.mib"), std::string("T-MIB DEFINITIONS ::= BEGIN\n"
+                                                  "t OBJECT-TYPE SYNTAX INTEGER ") +
+                                          c.clauses + " ::= { mgmt 1 }\nEND\n");
+        const ProgramResult r = mibdb({"build", "-o", dir.file("t.bin"), dir.file("t.mib")}, env);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.rfind(c.expected, 0), 0u) << r.err;
+    }
 }

@@ -13,27 +13,20 @@ std::string locate(const char* message, const char* token_text, bool end_of_file
     const int line = state.line;
     if (line > state.prefix_lines) {
         const int shown = line - state.prefix_lines;
-        if (end_of_file) {
-            return catalogue_message(0x100039, "%1(End Of File): On or around line %2!d!\n",
-                                     message, shown);
-        }
+        if (end_of_file) return catalogue_message(MibMessage::LocatedEnd, message, shown);
         if (token_text) {
-            return catalogue_message(0x100037, "%1(%2): On or around line %3!d!\n", message,
-                                     token_text, shown);
+            return catalogue_message(MibMessage::LocatedToken, message, token_text, shown);
         }
-        return catalogue_message(0x100036, "%1: On or around line %2!d!\n", message, shown);
+        return catalogue_message(MibMessage::Located, message, shown);
     }
     if (end_of_file) {
-        return catalogue_message(0x100038,
-                                 "%1(End Of File): On or around line %2!d! of the %3 file.\n",
-                                 message, line, kPrefixFileName);
+        return catalogue_message(MibMessage::LocatedEndInPrefix, message, line, kPrefixFileName);
     }
     if (token_text) {
-        return catalogue_message(0x100035, "%1(%2): On or around line %3!d! of the %4 file.\n",
-                                 message, token_text, line, kPrefixFileName);
+        return catalogue_message(MibMessage::LocatedTokenInPrefix, message, token_text, line,
+                                 kPrefixFileName);
     }
-    return catalogue_message(0x100034, "%1: On or around line %2!d! of the %3 file.\n", message,
-                             line, kPrefixFileName);
+    return catalogue_message(MibMessage::LocatedInPrefix, message, line, kPrefixFileName);
 }
 
 }  // namespace
@@ -41,9 +34,7 @@ std::string locate(const char* message, const char* token_text, bool end_of_file
 void append_compile_message(char* buffer, int limit, const char* text) {
     auto& state = compiler_state();
     if (!state.overflow_notice) {
-        state.overflow_notice = BrixLoadString(
-            kMibLibrarySet, 0x100001,
-            "\nRan out of space for messages. Remaining messages will not be displayed.\n");
+        state.overflow_notice = load_mib_message(MibMessage::OutOfMessageSpace);
         state.overflow_notice_length = static_cast<int>(std::strlen(state.overflow_notice));
     }
     const int length = static_cast<int>(std::strlen(buffer));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mib/compiler/mib_compiler.h"
+#include "mib/compiler/mib_messages.h"
 #include "mib/mib_tree.h"
 #include "runtime/runtime.h"
 
@@ -92,6 +93,10 @@ enum Token : int32_t {
 };
 
 constexpr int32_t kBaseSyntaxBit = 0x80;
+// Token codes index tables of this many entries; codes outside name no syntax.
+constexpr int kSyntaxCodes = 256;
+// The code of a report that concerns no token: never the end-of-file form.
+constexpr int32_t kNoTokenCode = -1;
 constexpr int kTokenSize = 128;  // a token's text: 127 characters and the NUL
 constexpr int kQuotedTextSize = 4096;
 constexpr int kDirectiveLineSize = 2048;
@@ -101,6 +106,10 @@ constexpr int kKeywordChains = 32;
 constexpr int kTextualConventions = 2048;
 constexpr int kOidElements = 32;
 constexpr int kPendingChains = 128;
+constexpr size_t kEscapedTextMax = 2047;  // characters of an escape_dollars result
+
+// Where the statement loop stands.
+enum class ModuleState { Outside = 1, Inside = 2 };
 
 // The parse-time record of one definition, or of one named arc of a value.
 struct ParseNode {
@@ -155,7 +164,7 @@ struct CompilerState {
     // module parser
     ParseNode* head = nullptr;
     ParseNode* tail = nullptr;
-    int module_state = 1;
+    ModuleState module_state = ModuleState::Outside;
     int collect_traps = 0;
     int reserved = 0;
     // textual conventions
@@ -168,7 +177,8 @@ struct CompilerState {
 
 CompilerState& compiler_state();
 
-// Memory: out of memory ends the process with status 12.
+// Memory: out of memory ends the process with kOutOfMemoryStatus.
+constexpr int kOutOfMemoryStatus = 12;
 [[noreturn]] void out_of_memory();
 void* compiler_calloc(size_t size);
 char* compiler_copy_text(const char* text);
@@ -182,20 +192,31 @@ int32_t lookup_keyword(const char* text);  // LABEL when the word is no keyword
 // Lexer.
 int32_t next_token(FILE* stream, char* text);
 char* read_quoted_text(FILE* stream);
+// The quoted text after a clause word (DESCRIPTION, REFERENCE, UNITS), owned by the caller; null
+// when none follows ("Bad DESCRIPTION" is reported) or it does not end.
+char* read_clause_text(FILE* stream);
 int32_t skip_braced_value(FILE* stream);
 
 // Directives.
 void apply_directive(const char* word, const char* argument);
 
-// Located messages. Catalogue texts of set 16, formatted with their inserts.
+// Located messages: `token_text` may be null (no token text); token code END_OF_INPUT gives the
+// end-of-file forms.
 void report_at_line(const char* message, const char* token_text, int32_t token_code);
 void warn_at_line(const char* message, const char* label);
 void append_compile_message(char* buffer, int limit, const char* text);
-// The catalogue text of message `number` with its inserts applied.
-template <class... A>
-std::string catalogue_message(uint32_t number, const char* default_text, const A&... args);
-// Reports "text" with inserts, no token text, at the last token read.
+// Reports `message`, no token text, at the last token read.
 void report_plain(const char* message);
+// The catalogue text of `message` with its inserts applied.
+template <class... A>
+std::string catalogue_message(MibMessage message, const A&... inserts);
+// Reports catalogue message `message` with its inserts through report_at_line.
+template <class... A>
+void report_message(MibMessage message, const char* token_text, int32_t token_code,
+                    const A&... inserts);
+// The same without token text, at the last token read.
+template <class... A>
+void report_message_plain(MibMessage message, const A&... inserts);
 // Copies `source` into a field of `size` bytes; a cut is told once through warn_at_line.
 void copy_field(char* field, size_t size, const char* source, const char* what);
 
@@ -237,10 +258,20 @@ uint32_t token_to_unsigned(const char* text);
 int32_t token_to_int(const char* text);
 
 template <class... A>
-std::string catalogue_message(uint32_t number, const char* default_text, const A&... args) {
-    const NlArg list[] = {NlArg(args)..., NlArg("")};
+std::string catalogue_message(MibMessage message, const A&... inserts) {
+    const NlArg list[] = {NlArg(inserts)..., NlArg("")};
     std::string out;
-    nl_format(out, BrixLoadString(kMibLibrarySet, number, default_text),
-              std::span<const NlArg>(list, sizeof...(A)));
+    nl_format(out, load_mib_message(message), std::span<const NlArg>(list, sizeof...(A)));
     return out;
+}
+
+template <class... A>
+void report_message(MibMessage message, const char* token_text, int32_t token_code,
+                    const A&... inserts) {
+    report_at_line(catalogue_message(message, inserts...).c_str(), token_text, token_code);
+}
+
+template <class... A>
+void report_message_plain(MibMessage message, const A&... inserts) {
+    report_plain(catalogue_message(message, inserts...).c_str());
 }

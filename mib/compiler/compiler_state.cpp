@@ -10,10 +10,9 @@ CompilerState& compiler_state() {
 
 void out_of_memory() {
     std::fflush(stdout);
-    std::string text =
-        catalogue_message(0x100003, "malloc failed parsing %1; out of memory.\n", "MIB");
+    const std::string text = catalogue_message(MibMessage::OutOfMemory, "MIB");
     std::fputs(text.c_str(), stderr);
-    std::exit(12);
+    std::exit(kOutOfMemoryStatus);
 }
 
 void* compiler_calloc(size_t size) {

@@ -74,11 +74,11 @@ void add_summary(const char* argument) {
 }  // namespace
 
 char severity_code(const char* word) {
-    return find_code(kSeverities, word, '1');
+    return find_code(kSeverities, word, kSeverityIndeterminate);
 }
 
 char status_code(const char* word) {
-    return find_code(kStates, word, '0');
+    return find_code(kStates, word, kStateDefaults);
 }
 
 const char* severity_word(char code) {

@@ -4,12 +4,6 @@
 
 namespace {
 
-void report_with_token(uint32_t number, const char* default_text, const char* token_text,
-                       int32_t code) {
-    const std::string message = catalogue_message(number, default_text);
-    report_at_line(message.c_str(), token_text, code);
-}
-
 EnumEntry* new_enum_entry(const char* label, int32_t value) {
     auto* entry = static_cast<EnumEntry*>(compiler_calloc(sizeof(EnumEntry)));
     entry->label = compiler_copy_text(label);
@@ -27,7 +21,7 @@ int read_enum_list(FILE* stream, EnumEntry** list) {
         int32_t token = next_token(stream, text);
         if (token == RIGHT_BRACE) return 1;
         if (token == END_OF_INPUT) {
-            report_with_token(0x10001d, "Expected \"}\"", nullptr, token);
+            report_message(MibMessage::ExpectedCloseBrace, nullptr, token);
             return 0;
         }
         if (token != LABEL) continue;
@@ -36,18 +30,18 @@ int read_enum_list(FILE* stream, EnumEntry** list) {
         end = &entry->next;
         token = next_token(stream, text);
         if (token != LEFT_PAREN) {
-            report_with_token(0x10001f, "Expected \"(\"", text, token);
+            report_message(MibMessage::ExpectedOpenParen, text, token);
             return 0;
         }
         token = next_token(stream, text);
         if (token != NUMBER && token != NEG_NUMBER) {
-            report_with_token(0x10001e, "Expected integer", text, token);
+            report_message(MibMessage::ExpectedInteger, text, token);
             return 0;
         }
         entry->value = token_to_int(text);
         token = next_token(stream, text);
         if (token != RIGHT_PAREN) {
-            report_with_token(0x10001c, "Expected \")\"", text, token);
+            report_message(MibMessage::ExpectedCloseParen, text, token);
             return 0;
         }
     }

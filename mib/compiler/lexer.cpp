@@ -159,9 +159,7 @@ char* read_quoted_text(FILE* stream) {
     for (;;) {
         const int ch = read_char(stream);
         if (ch == EOF) {
-            std::string message = catalogue_message(
-                0x100002, "Error defining %1: missing closing quote", "DESCRIPTION");
-            report_at_line(message.c_str(), nullptr, -1);
+            report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
             return nullptr;
         }
         if (ch == '"') break;
@@ -177,6 +175,16 @@ char* read_quoted_text(FILE* stream) {
     }
     buffer[length] = '\0';
     return compiler_copy_text(buffer);
+}
+
+char* read_clause_text(FILE* stream) {
+    char text[kTokenSize];
+    const int32_t token = next_token(stream, text);
+    if (token != QUOTED_TEXT) {
+        report_message(MibMessage::Bad, text, token, "DESCRIPTION");
+        return nullptr;
+    }
+    return read_quoted_text(stream);
 }
 
 int32_t skip_braced_value(FILE* stream) {
@@ -211,7 +219,7 @@ int escape_dollars(char* text) {
         if (*p == '$') out.push_back('\\');
         out.push_back(*p);
     }
-    if (out.size() > 2047) out.resize(2047);
+    if (out.size() > kEscapedTextMax) out.resize(kEscapedTextMax);
     std::memcpy(text, out.c_str(), out.size() + 1);
     return static_cast<int>(out.size());
 }

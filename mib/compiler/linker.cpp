@@ -51,7 +51,7 @@ constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5,
 
 struct Linker {
     ParseNode* pending[kPendingChains] = {};
-    int32_t types[256] = {};
+    int32_t types[kSyntaxCodes] = {};
     bool error = false;
 };
 
@@ -99,12 +99,8 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
             if (child->subid != record->subid) {
                 auto& state = compiler_state();
                 const std::string message = catalogue_message(
-                    0x100030,
-                    "Error: Two child nodes of %1, %2(%3!d!) and %4(%5!d!), have the same "
-                    "label.\nOnly one of them can be loaded at a time.\nUnload/reload MIBs as "
-                    "required to get the desired node into the tree.\n",
-                    parent->label, record->label, static_cast<int>(record->subid), child->label,
-                    static_cast<int>(child->subid));
+                    MibMessage::DuplicateChildLabel, parent->label, record->label,
+                    static_cast<int>(record->subid), child->label, static_cast<int>(child->subid));
                 append_compile_message(state.messages, state.message_limit, message.c_str());
                 linker.error = true;
             }
@@ -114,7 +110,7 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
     }
     MibNode* node = make_node(record->label, record->subid, parent);
     const int32_t syntax = record->syntax;
-    node->type = syntax >= 0 && syntax < 256 ? linker.types[syntax] : MIB_TYPE_OTHER;
+    node->type = syntax >= 0 && syntax < kSyntaxCodes ? linker.types[syntax] : MIB_TYPE_OTHER;
     node->access = record->access;
     node->enums = record->enums;
     node->description = record->description;
@@ -161,15 +157,10 @@ void report_left_overs(Linker& linker) {
             if (!header) {
                 std::fflush(stdout);
                 nl_fprintf(compiler_state().diagnostics,
-                           BrixLoadString(kMibLibrarySet, 0x100032,
-                                          "Warning: The mib description doesn't seem to be "
-                                          "consistent.\n Some nodes couldn't be linked under the "
-                                          "\"iso\" tree.\n These nodes are left:\n"));
+                           load_mib_message(MibMessage::LeftOverNodes));
                 header = true;
             }
-            nl_fprintf(compiler_state().diagnostics,
-                       BrixLoadString(kMibLibrarySet, 0x100031,
-                                      "Left-over node %1 ::= { %2 %3!d! } (%4!d!)\n"),
+            nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNode),
                        record->label, record->parent_label, static_cast<int>(record->subid),
                        record->syntax);
         }

@@ -4,9 +4,33 @@
 
 namespace {
 
-void report_current(const std::string& message) {
-    report_plain(message.c_str());
-}
+// What the statement loop does after a statement.
+enum class Step { Next, Fail, Done };
+
+// The statement loop's place in the stream: the token that starts the next statement.
+struct Statement {
+    FILE* stream;
+    int32_t token = END_OF_INPUT;
+    char text[kTokenSize] = {};
+    bool have_token = false;  // read already, by a definition parser or the module header
+};
+
+// The definitions that add records and fail with "Bad parse of: %1" naming their macro.
+struct MacroParser {
+    int32_t keyword;
+    ParseNode* (*parse)(FILE* stream, const char* name);
+    const char* macro_name;  // as written in the source
+};
+
+constexpr MacroParser kMacroParsers[] = {
+    {OBJECT_TYPE, parse_object_type, "OBJECT-TYPE"},
+    {OBJECT_GROUP, parse_group, "OBJECT-GROUP"},
+    {NOTIFICATION_GROUP, parse_group, "NOTIFICATION-GROUP"},
+    {NOTIFICATION_TYPE, parse_notification_type, "NOTIFICATION-TYPE"},
+    {MODULE_COMPLIANCE, parse_module_compliance, "MODULE-COMPLIANCE"},
+    {MODULE_IDENTITY, parse_module_identity, "MODULE-IDENTITY"},
+    {OBJECT_IDENTIFIER, parse_value_assignment, "OBJECT IDENTIFIER"},
+};
 
 // Skips tokens up to `wanted`: false at end of input.
 bool skip_until(FILE* stream, int32_t wanted, char* text) {
@@ -30,73 +54,20 @@ void append_to_list(ParseNode* chain) {
     state.tail = last;
 }
 
-ParseNode* fail() {
+// The list built so far, handed to the caller.
+ParseNode* take_list() {
     auto& state = compiler_state();
-    release_parse_nodes(state.head);
+    ParseNode* list = state.head;
     state.head = state.tail = nullptr;
+    return list;
+}
+
+ParseNode* fail() {
+    release_parse_nodes(take_list());
     return nullptr;
 }
 
-// "Unsigned32 ::= Gauge32" in the prefix text; anything else is told but not fatal.
-void check_unsigned32(FILE* stream, char* text) {
-    if (!skip_until(stream, ASSIGN, text)) {
-        report_at_line(catalogue_message(0x10003a, "Could not find ::= for Unsigned32.").c_str(),
-                       nullptr, END_OF_INPUT);
-        return;
-    }
-    const int32_t token = next_token(stream, text);
-    if (token != GAUGE32) {
-        report_at_line(catalogue_message(0x10003b, "Unsigned32 not defined as Gauge32.").c_str(),
-                       nullptr, token);
-    }
-}
-
-// After "DEFINITIONS": up to BEGIN and past a first IMPORTS or EXPORTS list. Returns 0 on
-// failure, 1 when the loop reads a fresh token, 2 when *token starts the next statement.
-int read_module_header(FILE* stream, int32_t* token, char* text) {
-    if (!skip_until(stream, BEGIN, text)) {
-        report_at_line(catalogue_message(0x100014, "No %1 statement", "BEGIN").c_str(), nullptr,
-                       END_OF_INPUT);
-        return 0;
-    }
-    *token = next_token(stream, text);
-    if (*token != IMPORTS && *token != EXPORTS) return 2;
-    const char* list = *token == IMPORTS ? "IMPORTS" : "EXPORTS";
-    if (!skip_until(stream, SEMICOLON, text)) {
-        const std::string message =
-            std::string("Error, no \";\" at the end of the ") + list + " list";
-        report_at_line(message.c_str(), nullptr, END_OF_INPUT);
-        return 0;
-    }
-    return 1;
-}
-
-const char* macro_name(int32_t token) {
-    switch (token) {
-        case OBJECT_TYPE:
-            return "OBJECT-TYPE";
-        case OBJECT_GROUP:
-            return "OBJECT-GROUP";
-        case NOTIFICATION_GROUP:
-            return "NOTIFICATION-GROUP";
-        case NOTIFICATION_TYPE:
-            return "NOTIFICATION-TYPE";
-        case MODULE_COMPLIANCE:
-            return "MODULE-COMPLIANCE";
-        case MODULE_IDENTITY:
-            return "MODULE-IDENTITY";
-        case OBJECT_IDENTIFIER:
-            return "OBJECT IDENTIFIER";
-        case OBJECT_IDENTITY:
-            return "OBJECT-IDENTITY";
-        default:
-            return "";
-    }
-}
-
-}  // namespace
-
-ParseNode* parse_mib_stream(FILE* stream) {
+void start_compile() {
     auto& state = compiler_state();
     state.head = state.tail = nullptr;
     state.line = 1;
@@ -105,125 +76,168 @@ ParseNode* parse_mib_stream(FILE* stream) {
     state.last_token = END_OF_INPUT;
     build_keyword_chains();
     clear_textual_conventions();
-    state.module_state = 1;
+    state.module_state = ModuleState::Outside;
+}
 
-    char text[kTokenSize];
+// "Unsigned32 ::= Gauge32" in the prefix text; anything else is told but not fatal.
+void check_unsigned32(FILE* stream, char* text) {
+    if (!skip_until(stream, ASSIGN, text)) {
+        report_message(MibMessage::NoAssignForUnsigned32, nullptr, END_OF_INPUT);
+        return;
+    }
+    const int32_t token = next_token(stream, text);
+    if (token != GAUGE32) report_message(MibMessage::Unsigned32NotGauge32, nullptr, token);
+}
+
+// After "DEFINITIONS": up to BEGIN and past a first IMPORTS or EXPORTS list.
+Step open_module(Statement& s) {
+    auto& state = compiler_state();
+    if (state.module_state == ModuleState::Inside) {
+        report_message_plain(MibMessage::NestedModule, "MIBS");
+        return Step::Fail;
+    }
+    state.module_state = ModuleState::Inside;
+    if (!skip_until(s.stream, BEGIN, s.text)) {
+        report_message(MibMessage::NoBeginStatement, nullptr, END_OF_INPUT, "BEGIN");
+        return Step::Fail;
+    }
+    s.token = next_token(s.stream, s.text);
+    if (s.token != IMPORTS && s.token != EXPORTS) {
+        s.have_token = true;
+        return Step::Next;
+    }
+    const char* list = s.token == IMPORTS ? "IMPORTS" : "EXPORTS";
+    if (!skip_until(s.stream, SEMICOLON, s.text)) {
+        const std::string message =
+            std::string("Error, no \";\" at the end of the ") + list + " list";
+        report_at_line(message.c_str(), nullptr, END_OF_INPUT);
+        return Step::Fail;
+    }
+    return Step::Next;
+}
+
+Step close_module() {
+    auto& state = compiler_state();
+    if (state.module_state == ModuleState::Inside) {
+        state.module_state = ModuleState::Outside;
+        return Step::Next;
+    }
+    report_message_plain(MibMessage::EndBeforeStart, "END", "MIB");
+    return Step::Fail;
+}
+
+Step end_of_input() {
+    if (compiler_state().module_state == ModuleState::Outside) return Step::Done;
+    report_message_plain(MibMessage::NoEndStatement, "END");
+    return Step::Fail;
+}
+
+// The records of a definition join the list; none fails the parse.
+Step add_records(ParseNode* chain, const char* macro_name) {
+    if (!chain) {
+        report_message_plain(MibMessage::BadDefinition, macro_name);
+        return Step::Fail;
+    }
+    append_to_list(chain);
+    return Step::Next;
+}
+
+// An obsolete or deprecated OBJECT-IDENTITY is told and kept, whatever it returned.
+Step add_object_identity(FILE* stream, const char* name) {
+    int obsolete = 0;
+    ParseNode* chain = parse_object_identity(stream, name, &obsolete);
+    if (!obsolete) return add_records(chain, "OBJECT-IDENTITY");
+    report_message_plain(MibMessage::ObsoleteSyntax, "OBJECT-IDENTITY");
+    append_to_list(chain);
+    return Step::Next;
+}
+
+// The definition of `name`, chosen by the token after it.
+Step parse_definition(Statement& s, const char* name) {
+    switch (s.token) {
+        case DEFINITIONS:
+            return open_module(s);
+        case TRAP_TYPE:
+            return parse_trap_type(s.stream, name) ? Step::Next : Step::Fail;
+        case ASSIGN:
+            if (!parse_type_assignment(s.stream, name, &s.token, s.text)) {
+                report_message_plain(MibMessage::BadTypeAssignment);
+                return Step::Fail;
+            }
+            s.have_token = true;
+            return Step::Next;
+        case OBJECT_IDENTITY:
+            return add_object_identity(s.stream, name);
+        case AGENT_CAPABILITIES: {
+            ParseNode* chain = parse_agent_capabilities(s.stream, name);
+            if (!chain) {
+                report_plain("Bad parse of AGENT-CAPABILITIES");
+                return Step::Fail;
+            }
+            append_to_list(chain);
+            return Step::Next;
+        }
+        case END_OF_INPUT:
+            return Step::Done;
+        default:
+            break;
+    }
+    for (const MacroParser& macro : kMacroParsers) {
+        if (macro.keyword == s.token)
+            return add_records(macro.parse(s.stream, name), macro.macro_name);
+    }
+    report_message_plain(MibMessage::BadOperator);
+    return Step::Fail;
+}
+
+// A statement that starts with a name: an optional braced value, then its definition.
+Step parse_named_statement(Statement& s) {
     char name[kTokenSize];
-    int32_t token = END_OF_INPUT;
-    bool have_token = false;
+    std::memcpy(name, s.text, sizeof name);
+    s.token = next_token(s.stream, s.text);
+    if (s.token == LEFT_BRACE) {
+        if (!skip_until(s.stream, RIGHT_BRACE, s.text)) {
+            report_message_plain(MibMessage::NoClosingBracket);
+            return Step::Fail;
+        }
+        s.token = next_token(s.stream, s.text);
+    }
+    return parse_definition(s, name);
+}
+
+Step parse_statement(Statement& s) {
+    switch (s.token) {
+        case END:
+            return close_module();
+        case END_OF_INPUT:
+            return end_of_input();
+        case UNSIGNED32:
+            check_unsigned32(s.stream, s.text);
+            return Step::Next;
+        case LABEL:
+            return parse_named_statement(s);
+        default:
+            report_message(MibMessage::ReservedWord, s.text, s.token, s.text);
+            return Step::Fail;
+    }
+}
+
+}  // namespace
+
+ParseNode* parse_mib_stream(FILE* stream) {
+    start_compile();
+    Statement s{stream};
     for (;;) {
-        if (!have_token) token = next_token(stream, text);
-        have_token = false;
-        if (token == END) {
-            if (state.module_state == 2) {
-                state.module_state = 1;
-                continue;
-            }
-            report_current(catalogue_message(0x100010, "Error, %1 statement before start of %2",
-                                             "END", "MIB"));
-            return fail();
-        }
-        if (token == END_OF_INPUT) {
-            if (state.module_state == 1) {
-                ParseNode* list = state.head;
-                state.head = state.tail = nullptr;
-                return list;
-            }
-            report_current(catalogue_message(0x10000f, "Error, no %1 statement was found", "END"));
-            return fail();
-        }
-        if (token == UNSIGNED32) {
-            check_unsigned32(stream, text);
-            continue;
-        }
-        if (token != LABEL) {
-            const std::string message = catalogue_message(0x10000e, "%1 is a reserved word", text);
-            report_at_line(message.c_str(), text, token);
-            return fail();
-        }
-        std::memcpy(name, text, sizeof name);
-        token = next_token(stream, text);
-        if (token == LEFT_BRACE) {
-            if (!skip_until(stream, RIGHT_BRACE, text)) {
-                report_current(catalogue_message(0x10000d, "Could not find closing right bracket"));
+        if (!s.have_token) s.token = next_token(stream, s.text);
+        s.have_token = false;
+        switch (parse_statement(s)) {
+            case Step::Next:
+                break;
+            case Step::Fail:
                 return fail();
-            }
-            token = next_token(stream, text);
+            case Step::Done:
+                return take_list();
         }
-        ParseNode* chain = nullptr;
-        switch (token) {
-            case DEFINITIONS: {
-                if (state.module_state == 2) {
-                    report_current(catalogue_message(0x10000c, "Error, nested %1", "MIBS"));
-                    return fail();
-                }
-                state.module_state = 2;
-                const int header = read_module_header(stream, &token, text);
-                if (header == 0) return fail();
-                have_token = header == 2;
-                continue;
-            }
-            case OBJECT_TYPE:
-                chain = parse_object_type(stream, name);
-                break;
-            case OBJECT_GROUP:
-            case NOTIFICATION_GROUP:
-                chain = parse_group(stream, name);
-                break;
-            case NOTIFICATION_TYPE:
-                chain = parse_notification_type(stream, name);
-                break;
-            case MODULE_COMPLIANCE:
-                chain = parse_module_compliance(stream, name);
-                break;
-            case MODULE_IDENTITY:
-                chain = parse_module_identity(stream, name);
-                break;
-            case AGENT_CAPABILITIES:
-                chain = parse_agent_capabilities(stream, name);
-                if (!chain) {
-                    report_current("Bad parse of AGENT-CAPABILITIES");
-                    return fail();
-                }
-                break;
-            case OBJECT_IDENTIFIER:
-                chain = parse_value_assignment(stream, name);
-                break;
-            case OBJECT_IDENTITY: {
-                int obsolete = 0;
-                chain = parse_object_identity(stream, name, &obsolete);
-                if (obsolete) {
-                    report_current(catalogue_message(0x10000b, "Bad parse of %1 - obsolete syntax",
-                                                     "OBJECT-IDENTITY"));
-                    append_to_list(chain);
-                    continue;
-                }
-                break;
-            }
-            case TRAP_TYPE:
-                if (!parse_trap_type(stream, name)) return fail();
-                continue;
-            case ASSIGN:
-                if (!parse_type_assignment(stream, name, &token, text)) {
-                    report_current(catalogue_message(0x100009, "Bad parse of ASN type definition"));
-                    return fail();
-                }
-                have_token = true;
-                continue;
-            case END_OF_INPUT: {
-                ParseNode* list = state.head;
-                state.head = state.tail = nullptr;
-                return list;
-            }
-            default:
-                report_current(catalogue_message(0x100008, "Bad operator"));
-                return fail();
-        }
-        if (!chain) {
-            report_current(catalogue_message(0x10000a, "Bad parse of: %1", macro_name(token)));
-            return fail();
-        }
-        append_to_list(chain);
     }
 }
 

@@ -5,10 +5,6 @@
 
 namespace {
 
-void report_token(const std::string& message, const char* text, int32_t token) {
-    report_at_line(message.c_str(), text, token);
-}
-
 bool takes_enumeration(int32_t syntax) {
     return syntax == INTEGER || syntax == INTEGER32 || syntax == UINTEGER32 || syntax == BITS;
 }
@@ -74,7 +70,7 @@ bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
             *token = next_token(stream, text);
         } else if (*token == LEFT_PAREN) {
             if (!skip_constraint(stream)) {
-                report_token(catalogue_message(0x10001c, "Expected \")\""), nullptr, END_OF_INPUT);
+                report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
                 return false;
             }
             *token = next_token(stream, text);
@@ -82,7 +78,7 @@ bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
     } else if (takes_constraint(syntax)) {
         if (*token == LEFT_PAREN) {
             if (!skip_constraint(stream)) {
-                report_token(catalogue_message(0x10001b, "Bad syntax"), nullptr, END_OF_INPUT);
+                report_message(MibMessage::BadSyntax, nullptr, END_OF_INPUT);
                 return false;
             }
             *token = next_token(stream, text);
@@ -93,7 +89,7 @@ bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
             *token = next_token(stream, text);
         }
     } else {
-        report_token(catalogue_message(0x10001b, "Bad syntax"), syntax_text, syntax);
+        report_message(MibMessage::BadSyntax, syntax_text, syntax);
         return false;
     }
     return true;
@@ -105,12 +101,7 @@ bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
         const int32_t token = next_token(stream, text);
         if (token == ASSIGN) return true;
         if (token == DESCRIPTION || token == REFERENCE) {
-            const int32_t next = next_token(stream, text);
-            if (next != QUOTED_TEXT) {
-                report_token(catalogue_message(0x100015, "Bad %1", "DESCRIPTION"), text, next);
-                return false;
-            }
-            char* quoted = read_quoted_text(stream);
+            char* quoted = read_clause_text(stream);
             if (!quoted) return false;
             if (token == DESCRIPTION) {
                 std::free(node->description);
@@ -120,12 +111,11 @@ bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
             }
         } else if (token == INDEX || token == DEFVAL || token == AUGMENTS || token == NUM_ENTRIES) {
             if (!skip_braced_value(stream)) {
-                report_plain(catalogue_message(0x100015, "Bad %1", "OBJECT IDENTIFIER").c_str());
+                report_message_plain(MibMessage::Bad, "OBJECT IDENTIFIER");
                 return false;
             }
         } else {
-            report_token(catalogue_message(0x100017, "Bad format of optional clauses"), text,
-                         token);
+            report_message(MibMessage::BadOptionalClauses, text, token);
             return false;
         }
     }
@@ -136,35 +126,30 @@ bool read_object_type(FILE* stream, ParseNode* node, const char* name) {
     int32_t token;
     if (!read_syntax(stream, node, &token, text)) return false;
     if (token == UNITS) {
-        token = next_token(stream, text);
-        if (token != QUOTED_TEXT) {
-            report_token(catalogue_message(0x100015, "Bad %1", "DESCRIPTION"), text, token);
-            return false;
-        }
-        char* units = read_quoted_text(stream);
+        char* units = read_clause_text(stream);
         if (!units) return false;
         std::free(units);
         token = next_token(stream, text);
     }
     if (token != ACCESS) {
-        report_token(catalogue_message(0x100015, "Should be %1", "ACCESS"), text, token);
+        report_message(MibMessage::ShouldBeAccess, text, token, "ACCESS");
         return false;
     }
     token = next_token(stream, text);
     const int access = access_code(token);
     if (access < 0) {
-        report_token(catalogue_message(0x10001a, "Bad %1 type", "ACCESS"), text, token);
+        report_message(MibMessage::BadAccessType, text, token, "ACCESS");
         return false;
     }
     node->access = access;
     token = next_token(stream, text);
     if (token != STATUS) {
-        report_token(catalogue_message(0x100019, "Should be %1", "STATUS"), text, token);
+        report_message(MibMessage::ShouldBeStatus, text, token, "STATUS");
         return false;
     }
     token = next_token(stream, text);
     if (!is_status_word(token)) {
-        report_token(catalogue_message(0x100018, "Bad status"), text, token);
+        report_message(MibMessage::BadStatus, text, token);
         return false;
     }
     if (!read_optional_clauses(stream, node, text)) return false;
@@ -179,7 +164,7 @@ ParseNode* parse_object_type(FILE* stream, const char* name) {
     char text[kTokenSize];
     const int32_t token = next_token(stream, text);
     if (token != SYNTAX) {
-        report_token(catalogue_message(0x100021, "Bad format for %1", "OBJECT TYPE"), text, token);
+        report_message(MibMessage::BadFormatFor, text, token, "OBJECT TYPE");
         return nullptr;
     }
     ParseNode* node = new_parse_node();

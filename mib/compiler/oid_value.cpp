@@ -2,21 +2,11 @@
 
 #include "mib/compiler/compiler_internal.h"
 
-namespace {
-
-void report_with_token(uint32_t number, const char* default_text, const char* token_text,
-                       int32_t code) {
-    const std::string message = catalogue_message(number, default_text);
-    report_at_line(message.c_str(), token_text, code);
-}
-
-}  // namespace
-
 int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
     char text[kTokenSize];
     int32_t token = next_token(stream, text);
     if (token != LEFT_BRACE) {
-        report_with_token(0x10002f, "Expected \"{\"", text, token);
+        report_message(MibMessage::ExpectedOpenBrace, text, token);
         return 0;
     }
     token = next_token(stream, text);
@@ -34,14 +24,14 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
             if (token == LEFT_PAREN) {
                 token = next_token(stream, text);
                 if (token != NUMBER) {
-                    report_with_token(0x10002c, "Expected a number", text, token);
+                    report_message(MibMessage::ExpectedNumber, text, token);
                     return 0;
                 }
                 element.has_number = true;
                 element.number = token_to_unsigned(text);
                 token = next_token(stream, text);
                 if (token != RIGHT_PAREN) {
-                    report_with_token(0x10002d, "Unexpected a closing parenthesis", text, token);
+                    report_message(MibMessage::ExpectedValueCloseParen, text, token);
                     return 0;
                 }
                 token = next_token(stream, text);
@@ -51,9 +41,7 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
             element.number = token_to_unsigned(text);
             token = next_token(stream, text);
         } else {
-            const std::string message =
-                catalogue_message(0x10002e, "Not valid for %1", "OBJECT IDENTIFIER");
-            report_at_line(message.c_str(), text, token);
+            report_message(MibMessage::NotValidFor, text, token, "OBJECT IDENTIFIER");
             return 0;
         }
     }
@@ -63,9 +51,7 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
 int apply_final_record_rule(ParseNode* node, const OidElement* elements, int count,
                             const char* name) {
     if (count < 2 || count > kOidElements) {
-        const std::string message =
-            catalogue_message(0x100011, "No end to %1", "OBJECT IDENTIFIER");
-        report_at_line(message.c_str(), nullptr, ASSIGN);
+        report_message(MibMessage::NoEndToValue, nullptr, ASSIGN, "OBJECT IDENTIFIER");
         return 0;
     }
     const OidElement& parent = elements[count - 2];
@@ -77,9 +63,7 @@ int apply_final_record_rule(ParseNode* node, const OidElement* elements, int cou
     if (last.has_number) {
         node->subid = last.number;
     } else {
-        const std::string message =
-            catalogue_message(0x100013, "Warning: This entry has no sub-identifier");
-        warn_at_line(message.c_str(), name);
+        warn_at_line(catalogue_message(MibMessage::NoSubIdentifier).c_str(), name);
     }
     return 1;
 }

@@ -5,16 +5,15 @@
 
 namespace {
 
-void report_token(const std::string& message, const char* text, int32_t token) {
-    report_at_line(message.c_str(), text, token);
-}
+constexpr const char* kExpectingAssign = "Bad format -- expecting ::=";
 
-// Reads a quoted text after its clause word and drops it: false (reported) when none follows.
+// Reads a quoted text after its clause word and drops it: false (reported as `bad_message`) when
+// none follows.
 bool discard_quoted_text(FILE* stream, const char* bad_message) {
     char text[kTokenSize];
     const int32_t token = next_token(stream, text);
     if (token != QUOTED_TEXT) {
-        report_token(bad_message, text, token);
+        report_at_line(bad_message, text, token);
         return false;
     }
     char* quoted = read_quoted_text(stream);
@@ -23,8 +22,11 @@ bool discard_quoted_text(FILE* stream, const char* bad_message) {
     return true;
 }
 
-std::string bad_description() {
-    return catalogue_message(0x100015, "Bad %1", "DESCRIPTION");
+// A clause's quoted text, read and dropped: false (reported) when none follows.
+bool discard_clause_text(FILE* stream) {
+    char* quoted = read_clause_text(stream);
+    std::free(quoted);
+    return quoted != nullptr;
 }
 
 // Skips to "::=": false (reported) at end of input.
@@ -34,7 +36,7 @@ bool skip_to_assign(FILE* stream) {
         const int32_t token = next_token(stream, text);
         if (token == ASSIGN) return true;
         if (token == END_OF_INPUT) {
-            report_at_line("Bad format -- expecting ::=", nullptr, token);
+            report_at_line(kExpectingAssign, nullptr, token);
             return false;
         }
     }
@@ -52,10 +54,7 @@ ParseNode* read_final_record(FILE* stream, const char* name, const char* macro) 
     if (macro && !elements[count - 2].has_label) {
         std::string message;
         if (std::strcmp(macro, "MODULE-IDENTITY") == 0) {
-            message = catalogue_message(
-                0x100012,
-                "No label for parent. Accepted syntax for MODULE-IDENTITY nodes:\n { label1 [ "
-                "label2(subid2) ... ] object-subid1 }\n");
+            message = catalogue_message(MibMessage::NoParentLabel);
         } else {
             message =
                 "No label for parent. Accepted syntax for AGENT-CAPABILITIES nodes:\n { label1 [ "
@@ -73,13 +72,11 @@ ParseNode* read_chain(FILE* stream, const char* name, bool keep_unlabelled_paren
     OidElement elements[kOidElements];
     const int count = read_oid_value(stream, elements, kOidElements);
     if (count == 0) {
-        report_at_line(catalogue_message(0x100015, "Bad %1", "OBJECT IDENTIFIER").c_str(), nullptr,
-                       ASSIGN);
+        report_message(MibMessage::Bad, nullptr, ASSIGN, "OBJECT IDENTIFIER");
         return nullptr;
     }
     if (count == 1) {
-        report_at_line(catalogue_message(0x100011, "No end to %1", "OBJECT IDENTIFIER").c_str(),
-                       nullptr, ASSIGN);
+        report_message(MibMessage::NoEndToValue, nullptr, ASSIGN, "OBJECT IDENTIFIER");
         return nullptr;
     }
     ParseNode* chain = chain_rule_records(elements, count);
@@ -105,7 +102,7 @@ ParseNode* parse_value_assignment(FILE* stream, const char* name) {
     char text[kTokenSize];
     const int32_t token = next_token(stream, text);
     if (token != ASSIGN) {
-        report_token(catalogue_message(0x100016, "Bad format"), text, token);
+        report_message(MibMessage::BadFormat, text, token);
         return nullptr;
     }
     return read_chain(stream, name, false);
@@ -114,32 +111,31 @@ ParseNode* parse_value_assignment(FILE* stream, const char* name) {
 ParseNode* parse_object_identity(FILE* stream, const char* name, int* obsolete) {
     *obsolete = 0;
     char text[kTokenSize];
-    const std::string bad_format = catalogue_message(0x100016, "Bad format");
     int32_t token = next_token(stream, text);
     if (token != STATUS) {
-        report_token(bad_format, text, token);
+        report_message(MibMessage::BadFormat, text, token);
         return nullptr;
     }
     token = next_token(stream, text);
     if (token == DEPRECATED || token == OBSOLETE) {
         *obsolete = 1;
     } else if (token != CURRENT) {
-        report_token(bad_format, text, token);
+        report_message(MibMessage::BadFormat, text, token);
         return nullptr;
     }
     token = next_token(stream, text);
     if (token != DESCRIPTION) {
-        report_token(bad_description(), text, token);
+        report_message(MibMessage::Bad, text, token, "DESCRIPTION");
         return nullptr;
     }
-    if (!discard_quoted_text(stream, bad_description().c_str())) return nullptr;
+    if (!discard_clause_text(stream)) return nullptr;
     token = next_token(stream, text);
     if (token == REFERENCE) {
-        if (!discard_quoted_text(stream, bad_description().c_str())) return nullptr;
+        if (!discard_clause_text(stream)) return nullptr;
         token = next_token(stream, text);
     }
     if (token != ASSIGN) {
-        report_token(bad_format, text, token);
+        report_message(MibMessage::BadFormat, text, token);
         return nullptr;
     }
     return read_chain(stream, name, true);
@@ -153,14 +149,12 @@ ParseNode* parse_group(FILE* stream, const char* name) {
         if (token == ASSIGN) break;
         if (token == END_OF_INPUT) {
             std::free(description);
-            report_at_line("Bad format -- expecting ::=", nullptr, token);
+            report_at_line(kExpectingAssign, nullptr, token);
             return nullptr;
         }
         if (token != DESCRIPTION) continue;
-        const int32_t next = next_token(stream, text);
-        char* quoted = next == QUOTED_TEXT ? read_quoted_text(stream) : nullptr;
+        char* quoted = read_clause_text(stream);
         if (!quoted) {
-            if (next != QUOTED_TEXT) report_token(bad_description(), text, next);
             std::free(description);
             return nullptr;
         }
@@ -187,7 +181,7 @@ ParseNode* parse_module_identity(FILE* stream, const char* name) {
         const int32_t token = next_token(stream, text);
         if (token == ASSIGN) break;
         if (token == END_OF_INPUT) {
-            report_at_line("Bad format -- expecting ::=", nullptr, token);
+            report_at_line(kExpectingAssign, nullptr, token);
             return nullptr;
         }
         if (token == DESCRIPTION || token == LAST_UPDATED || token == ORGANIZATION ||
@@ -195,7 +189,7 @@ ParseNode* parse_module_identity(FILE* stream, const char* name) {
             if (!discard_quoted_text(stream, "Bad MODULE-IDENTITY optional clause")) return nullptr;
             continue;
         }
-        report_token(catalogue_message(0x100017, "Bad format of optional clauses"), text, token);
+        report_message(MibMessage::BadOptionalClauses, text, token);
         return nullptr;
     }
     return read_final_record(stream, name, "MODULE-IDENTITY");

@@ -13,12 +13,12 @@ TrapDefinition current_trap = [] {
 
 void reset_trap_definition(TrapDefinition& record) {
     record.specific = 0;
-    record.generic = 6;
+    record.generic = kGenericEnterpriseSpecific;
     record.slot_count = 0;
     record.variable_count = 0;
-    record.option_char = ' ';
-    record.severity = ' ';
-    record.status = ' ';
+    record.option_char = kCodeUnset;
+    record.severity = kCodeUnset;
+    record.status = kCodeUnset;
     record.name[0] = '\0';
     record.event_class[0] = '\0';
     record.enterprise[0] = '\0';
@@ -60,4 +60,11 @@ void release_trap_definition(TrapDefinition* record) {
         std::free(record->variables[i]);
     }
     std::free(record);
+}
+
+void reset_trap_collection() {
+    compiler_state().collect_traps = 0;
+    auto& saved = saved_trap_definitions();
+    for (TrapDefinition* record : saved) release_trap_definition(record);
+    saved.clear();
 }

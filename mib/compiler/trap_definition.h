@@ -9,6 +9,15 @@ constexpr int kTrapSlots = 20;
 constexpr int kTrapVariables = 64;
 constexpr int kSavedTrapLimit = 8192;
 
+// The generic trap number of an enterprise-specific trap, kept unless "--#GENERIC" says otherwise.
+constexpr int32_t kGenericEnterpriseSpecific = 6;
+// A blank option, severity or state code is one that nothing set; the generator writes the
+// defaults below in its place.
+constexpr char kCodeUnset = ' ';
+constexpr char kDefaultOptionChar = 'A';
+constexpr char kSeverityIndeterminate = '1';  // also the code of an unknown severity word
+constexpr char kStateDefaults = '0';          // also the code of an unknown state word
+
 // Text fields hold at most their size minus one characters.
 struct TrapDefinition {
     int32_t specific;
@@ -43,3 +52,5 @@ void save_trap_definition(int collect, const TrapDefinition& record);
 std::vector<TrapDefinition*>& saved_trap_definitions();
 // Releases one saved copy with its heap texts.
 void release_trap_definition(TrapDefinition* record);
+// Switches trap collection off and releases every saved copy, as a fresh process has it.
+void reset_trap_collection();

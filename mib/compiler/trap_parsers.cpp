@@ -5,9 +5,8 @@
 
 namespace {
 
-void report_token(const std::string& message, const char* text, int32_t token) {
-    report_at_line(message.c_str(), text, token);
-}
+// A braced ENTERPRISE registration longer than this many tokens is refused.
+constexpr int kMaxRegistrationTokens = 100;
 
 // Releases the slot and variable texts that no saved copy took over, then resets the record.
 void start_trap_definition(const char* name) {
@@ -75,10 +74,7 @@ bool read_name_list(FILE* stream, bool variables) {
     }
     if (named == 0) {
         if (variables) {
-            report_at_line(catalogue_message(0x100027, "Error defining %1: No variables specified",
-                                             "VARIABLES")
-                               .c_str(),
-                           nullptr, RIGHT_BRACE);
+            report_message(MibMessage::NoVariables, nullptr, RIGHT_BRACE, "VARIABLES");
         } else {
             report_at_line("Error defining OBJECTS: No variables specified", nullptr, RIGHT_BRACE);
         }
@@ -87,91 +83,84 @@ bool read_name_list(FILE* stream, bool variables) {
     return true;
 }
 
-// DESCRIPTION (or REFERENCE) after its word: the text, or null (reported).
-char* read_clause_text(FILE* stream) {
+// The ENTERPRISE clause after its word: a descriptor, or a braced registration that is skipped
+// (the enterprise stays empty).
+bool read_enterprise(FILE* stream, TrapDefinition& trap) {
     char text[kTokenSize];
-    const int32_t token = next_token(stream, text);
-    if (token != QUOTED_TEXT) {
-        report_token(catalogue_message(0x100015, "Bad %1", "DESCRIPTION"), text, token);
-        return nullptr;
+    int32_t token = next_token(stream, text);
+    if (token == LABEL) {
+        copy_field(trap.enterprise, sizeof trap.enterprise, text, "ENTERPRISE");
+        return true;
     }
-    return read_quoted_text(stream);
+    if (token != LEFT_BRACE) {
+        report_message(MibMessage::ExpectedEnterprise, text, token, "ENTERPRISE");
+        return false;
+    }
+    for (int read = 1;; ++read) {
+        token = next_token(stream, text);
+        if (token == RIGHT_BRACE) return true;
+        if (read >= kMaxRegistrationTokens || token == END_OF_INPUT) {
+            report_message(MibMessage::RegistrationTooLong, nullptr, token, "ENTERPRISE");
+            return false;
+        }
+    }
 }
 
+// The VARIABLES list after its word.
+bool read_variables(FILE* stream) {
+    char text[kTokenSize];
+    const int32_t token = next_token(stream, text);
+    if (token != LEFT_BRACE) {
+        report_message(MibMessage::ExpectedListBrace, text, token, "VARIABLES");
+        return false;
+    }
+    return read_name_list(stream, true);
+}
+
+// The optional DESCRIPTION, then the optional REFERENCE, from *token on; *token is left at the
+// token after them.
+bool read_trap_texts(FILE* stream, TrapDefinition& trap, int32_t* token, char* text) {
+    if (*token == DESCRIPTION) {
+        char* description = read_clause_text(stream);
+        if (!description) return false;
+        copy_field(trap.description, sizeof trap.description, description, "DESCRIPTION");
+        std::free(description);
+        *token = next_token(stream, text);
+    }
+    if (*token == REFERENCE) {
+        char* reference = read_clause_text(stream);
+        if (!reference) return false;
+        std::free(reference);
+        *token = next_token(stream, text);
+    }
+    return true;
+}
+
+// The clauses in their order: ENTERPRISE, VARIABLES, DESCRIPTION, REFERENCE, then "::=" and the
+// trap number.
 bool read_trap_type(FILE* stream) {
     TrapDefinition& trap = current_trap;
     char text[kTokenSize];
     int32_t token = next_token(stream, text);
     if (token != ENTERPRISE) {
-        report_token(catalogue_message(0x10002b, "Error defining %1: Expected '%2', found ",
-                                       "TRAP-TYPE", "ENTERPRISE"),
-                     text, token);
+        report_message(MibMessage::ExpectedKeyword, text, token, "TRAP-TYPE", "ENTERPRISE");
         return false;
     }
-    token = next_token(stream, text);
-    if (token == LABEL) {
-        copy_field(trap.enterprise, sizeof trap.enterprise, text, "ENTERPRISE");
-    } else if (token == LEFT_BRACE) {
-        // A registration by value is skipped; the enterprise stays empty.
-        int read = 0;
-        for (;;) {
-            token = next_token(stream, text);
-            if (token == RIGHT_BRACE) break;
-            if (++read >= 100 || token == END_OF_INPUT) {
-                report_at_line(catalogue_message(0x10002a,
-                                                 "Error defining %1: missing '}' or too long of "
-                                                 "registration",
-                                                 "ENTERPRISE")
-                                   .c_str(),
-                               nullptr, token);
-                return false;
-            }
-        }
-    } else {
-        report_token(catalogue_message(0x100029,
-                                       "Error defining %1: Expected object name or registration, "
-                                       "found ",
-                                       "ENTERPRISE"),
-                     text, token);
-        return false;
-    }
+    if (!read_enterprise(stream, trap)) return false;
     token = next_token(stream, text);
     if (token == VARIABLES) {
-        token = next_token(stream, text);
-        if (token != LEFT_BRACE) {
-            report_token(
-                catalogue_message(0x100028, "Error defining %1: Expected '{', found ", "VARIABLES"),
-                text, token);
-            return false;
-        }
-        if (!read_name_list(stream, true)) return false;
+        if (!read_variables(stream)) return false;
         token = next_token(stream, text);
     }
-    if (token == DESCRIPTION) {
-        char* description = read_clause_text(stream);
-        if (!description) return false;
-        copy_field(trap.description, sizeof trap.description, description, "DESCRIPTION");
-        std::free(description);
-        token = next_token(stream, text);
-    }
-    if (token == REFERENCE) {
-        char* reference = read_clause_text(stream);
-        if (!reference) return false;
-        std::free(reference);
-        token = next_token(stream, text);
-    }
+    if (!read_trap_texts(stream, trap, &token, text)) return false;
     if (token != ASSIGN) {
-        report_token(
-            catalogue_message(0x100025, "Error defining %1: Expected '::=', found ", "TRAP-TYPE"),
-            text, token);
+        report_message(MibMessage::ExpectedAssign, text, token, "TRAP-TYPE");
         return false;
     }
     token = next_token(stream, text);
     trap.specific = token_to_int(text);
     if (token != NUMBER) {
-        report_token(
-            catalogue_message(0x100024, "Error defining trap number: Expected integer, found"),
-            text, token);
+        report_message(MibMessage::ExpectedTrapNumber, text, token);
         return false;
     }
     save_current_trap();
@@ -186,10 +175,7 @@ bool read_notification_clauses(FILE* stream, ParseNode* node) {
         int32_t token = next_token(stream, text);
         if (token == ASSIGN) return true;
         if (token == END_OF_INPUT) {
-            report_at_line(catalogue_message(0x100025, "Error defining %1: Expected '::=', found ",
-                                             "NOTIFICATION-TYPE")
-                               .c_str(),
-                           nullptr, token);
+            report_message(MibMessage::ExpectedAssign, nullptr, token, "NOTIFICATION-TYPE");
             return false;
         }
         if (token == DESCRIPTION) {

@@ -94,8 +94,7 @@ int oid_text_in_parse_list(const ParseNode* list, const char* label, char* text)
 void print_children(const MibNode* node, int depth) {
     if (!node) return;
     indent(depth);
-    nl_printf(BrixLoadString(kMibLibrarySet, 0x100033, "Children of %1(%2!d!)\n"), node->label,
-              static_cast<int>(node->subid));
+    nl_printf(load_mib_message(MibMessage::ChildrenOf), node->label, static_cast<int>(node->subid));
     for (const MibNode* child = node->child; child; child = child->peer) {
         indent(depth + 1);
         PrintMessage("%s\n", child->label);

@@ -14,13 +14,7 @@ bool skip_to_syntax(FILE* stream, char* text) {
             return false;
         }
         if (token == DESCRIPTION) {
-            const int32_t next = next_token(stream, text);
-            if (next != QUOTED_TEXT) {
-                const std::string message = catalogue_message(0x100015, "Bad %1", "DESCRIPTION");
-                report_at_line(message.c_str(), text, next);
-                return false;
-            }
-            char* quoted = read_quoted_text(stream);
+            char* quoted = read_clause_text(stream);
             if (!quoted) return false;
             std::free(quoted);
         }
@@ -32,8 +26,7 @@ bool skip_sequence(FILE* stream, char* text) {
         const int32_t token = next_token(stream, text);
         if (token == RIGHT_BRACE) return true;
         if (token == END_OF_INPUT) {
-            const std::string message = catalogue_message(0x10001d, "Expected \"}\"");
-            report_at_line(message.c_str(), nullptr, token);
+            report_message(MibMessage::ExpectedCloseBrace, nullptr, token);
             return false;
         }
     }
@@ -80,9 +73,7 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
         }
     }
     if (!slot) {
-        const std::string message =
-            catalogue_message(0x100023, "No more textual conventions possible");
-        report_at_line(message.c_str(), text, syntax);
+        report_message(MibMessage::NoMoreTextualConventions, text, syntax);
         return 0;
     }
     // A slot left by a failed assignment may still hold enumerations.
@@ -94,9 +85,7 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     if (!(syntax & kBaseSyntaxBit)) {
         syntax = lookup_textual_convention(text, &enums);
         if (syntax == LABEL) {
-            const std::string message =
-                catalogue_message(0x100022, "Textual convention doesn't map to real type");
-            report_at_line(message.c_str(), text, syntax);
+            report_message(MibMessage::UnmappedTextualConvention, text, syntax);
             return 0;
         }
     }
@@ -104,8 +93,7 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     if (*token == LEFT_PAREN) {
         if (!skip_constraint(stream)) {
             release_enum_list(enums);
-            const std::string message = catalogue_message(0x10001c, "Expected \")\"");
-            report_at_line(message.c_str(), nullptr, END_OF_INPUT);
+            report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
             return 0;
         }
         *token = next_token(stream, text);

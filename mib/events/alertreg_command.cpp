@@ -19,26 +19,23 @@ void write_alertreg_command(FILE* commands, const MibNode* root, TrapDefinition&
     }
 
     if (record.enterprise[0] == '\0') {
-        warn_catalogued(0x100006,
-                        "No enterprise name or object identifier for trap %1, (%2!d!,%3!d!).",
-                        record.name, record.generic, record.specific);
+        warn_catalogued(MibMessage::NoEnterprise, record.name, record.generic, record.specific);
     } else {
         const std::string identifier = enterprise_oid_text(root, record);
         if (identifier.empty()) {
             PrintFMessage(commands, "-n %s ", record.enterprise);
-            warn_catalogued(0x100007,
-                            "Enterprise object identifier not found for trap %1, (%2!d!,%3!d!).",
-                            record.name, record.generic, record.specific);
+            warn_catalogued(MibMessage::EnterpriseNotFound, record.name, record.generic,
+                            record.specific);
         } else {
             PrintFMessage(commands, "-n %s -i %s ", record.enterprise, identifier.c_str());
         }
     }
 
     const char* category = record.category[0] == '\0' ? "LOGONLY" : "\"Status Events\"";
-    if (record.option_char == ' ') record.option_char = 'A';
-    if (record.status == ' ') record.status = '0';
+    if (record.option_char == kCodeUnset) record.option_char = kDefaultOptionChar;
+    if (record.status == kCodeUnset) record.status = kStateDefaults;
     PrintFMessage(commands, "-o %c  -c %s -t %c ", record.option_char, category, record.status);
-    if (record.severity == ' ') record.severity = '1';
+    if (record.severity == kCodeUnset) record.severity = kSeverityIndeterminate;
     PrintFMessage(commands, "-S %c ", record.severity);
     if (!last) PrintFMessage(commands, "-T ");
     PrintFMessage(commands, "-f - ");

@@ -32,7 +32,7 @@ std::vector<std::string> split_arguments(const char* arguments) {
     const char* text = arguments ? arguments : "";
     const char* brace = std::strchr(text, '{');
     if (!brace) {
-        warn_catalogued(0x100004, "%1 statement, no argument list: %2 ", "ARGUMENTS", text);
+        warn_catalogued(MibMessage::NoArgumentList, "ARGUMENTS", text);
         return words;
     }
     std::string word;

@@ -39,5 +39,9 @@ void write_mapping_rule(FILE* rules, const MibNode* root, const TrapDefinition& 
 // The msg attribute of a mapping rule.
 std::string build_message_text(const TrapDefinition& record);
 
+// Back to the state of a fresh process: the variable-list header not yet written, no saved trap
+// definitions, trap collection off.
+void reset_event_generator();
+
 // The identifier of the record's enterprise, a trailing ".0" removed; "" when unknown.
 std::string enterprise_oid_text(const MibNode* root, const TrapDefinition& record);

@@ -21,3 +21,8 @@ void write_variable_list(FILE* variable_list, const MibNode* root, const TrapDef
                       oid_text_for_label(root, label).c_str());
     }
 }
+
+void reset_event_generator() {
+    header_written = false;
+    reset_trap_collection();
+}

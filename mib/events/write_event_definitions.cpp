@@ -7,9 +7,7 @@ void write_event_definitions(const MibNode* root, FILE* commands, FILE* classes,
     if (!commands) return;
     std::vector<TrapDefinition*>& saved = saved_trap_definitions();
     if (saved.empty()) {
-        warn_catalogued(0x100005,
-                        "Error -- No trap definitions found.\n Check %1 source file for errors.\n",
-                        "MIB");
+        warn_catalogued(MibMessage::NoTrapDefinitions, "MIB");
         return;
     }
     // Taken out first, so a record is released exactly once whatever happens below.
