@@ -41,13 +41,13 @@ int parseCmdLine(int argc, char** argv, int first, int rows, const OptionDesc* t
             *index = i;
             return 0;
         }
-        if (option->kind == 0) {
+        if (option->kind == kOptionFlag) {
             set_slot(values, *option, option->flag_value ? option->flag_value : "True");
             continue;
         }
         const char* argument = i + 1 < argc ? argv[i + 1] : nullptr;
         // Kind 4 takes whatever follows; the others refuse another option as their argument.
-        if (argument == nullptr || (option->kind != 4 && find_option(table, rows, argument))) {
+        if (argument == nullptr || (option->kind != kOptionAnyArgument && find_option(table, rows, argument))) {
             *index = i;
             return -1;
         }
