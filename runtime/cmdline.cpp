@@ -46,8 +46,9 @@ int parseCmdLine(int argc, char** argv, int first, int rows, const OptionDesc* t
             continue;
         }
         const char* argument = i + 1 < argc ? argv[i + 1] : nullptr;
-        // Kind 4 takes whatever follows; the others refuse another option as their argument.
-        if (argument == nullptr || (option->kind != kOptionAnyArgument && find_option(table, rows, argument))) {
+        // An any-argument option takes whatever follows; the others refuse another option as their argument.
+        if (argument == nullptr ||
+            (option->kind != kOptionAnyArgument && find_option(table, rows, argument))) {
             *index = i;
             return -1;
         }
