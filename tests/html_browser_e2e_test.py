@@ -79,7 +79,14 @@ def reserve_port():
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
             s.bind(("127.0.0.1", 0))
             port = s.getsockname()[1]
-            lock = os.open(os.path.join(PORT_LOCKS, str(port)), os.O_RDONLY | os.O_CREAT, 0o644)
+            path = os.path.join(PORT_LOCKS, str(port))
+            try:
+                # Without O_CREAT when it is there: a file another user made in a sticky folder
+                # may refuse O_CREAT.
+                lock = os.open(path, os.O_RDONLY) if os.path.exists(path) else \
+                    os.open(path, os.O_RDONLY | os.O_CREAT, 0o644)
+            except OSError:
+                continue
             try:
                 fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
                 return port, lock

@@ -77,7 +77,10 @@ constexpr const char* kPortLocks = "/tmp/zorv-agent-ports";
 int lock_port(uint16_t port) {
     if (mkdir(kPortLocks, 01777) == 0) chmod(kPortLocks, 01777);  // shared by every user
     const std::string path = std::string(kPortLocks) + "/" + std::to_string(port);
-    const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Opened without O_CREAT when it is there: a file another user made in a sticky folder may
+    // refuse O_CREAT.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
