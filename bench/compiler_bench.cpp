@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 const char* const kModules[] = {"IANAifType-MIB", "RFC1213-MIB", "IF-MIB", "SNMPv2-MIB"};
 
 std::string modules_dir() {
-    return std::string(ZORV_SOURCE_DIR) + "/third_party/net-snmp/package/lib/mibs";
+    return ZORV_STANDARD_MIBS_DIR;
 }
 
 std::string read_text(const std::string& path) {
@@ -92,7 +92,7 @@ bool run_smidump() {
 
 void BM_CompileStandardModules(benchmark::State& state) {
     if (!modules_present()) {
-        state.SkipWithError("standard modules missing: run scripts/fetch-standard-mibs");
+        state.SkipWithError("standard modules missing: configure again to fetch them");
         return;
     }
     for (auto _ : state) {
@@ -108,7 +108,7 @@ BENCHMARK(BM_CompileStandardModules)->Unit(benchmark::kMillisecond)->UseRealTime
 
 void BM_SmidumpIdentifiers(benchmark::State& state) {
     if (!modules_present()) {
-        state.SkipWithError("standard modules missing: run scripts/fetch-standard-mibs");
+        state.SkipWithError("standard modules missing: configure again to fetch them");
         return;
     }
     for (auto _ : state) {

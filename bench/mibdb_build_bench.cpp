@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kModules =
-    std::string(ZORV_SOURCE_DIR) + "/third_party/net-snmp/package/lib/mibs/";
+const std::string kModules = ZORV_STANDARD_MIBS_DIR "/";
 
 // mibdb sits beside this program's folder in the build tree.
 std::string mibdb_path() {

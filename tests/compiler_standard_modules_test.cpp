@@ -23,12 +23,13 @@ using testing_support::read_file;
 
 const char* const kModules[] = {"IANAifType-MIB", "RFC1213-MIB", "IF-MIB", "SNMPv2-MIB"};
 
-// The folder of the standard modules, fetched when missing; empty when they cannot be had.
+// The folder of the standard modules in the build, fetched when missing; empty when they cannot
+// be had.
 std::string modules_dir() {
-    const std::string dir = std::string(ZORV_SOURCE_DIR) + "/third_party/net-snmp/package/lib/mibs";
+    const std::string dir = ZORV_STANDARD_MIBS_DIR;
     if (!fs::exists(dir + "/IF-MIB.mib")) {
-        const std::string fetch =
-            std::string(ZORV_SOURCE_DIR) + "/scripts/fetch-standard-mibs >/dev/null 2>&1";
+        const std::string fetch = std::string(ZORV_SOURCE_DIR) + "/scripts/fetch-standard-mibs '" +
+                                  dir + "' >/dev/null 2>&1";
         if (std::system(fetch.c_str()) != 0) return "";
     }
     return fs::exists(dir + "/IF-MIB.mib") ? dir : "";

@@ -11,6 +11,7 @@ intended text and that no injected script ran.
 
 Exit status 0 on success, 1 on failure, 77 (skipped) when Chromium is not installed.
 """
+import fcntl
 import functools
 import html.parser
 import http.server
@@ -61,10 +62,37 @@ def page(body):
             "</head><body>\n" + body + "\n" + DONE + "</body></html>\n")
 
 
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+# snmpsimd binds its port shared, so a second one on a port starts without an error; an agent
+# holds a lock on its port's file here while it runs, which keeps our other test runs (and
+# scripts/demo) from choosing that port between our choice and snmpsimd's bind.
+PORT_LOCKS = "/tmp/zorv-agent-ports"
+
+
+def reserve_port():
+    """A free loopback UDP port and the descriptor that holds its lock (None, None if none)."""
+    try:
+        os.mkdir(PORT_LOCKS)
+        os.chmod(PORT_LOCKS, 0o1777)
+    except FileExistsError:
+        pass
+    for _ in range(100):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+            path = os.path.join(PORT_LOCKS, str(port))
+            try:
+                # Without O_CREAT when it is there: a file another user made in a sticky folder
+                # may refuse O_CREAT.
+                lock = os.open(path, os.O_RDONLY) if os.path.exists(path) else \
+                    os.open(path, os.O_RDONLY | os.O_CREAT, 0o644)
+            except OSError:
+                continue
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                return port, lock
+            except BlockingIOError:
+                os.close(lock)
+    return None, None
 
 
 class Dom(html.parser.HTMLParser):
@@ -142,7 +170,7 @@ def main():
             failures.append("%s:\n  got  %r\n  want %r" % (what, got, want))
 
     work = tempfile.mkdtemp(prefix="zorv-browser-")
-    agent = server = None
+    agent = server = lock = None
     try:
         data, cache, site = (os.path.join(work, d) for d in ("data", "cache", "site"))
         for d in (data, cache, site):
@@ -158,25 +186,33 @@ def main():
             os.chmod(d, 0o777)
         os.chmod(os.path.join(data, "hostile.snmprec"), 0o644)
 
-        port = free_port(socket.SOCK_DGRAM)
-        command = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache,
-                   "--agent-udpv4-endpoint=127.0.0.1:%d" % port]
-        if os.geteuid() == 0:
-            command += ["--process-user=nobody", "--process-group=nogroup"]
-        agent = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        node = "127.0.0.1:%d" % port
         env = dict(os.environ, MIBDBV2=database, ZORVSNMP_TIMEOUT_MS="500",
                    ZORVSNMP_RETRIES="1", ASAN_OPTIONS="detect_leaks=0")
-        common = ["-node", node, "-c", "hostile"]
-        deadline = time.time() + 120
-        while True:
-            status, _, _ = run(objpeek, common + ["-obj", ".1.3.6.1.2.1.1.1.0"], env)
-            if status == 0:
+        # An agent that ends before it answers could not bind its port: try another.
+        answered = False
+        for _ in range(10):
+            port, lock = reserve_port()
+            if port is None:
                 break
-            if agent.poll() is not None or time.time() > deadline:
-                print("FAILED: snmpsimd did not start")
-                return 1
-            time.sleep(0.5)
+            command = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache,
+                       "--agent-udpv4-endpoint=127.0.0.1:%d" % port]
+            if os.geteuid() == 0:
+                command += ["--process-user=nobody", "--process-group=nogroup"]
+            agent = subprocess.Popen(command, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+            common = ["-node", "127.0.0.1:%d" % port, "-c", "hostile"]
+            deadline = time.time() + 120
+            while not answered and agent.poll() is None and time.time() < deadline:
+                answered = run(objpeek, common + ["-obj", ".1.3.6.1.2.1.1.1.0"], env)[0] == 0
+                if not answered:
+                    time.sleep(0.5)
+            if answered or agent.poll() is None:
+                break
+            os.close(lock)
+            lock = None
+        if not answered:
+            print("FAILED: snmpsimd did not start")
+            return 1
 
         fields = "%s=1,%s=2" % LABELS
         table_args = common + ["-table", IF_ENTRY, "-fields", fields]
@@ -242,6 +278,9 @@ def main():
                 agent.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 agent.kill()
+                agent.wait()
+        if lock is not None:
+            os.close(lock)
         shutil.rmtree(work, ignore_errors=True)
 
     for failure in failures:

@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kMibdb = std::string(ZORV_BINARY_DIR) + "/appls/mibdb/mibdb";
-const std::string kModules =
-    std::string(ZORV_SOURCE_DIR) + "/third_party/net-snmp/package/lib/mibs";
+const std::string kModules = ZORV_STANDARD_MIBS_DIR;
 const std::string kStandardText = std::string(ZORV_SOURCE_DIR) + "/mibs/snmpv2mib.txt";
 
 std::string module(const std::string& name) {

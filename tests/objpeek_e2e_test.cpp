@@ -230,7 +230,7 @@ TEST_F(ObjpeekTest, HtmlEscapingAndScriptEscaping) {
 }
 
 TEST_F(ObjpeekTest, UnreachableNode) {
-    const std::string dead = "127.0.0.1:" + std::to_string(SnmpSim::free_udp_port());
+    const std::string dead = "127.0.0.1:" + std::to_string(SnmpSim::silent_udp_port());
     for (const char* version : kVersions) {
         const ProgramResult r =
             objpeek({"-node", dead, "-obj", "A=.1.3.6.1.2.1.1.5,B=.1.3.6.1.2.1.1.6"}, version,

@@ -360,7 +360,7 @@ TEST_F(RowscanTest, EmptyTable) {
 }
 
 TEST_F(RowscanTest, UnreachableNode) {
-    const std::string dead = "127.0.0.1:" + std::to_string(SnmpSim::free_udp_port());
+    const std::string dead = "127.0.0.1:" + std::to_string(SnmpSim::silent_udp_port());
     const std::vector<std::string> env = {"ZORVSNMP_TIMEOUT_MS=100", "ZORVSNMP_RETRIES=0"};
     for (const char* version : kVersions) {
         const ProgramResult table =

@@ -53,7 +53,8 @@ struct Value {
         if (value.tag == ASN_OBJECT_ID) {
             value.data.string.length = static_cast<int32_t>(ids.size());
             value.data.string.ids = ids.data();
-        } else if (!bytes.empty() || value.data.string.bytes) {
+        } else if (!bytes.empty()) {
+            // Only `string` is written here: a number's live member is never read as a pointer.
             value.data.string.length = static_cast<int32_t>(bytes.size());
             value.data.string.bytes = bytes.data();
         }

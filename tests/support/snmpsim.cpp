@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,8 +29,8 @@ std::string probe_datagram(const std::string& community) {
         std::string("\x30\x0e\x30\x0c\x06\x08\x2b\x06\x01\x02\x01\x01\x01\x00\x05\x00", 16);
     std::string pdu = std::string("\x02\x01\x01\x02\x01\x00\x02\x01\x00", 9) + varbinds;
     pdu = std::string(1, '\xa0') + char(pdu.size()) + pdu;
-    std::string body = std::string("\x02\x01\x01", 3) + '\x04' + char(community.size()) +
-                       community + pdu;
+    std::string body =
+        std::string("\x02\x01\x01", 3) + '\x04' + char(community.size()) + community + pdu;
     return std::string(1, '\x30') + char(body.size()) + body;
 }
 
@@ -48,21 +49,74 @@ bool agent_answers(uint16_t port, const std::string& community) {
     return answered;
 }
 
-}  // namespace
-
-bool SnmpSim::available() { return access("/usr/bin/snmpsimd", X_OK) == 0; }
-
-uint16_t SnmpSim::free_udp_port() {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+// A loopback UDP socket on a port the kernel chose among those nothing is bound to; -1 when
+// there is none.
+int bound_loopback_socket(uint16_t& port) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        close(fd);
+        return -1;
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+// snmpsimd binds its port shared, so a second snmpsimd on a port starts without an error and
+// takes the first one's datagrams; and between our choosing a free port and snmpsimd binding
+// it, another test run may choose it too. So every agent we start holds a lock on its port's
+// file here until it stops (scripts/demo and the browser test take the same lock).
+constexpr const char* kPortLocks = "/tmp/zorv-agent-ports";
+
+// The locked descriptor, or -1 when another run holds the port.
+int lock_port(uint16_t port) {
+    if (mkdir(kPortLocks, 01777) == 0) chmod(kPortLocks, 01777);  // shared by every user
+    const std::string path = std::string(kPortLocks) + "/" + std::to_string(port);
+    // Opened without O_CREAT when it is there: a file another user made in a sticky folder may
+    // refuse O_CREAT.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A free loopback port that this process holds the lock of (in `lock`); 0 when none was had.
+uint16_t reserve_port(int& lock) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint16_t port = 0;
+        const int fd = bound_loopback_socket(port);
+        if (fd < 0) return 0;
+        lock = lock_port(port);  // while the socket still keeps others off the port
+        close(fd);
+        if (lock >= 0) return port;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool SnmpSim::available() {
+    return access("/usr/bin/snmpsimd", X_OK) == 0;
+}
+
+uint16_t SnmpSim::silent_udp_port() {
+    // Bound for the life of the test program and never read: no agent can take the port, and
+    // what is sent there gets no answer.
+    static const uint16_t port = [] {
+        uint16_t p = 0;
+        bound_loopback_socket(p);
+        return p;
+    }();
+    return port;
 }
 
 SnmpSim::SnmpSim(const std::vector<std::string>& snmprec_files,
@@ -81,20 +135,32 @@ SnmpSim::SnmpSim(const std::vector<std::string>& snmprec_files,
     chmod(cache.c_str(), 0777);
     for (const auto& entry : fs::directory_iterator(data)) chmod(entry.path().c_str(), 0644);
 
-    port_ = free_udp_port();
-    const std::string log_path = (dir_.path() / "snmpsim.log").string();
-    std::vector<std::string> args = {
-        "/usr/bin/snmpsimd",
-        "--data-dir=" + data.string(),
-        "--cache-dir=" + cache.string(),
-        "--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_),
-    };
-    if (geteuid() == 0) {
-        args.push_back("--process-user=nobody");
-        args.push_back("--process-group=nogroup");
+    const std::string community = fs::path(snmprec_files.front()).stem().string();
+    // An agent that ends before it answers could not bind its port (something took it after we
+    // chose it): try another.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        port_ = reserve_port(port_lock_);
+        if (port_ == 0) return;
+        std::vector<std::string> args = {
+            "/usr/bin/snmpsimd",
+            "--data-dir=" + data.string(),
+            "--cache-dir=" + cache.string(),
+            "--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_),
+        };
+        if (geteuid() == 0) {
+            args.push_back("--process-user=nobody");
+            args.push_back("--process-group=nogroup");
+        }
+        args.insert(args.end(), extra_args.begin(), extra_args.end());
+        start(args);
+        if (wait_until_answers(community)) return;
+        if (pid_ > 0) return;  // alive but silent: the destructor stops it
+        release_port();
     }
-    args.insert(args.end(), extra_args.begin(), extra_args.end());
+}
 
+void SnmpSim::start(std::vector<std::string> args) {
+    const std::string log_path = (dir_.path() / "snmpsim.log").string();
     pid_ = fork();
     if (pid_ == 0) {
         const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -108,20 +174,30 @@ SnmpSim::SnmpSim(const std::vector<std::string>& snmprec_files,
         execv(argv[0], argv.data());
         _exit(127);
     }
-    const std::string community = fs::path(snmprec_files.front()).stem().string();
+}
+
+// The first start indexes the data, which takes seconds. False when the agent ended (pid_ is
+// then -1) or stayed silent.
+bool SnmpSim::wait_until_answers(const std::string& community) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     while (std::chrono::steady_clock::now() < deadline) {
         if (agent_answers(port_, community)) {
             ready_ = true;
-            break;
+            return true;
         }
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            break;
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    return false;
+}
+
+void SnmpSim::release_port() {
+    if (port_lock_ >= 0) close(port_lock_);
+    port_lock_ = -1;
 }
 
 SnmpSim::~SnmpSim() {
@@ -136,9 +212,12 @@ SnmpSim::~SnmpSim() {
             waitpid(pid_, &status, 0);
         }
     }
+    release_port();  // only once the agent no longer holds the port
 }
 
-std::string SnmpSim::log() const { return read_file((dir_.path() / "snmpsim.log").string()); }
+std::string SnmpSim::log() const {
+    return read_file((dir_.path() / "snmpsim.log").string());
+}
 
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {

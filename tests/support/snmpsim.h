@@ -1,5 +1,6 @@
-// A real SNMP agent for end-to-end tests: snmpsimd on 127.0.0.1 with a free port, serving the
-// .snmprec files given (each file's name without extension is its community).
+// A real SNMP agent for end-to-end tests: snmpsimd on 127.0.0.1 with a free port that no other
+// test run can choose meanwhile, serving the .snmprec files given (each file's name without
+// extension is its community).
 #pragma once
 
 #include <sys/types.h>
@@ -13,7 +14,7 @@
 namespace testing_support {
 
 class SnmpSim {
-public:
+  public:
     // Starts the agent and waits until it answers (the first start indexes the data).
     explicit SnmpSim(const std::vector<std::string>& snmprec_files,
                      const std::vector<std::string>& extra_args = {});
@@ -26,15 +27,20 @@ public:
     std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
     std::string log() const;
 
-    // A loopback UDP port that nothing listens on right now.
-    static uint16_t free_udp_port();
+    // A loopback UDP port where nothing answers, kept so for the life of the test program.
+    static uint16_t silent_udp_port();
     // True when the snmpsimd program is installed.
     static bool available();
 
-private:
+  private:
+    void start(std::vector<std::string> args);
+    bool wait_until_answers(const std::string& community);
+    void release_port();
+
     TempDir dir_;
     pid_t pid_ = -1;
     uint16_t port_ = 0;
+    int port_lock_ = -1;  // the lock that keeps our other test runs off the port
     bool ready_ = false;
 };
 
