@@ -1,0 +1,101 @@
+// The credentials file: what it may hold, who may read it, and errors that never show a secret.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/snmp/credentials.h"
+#include "support/test_support.h"
+
+using namespace snmp;
+using testing_support::TempDir;
+
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+TEST(CredentialsTest, FilesAreReadOrRefusedClearly) {
+    struct Case {
+        const char* name;
+        std::string contents;
+        mode_t mode;
+        const char* error;  // a part of the message, or null
+        Settings settings;
+    };
+    const Case cases[] = {
+        {"names, comments and blank lines",
+         "# for the core router\n\nZORVSNMP_SECURITY_NAME=ops\n  ZORVSNMP_AUTH_PASSPHRASE "
+         "=a b=c # d\r\n\t\nZORVSNMP_PRIV_PASSPHRASE=",
+         0600,
+         nullptr,
+         {{"ZORVSNMP_SECURITY_NAME", "ops"},
+          {"ZORVSNMP_AUTH_PASSPHRASE", "a b=c # d"},
+          {"ZORVSNMP_PRIV_PASSPHRASE", ""}}},
+        {"owner read only", "ZORVSNMP_CONTEXT=x\n", 0400, nullptr, {{"ZORVSNMP_CONTEXT", "x"}}},
+        {"group readable", "ZORVSNMP_CONTEXT=x\n", 0640, "by others than its owner", {}},
+        {"world writable", "ZORVSNMP_CONTEXT=x\n", 0602, "by others than its owner", {}},
+        {"line without '='",
+         "ZORVSNMP_CONTEXT=x\nhunter2secret\n",
+         0600,
+         "line 2: is not name=value",
+         {}},
+        {"unknown name", "ZORVSNMP_PORT=161\n", 0600, "line 1: names an unknown setting", {}},
+        {"name given twice",
+         "ZORVSNMP_CONTEXT=a\nZORVSNMP_CONTEXT=b\n",
+         0600,
+         "line 2: sets the same name twice",
+         {}},
+        {"NUL byte", std::string("ZORVSNMP_CONTEXT=a\0b\n", 21), 0600, "holds a NUL byte", {}},
+        {"too large", std::string(70000, '#'), 0600, "larger than 64 KiB", {}},
+    };
+    TempDir dir;
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file("credentials" + std::to_string(++n));
+        testing_support::write_file(path, c.contents);
+        chmod(path.c_str(), c.mode);
+        Credentials read;
+        std::string error;
+        const bool ok = read_credentials(path.c_str(), kCredentialSettings, read, error);
+        if (!c.error) {
+            EXPECT_TRUE(ok) << error;
+            EXPECT_EQ(read.settings, c.settings);
+            continue;
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(read.settings.empty());
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(error.find("hunter2"), std::string::npos) << error;
+    }
+}
+
+TEST(CredentialsTest, OnlyARegularFileWillDo) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string target = dir.file("real");
+    testing_support::write_file(target, "ZORVSNMP_CONTEXT=x\n");
+    chmod(target.c_str(), 0600);
+    const std::string link = dir.file("link");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    struct Case {
+        std::string path;
+        const char* error;
+    };
+    const Case cases[] = {
+        {fifo, "is not a regular file"},  // and no wait for a writer
+        {dir.path().string(), "is not a regular file"},
+        {dir.file("missing"), "cannot be opened"},
+        {link, nullptr},  // the file it names is what counts
+    };
+    for (const Case& c : cases) {
+        Credentials read;
+        std::string error;
+        const bool ok = read_credentials(c.path.c_str(), kCredentialSettings, read, error);
+        EXPECT_EQ(ok, c.error == nullptr) << c.path << ": " << error;
+        if (c.error) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        }
+    }
+}
