@@ -60,7 +60,7 @@ struct MibNode {
     int32_t type;
     EnumEntry* enums;
     int32_t access;
-    char* description;    // heap text, owned; null when none
+    char* description;     // heap text, owned; null when none
     ValuePrinter printer;  // chosen by type at load time; never stored in the file
 };
 

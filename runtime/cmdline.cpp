@@ -46,7 +46,8 @@ int parseCmdLine(int argc, char** argv, int first, int rows, const OptionDesc* t
             continue;
         }
         const char* argument = i + 1 < argc ? argv[i + 1] : nullptr;
-        // An any-argument option takes whatever follows; the others refuse another option as their argument.
+        // An any-argument option takes whatever follows; the others refuse another option as their
+        // argument.
         if (argument == nullptr ||
             (option->kind != kOptionAnyArgument && find_option(table, rows, argument))) {
             *index = i;
