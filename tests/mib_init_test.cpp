@@ -38,9 +38,11 @@ bool loaded_tree_is_marked() {
 
 class MibInitTest : public FreshState {
   protected:
+    void TearDown() override { set_mib_file_pause(nullptr); }
+
     void SetUp() override {
         FreshState::SetUp();
-        set_mib_file_retry_pause(0);
+        set_mib_file_pause([](unsigned) {});
         base = dir.file("snmpv2mib");
         file = base + ".bin";
         ASSERT_EQ(install_standard_mib2_database(base), 0);
