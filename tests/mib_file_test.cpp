@@ -430,6 +430,7 @@ TEST_F(MibFileTest, DamagedFilesAreRefusedOrWriteBackToTheirBytes) {
     EXPECT_GT(loaded, 0);  // the numbers and label characters take any bits
 }
 
+// Beside what single flipped bits give (the table above): texts the writer never writes.
 TEST_F(MibFileTest, WhatTheWriterNeverWritesIsInconsistent) {
     const std::string corrupted =
         "Error reading file " + path() + ": inconsistent or corrupted data";
@@ -437,15 +438,6 @@ TEST_F(MibFileTest, WhatTheWriterNeverWritesIsInconsistent) {
         "Error accessing " + path() + ": not a MIB intermediate file or wrong version";
     Bytes flag_2;
     flag_2.header().word(2).word(0).text("iso").word(1).word(0).word(0).word(0).word(0);
-    Bytes nested_flag;
-    nested_flag.header().node(true, false, "iso", 1).word(0).word(0x100).text("org");
-    nested_flag.word(3).word(0).word(0).word(0).word(0);
-    Bytes enum_next_flag;
-    enum_next_flag.header().word(0).word(0).text("n").word(1).word(3).word(0).word(1).word(0);
-    enum_next_flag.word(7).word(1).text("a");
-    Bytes padding;
-    padding.header().node(false, false, "iso", 1);
-    padding.data[35] = '\0';
     Bytes nul_in_label = Bytes().header().node(false, false, std::string("i\0o", 3), 1);
     Bytes empty_description;
     empty_description.header().word(0).word(0).text("iso").word(1).word(0).word(0).word(0);
@@ -462,9 +454,6 @@ TEST_F(MibFileTest, WhatTheWriterNeverWritesIsInconsistent) {
         const std::string& message;
     } cases[] = {
         {flag_2, corrupted},
-        {nested_flag, corrupted},
-        {enum_next_flag, corrupted},
-        {padding, corrupted},
         {nul_in_label, corrupted},
         {empty_description, corrupted},
         {nul_in_description, corrupted},
