@@ -11,20 +11,43 @@ enum MibFileStatus : int32_t {
     MIB_FILE_READ_FAILED = 4,
     MIB_FILE_WRITE_FAILED = 5,
     MIB_FILE_CORRUPTED = 7,
+    MIB_FILE_NOT_REGULAR = 8,  // a FIFO, device or folder: refused before it is opened
+};
+
+// The deepest level a file holds: a top-level node is at level 1, so a node's level is the
+// length of its object identifier.
+constexpr int kMibFileMaxDepth = 128;
+
+// Whether a damaged tree gets its one further attempt, after a pause of one second.
+enum class MibFileRetry {
+    kAfterPause,  // for a file that may be in the middle of being rewritten
+    kNone,        // the file is known to be unchanged since it last failed
 };
 
 // Writes the header and `node` with its subtree and every peer after it. 0 on success, 1 on
 // failure with the status set.
 int write_mib_file(const char* path, const MibNode* node);
+// The first node, in file order, that lies deeper than kMibFileMaxDepth below `node` and its
+// peers (which are at level 1); null when the whole tree can be written.
+const MibNode* mib_file_too_deep(const MibNode* node);
+
 // Reads a whole tree, parents set and printers attached; null on failure with the status set.
-MibNode* read_mib_file(const char* path);
+// Only a regular file is read, and only a file that the writer could have written: a byte after
+// the last record, a flag word other than 0 or 1, a padding byte other than '-', a NUL inside a
+// text or a description flagged but empty makes the file inconsistent (status 7). The reader
+// never reads past what the records need and the size the file had when it was opened.
+MibNode* read_mib_file(const char* path, MibFileRetry retry = MibFileRetry::kAfterPause);
 // The message for the status of the last operation, naming `path` (null or empty: the default
 // file). Valid until the next call.
 const char* mib_file_message(const char* path);
 // The status and saved system error number of the last operation.
 MibFileStatus mib_file_status();
 int mib_file_errno();
+// Records that the file could not be reached before any read was tried (its status query
+// failed with `error`): status 1, so that mib_file_message says why no tree is loaded.
+void note_mib_file_unreachable(int error);
 
-// The pause before the one further attempt at a damaged file is one second. Tests and the
-// fuzzer shorten it; the programs never change it.
-void set_mib_file_retry_pause(unsigned seconds);
+// What the pause before the further attempt does; by default it sleeps the given seconds. Tests
+// and the fuzzer replace it (null restores the sleep); the programs never change it.
+using MibFilePause = void (*)(unsigned seconds);
+void set_mib_file_pause(MibFilePause pause);

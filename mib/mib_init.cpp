@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,26 @@ char* base_path = nullptr;
 char* file_path = nullptr;
 time_t last_load_time = 0;
 bool loaded = false;
+
+// The file as it was when a load last failed: the same file, unchanged, would only fail again
+// after the pause that serves a file being rewritten.
+struct FileVersion {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    timespec modified;
+};
+bool failed_before = false;
+FileVersion failed_version{};
+
+FileVersion version_of(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+bool same_version(const FileVersion& a, const FileVersion& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+}
 
 // Out of memory this early leaves nothing sensible to do.
 char* allocate_or_exit(size_t size) {
@@ -63,7 +84,10 @@ const char* mib_file_path() {
 int refresh_mib() {
     struct stat mib_status;
     // A file that went away leaves the tree loaded before in use.
-    if (stat(mib_file_path(), &mib_status) != 0) return -1;
+    if (stat(mib_file_path(), &mib_status) != 0) {
+        note_mib_file_unreachable(errno);
+        return -1;
+    }
 
     bool reload_due = false;
     if (coercion_enabled()) {
@@ -80,11 +104,17 @@ int refresh_mib() {
     }
     // Taken before the read, so that a change made during the read triggers the next reload.
     last_load_time = std::time(nullptr);
-    Mib = read_mib_file(mib_file_path());
+    const FileVersion version = version_of(mib_status);
+    const bool unchanged_since_failure = failed_before && same_version(version, failed_version);
+    Mib = read_mib_file(mib_file_path(),
+                        unchanged_since_failure ? MibFileRetry::kNone : MibFileRetry::kAfterPause);
     if (!Mib) {
         loaded = false;
+        failed_before = true;
+        failed_version = version;
         return -1;
     }
+    failed_before = false;
     apply_coercion_file();
     loaded = true;
     return 0;
@@ -95,6 +125,7 @@ void reset_mib_init() {
     Mib = nullptr;
     loaded = false;
     last_load_time = 0;
+    failed_before = false;
     std::free(base_path);
     base_path = nullptr;
     std::free(file_path);

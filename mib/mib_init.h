@@ -7,6 +7,10 @@ const char* mib_base_path();
 const char* mib_file_path();
 // Makes `Mib` hold a tree loaded from the current file: 0 when it does, -1 when no tree could be
 // loaded. Reloads only when the file (or an enabled coercion file) changed since the last load.
+// While no load has succeeded every call reads the file again, but the reader's pause and
+// further attempt at a damaged file are spent only when the file changed (modification time,
+// size or inode) since the load last failed. After -1, mib_file_message tells why: a file that
+// could not be reached is reported as one that could not be opened.
 int refresh_mib();
 // refresh_mib, or "Couldn't find mib file: %s\n" and exit status 2.
 int refresh_mib_or_exit();

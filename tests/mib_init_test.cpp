@@ -36,11 +36,16 @@ bool loaded_tree_is_marked() {
     return Mib && std::strcmp(Mib->label, "marked") == 0;
 }
 
+int pauses = 0;
+
 class MibInitTest : public FreshState {
   protected:
+    void TearDown() override { set_mib_file_pause(nullptr); }
+
     void SetUp() override {
         FreshState::SetUp();
-        set_mib_file_retry_pause(0);
+        pauses = 0;
+        set_mib_file_pause([](unsigned) { ++pauses; });
         base = dir.file("snmpv2mib");
         file = base + ".bin";
         ASSERT_EQ(install_standard_mib2_database(base), 0);
@@ -154,6 +159,47 @@ TEST_F(MibInitTest, BadFileIsReadAgainOnEveryCall) {
     set_mtime(file, 1000);
     EXPECT_EQ(refresh_mib(), 0);
     EXPECT_NE(Mib, nullptr);
+}
+
+// The pause before the further attempt serves a file that is being rewritten: the same damaged
+// file costs it once, each change of the file once more.
+TEST_F(MibInitTest, DamagedFilePausesOnlyWhenChangedSinceItFailed) {
+    const std::string whole = read_file(file);
+    const std::string corrupted = "Error reading file " + file + ": inconsistent or corrupted data";
+    write_file(file, whole.substr(0, whole.size() / 2));
+    set_mtime(file, 1000);
+    for (int call = 0; call < 5; ++call) EXPECT_EQ(refresh_mib(), -1);
+    EXPECT_EQ(pauses, 1);
+    EXPECT_EQ(std::string(mib_file_message(nullptr)), corrupted);
+
+    const std::string third = whole.substr(0, whole.size() / 3);
+    const struct {
+        const char* change;
+        time_t modified;
+        bool new_inode;
+    } changes[] = {
+        {"size", 1000, false}, {"modification time", 1001, false}, {"inode", 1001, true}};
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.change);
+        // A new file renamed over the old one takes another inode; the old one is still there.
+        write_file(c.new_inode ? file + ".new" : file, third);
+        if (c.new_inode) {
+            ASSERT_EQ(std::rename((file + ".new").c_str(), file.c_str()), 0);
+        }
+        set_mtime(file, c.modified);
+        pauses = 0;
+        for (int call = 0; call < 3; ++call) EXPECT_EQ(refresh_mib(), -1);
+        EXPECT_EQ(pauses, 1);
+    }
+    write_file(file, whole);
+    EXPECT_EQ(refresh_mib(), 0);
+}
+
+TEST_F(MibInitTest, UnreachableFileIsReportedAsOneThatCannotBeOpened) {
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    EXPECT_EQ(refresh_mib(), -1);
+    EXPECT_EQ(std::string(mib_file_message(nullptr)),
+              "Error accessing " + file + ": " + std::strerror(ENOENT));
 }
 
 TEST_F(MibInitTest, FailedReloadDropsTheTreeAndRetriesEveryCall) {

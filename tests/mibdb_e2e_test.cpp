@@ -1,7 +1,10 @@
 // mibdb run as a program: building a database from the standard modules, listing, translating,
 // writing event definitions, and its usage and errors.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -237,6 +240,37 @@ TEST_F(MibdbTest, FailedBuildKeepsTheDatabaseThatWasThere) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "mibdb: Error accessing " + dir.file("no/such/dir/db.bin") +
                          ": No such file or directory\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+// A tree deeper than a database holds is refused naming the limit and the node; a build ended
+// by a signal (here the file size limit's) takes its partial file with it.
+TEST_F(MibdbTest, TooDeepTreeOrASignalLeaveNoFileBehind) {
+    TempDir dir;
+    std::string deep =
+        "DEEP-MIB DEFINITIONS ::= BEGIN\nd1 OBJECT IDENTIFIER ::= { enterprises 1 }\n";
+    for (int i = 2; i <= 125; ++i) {
+        deep += "d" + std::to_string(i) + " OBJECT IDENTIFIER ::= { d" + std::to_string(i - 1) +
+                " 1 }\n";
+    }
+    write_file(dir.file("deep.mib"), deep + "END\n");
+    std::string identifier = ".1.3.6.1.4.1";
+    for (int level = 7; level <= 129; ++level) identifier += ".1";
+    ProgramResult r = mibdb({"build", "-o", dir.file("deep.bin"), dir.file("deep.mib")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mibdb: cannot write " + dir.file("deep.bin") + ": d123 (" + identifier +
+                         ") lies deeper than the 128 levels a MIB database holds\n");
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit small{1024, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    write_file(
+        dir.file("small.mib"),
+        "SMALL-MIB DEFINITIONS ::= BEGIN\nsmall OBJECT IDENTIFIER ::= { enterprises 4711 }\nEND\n");
+    r = mibdb({"build", "-o", dir.file("cut.bin"), dir.file("small.mib")});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(r.status, 128 + SIGXFSZ) << r.err;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 

@@ -77,6 +77,22 @@ ProgramResult objpeek(const std::vector<std::string>& args, const char* version 
     return run_program(kObjpeek, args, env);
 }
 
+// An object name that does not resolve while no database could be loaded: the message, then
+// one line that names the file and says why.
+TEST(ObjpeekUsageTest, UnresolvedNameSaysWhyNoDatabaseLoaded) {
+    TempDir dir;
+    write_file(dir.file("damaged.bin"), std::string("\0\0\0\x0e", 4) + "not a MIB");
+    const ProgramResult r = run_program(
+        kObjpeek, {"-obj", ".iso.org.dod.internet.mgmt.mib-2.system.sysDescr", "-node", "n"},
+        {"MIBDBV2=" + dir.file("damaged")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "ERROR: unknown object id: .iso.org.dod.internet.mgmt.mib-2.system.sysDescr\n"
+              "Error accessing " +
+                  dir.file("damaged.bin") + ": not a MIB intermediate file or wrong version\n");
+}
+
 class ObjpeekTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -1,6 +1,7 @@
 // The built rowscan against a simulated router (snmpsimd) and, for what a real agent will not
 // do, against the scripted agent of the test suite.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <memory>
@@ -120,7 +121,7 @@ TEST(RowscanUsageTest, EveryUsageMessageWithItsStatus) {
          "ERROR: invalid object list: 1..2\n",
          true},
         {{"-table", "1.3", "-fields", "2", "-node", "n", "-inst", "3,99999999999"},
-         "ERROR: invalid object list: 3,99999999999\n",
+         "Sub-identifier too large: 99999999999\nERROR: invalid object list: 3,99999999999\n",
          true},
         // The table is resolved before the field list is split.
         {{"-table", "noSuchTable", "-fields", ",", "-node", "n"},
@@ -138,12 +139,47 @@ TEST(RowscanUsageTest, EveryUsageMessageWithItsStatus) {
          true},
     };
     for (const auto& c : cases) {
-        const ProgramResult r = run_program(kRowscan, c.args);
+        const ProgramResult r = run_program(kRowscan, c.args, {"MIBDBV2=" + agent->mib_base()});
         std::string joined;
         for (const auto& a : c.args) joined += a + " ";
         EXPECT_EQ(r.status, 1) << joined;
         EXPECT_EQ(r.out, "") << joined;
         EXPECT_EQ(r.err, c.message + (c.usage ? kUsage : "")) << joined;
+    }
+}
+
+// A name that does not resolve while no database could be loaded: the message, then one line
+// that names the file and says why. A damaged file costs its one pause however many names are
+// looked up in it.
+TEST(RowscanUsageTest, UnresolvedNameSaysWhyNoDatabaseLoaded) {
+    TempDir dir;
+    const std::string whole = read_file(agent->mib_base() + ".bin");
+    write_file(dir.file("damaged.bin"), whole.substr(0, whole.size() / 2));
+    ASSERT_EQ(mkfifo(dir.file("fifo.bin").c_str(), 0644), 0);
+    std::string twenty_names = "ifIndex";
+    for (int i = 1; i < 20; ++i) twenty_names += ",ifDescr";
+    const struct {
+        std::string base;
+        std::string table;
+        std::string message;
+        std::string reason;
+    } cases[] = {
+        {dir.file("damaged"), kIfEntry, "ERROR: unknown field id: ifIndex\n",
+         "Error reading file " + dir.file("damaged.bin") + ": inconsistent or corrupted data\n"},
+        {dir.file("fifo"), "interfaces.ifTable.ifEntry",
+         "ERROR: unknown table id: interfaces.ifTable.ifEntry\n",
+         "Error accessing " + dir.file("fifo.bin") + ": not a regular file\n"},
+        {dir.file("absent"), "interfaces.ifTable.ifEntry",
+         "ERROR: unknown table id: interfaces.ifTable.ifEntry\n",
+         "Error accessing " + dir.file("absent.bin") + ": No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult r =
+            run_program(kRowscan, {"-table", c.table, "-fields", twenty_names, "-node", "n"},
+                        {"MIBDBV2=" + c.base});
+        EXPECT_EQ(r.status, 1) << c.base;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.message + c.reason);
     }
 }
 

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "appls/mibdb/mibdb.h"
@@ -14,6 +15,52 @@ size_t count_nodes(const MibNode* node) {
     for (; node; node = node->peer) count += 1 + count_nodes(node->child);
     return count;
 }
+
+// "label (.1.3.6...)": the node and its identifier, from the parent links.
+std::string describe_node(const MibNode* node) {
+    std::string identifier;
+    for (const MibNode* n = node; n; n = n->parent) {
+        identifier.insert(0, "." + std::to_string(n->subid));
+    }
+    return std::string(node->label) + " (" + identifier + ")";
+}
+
+// A build ended by a signal takes its partial file with it. The handlers are in place only
+// while that file exists; a signal the caller had us ignore stays ignored.
+class PartialFileGuard {
+  public:
+    explicit PartialFileGuard(const std::string& path) {
+        partial_path = path.c_str();
+        struct sigaction remove_then_die {};
+        remove_then_die.sa_handler = remove_partial_and_die;
+        sigemptyset(&remove_then_die.sa_mask);
+        // Back to the default action on entry, and not blocked, so the re-raised signal ends us.
+        remove_then_die.sa_flags = SA_RESETHAND | SA_NODEFER;
+        for (size_t i = 0; i < kSignalCount; ++i) {
+            sigaction(kSignals[i], nullptr, &saved_[i]);
+            if (saved_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &remove_then_die, nullptr);
+        }
+    }
+    ~PartialFileGuard() {
+        for (size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
+        partial_path = nullptr;
+    }
+    PartialFileGuard(const PartialFileGuard&) = delete;
+    PartialFileGuard& operator=(const PartialFileGuard&) = delete;
+
+  private:
+    static constexpr int kSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
+                                       SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
+    static constexpr size_t kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
+
+    static void remove_partial_and_die(int signal) {
+        if (partial_path) unlink(partial_path);
+        raise(signal);
+    }
+
+    static inline const char* volatile partial_path = nullptr;
+    struct sigaction saved_[kSignalCount] {};
+};
 
 }  // namespace
 
@@ -40,10 +87,18 @@ int run_build(ArgumentReader& args) {
         report_error("nothing written to " + output);
         return 1;
     }
+    if (const MibNode* deep = mib_file_too_deep(compiled.tree)) {
+        report_error("cannot write " + output + ": " + describe_node(deep) +
+                     " lies deeper than the " + std::to_string(kMibFileMaxDepth) +
+                     " levels a MIB database holds");
+        release_mib_tree(compiled.tree);
+        return 1;
+    }
     const size_t nodes = count_nodes(compiled.tree);
     // Written beside the target and renamed over it, so a failed write keeps the database that
     // was there and a program loading it never sees half a file.
     const std::string partial = output + ".partial." + std::to_string(getpid());
+    const PartialFileGuard guard(partial);
     const int failed = write_mib_file(partial.c_str(), compiled.tree);
     release_mib_tree(compiled.tree);
     if (failed) {

@@ -92,7 +92,7 @@ void build_identifier(int32_t j) {
         alloc_or_exit(sizeof(uint32_t) * static_cast<size_t>(room_object + room_instance)));
     int32_t object_length = room_object;
     if (parse_oid_text(object.id, object.identifier, &object_length) != 0) {
-        objpeek_program.fail(kUnknownObject, object.id);
+        objpeek_program.fail_unresolved(kUnknownObject, object.id);
     }
     int32_t instance_length = room_instance;
     if (parse_oid_digits(instance, object.identifier + object_length, &instance_length) != 0) {

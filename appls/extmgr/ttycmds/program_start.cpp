@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "mib/mib_file.h"
+#include "mib/mib_tree.h"
 #include "runtime/snmp/snmp.h"
 
 void Program::start(int argc, char** argv) {
@@ -29,6 +31,12 @@ void Program::usage_error(const ProgramMessage& message, const char* insert) con
 
 void Program::fail(const ProgramMessage& message, const char* insert) const {
     report(message, insert);
+    flush_and_exit(1);
+}
+
+void Program::fail_unresolved(const ProgramMessage& message, const char* insert) const {
+    report(message, insert);
+    if (Mib == nullptr) std::fprintf(stderr, "%s\n", mib_file_message(nullptr));
     flush_and_exit(1);
 }
 

@@ -43,6 +43,9 @@ class Program {
     [[noreturn]] void usage_error(const ProgramMessage& message, const char* insert) const;
     // The message with `insert`, then status 1.
     [[noreturn]] void fail(const ProgramMessage& message, const char* insert) const;
+    // As fail, for a name that did not resolve: when no MIB database could be loaded, a line
+    // after the message names the database file and why it could not be loaded.
+    [[noreturn]] void fail_unresolved(const ProgramMessage& message, const char* insert) const;
 
   private:
     const char* name_;

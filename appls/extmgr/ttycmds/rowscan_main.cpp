@@ -100,7 +100,7 @@ void resolve_column(const char* table_text, int32_t i) {
     FieldSpec& field = rowscan.fields[i];
     std::vector<uint32_t> ids;
     if (!resolve(std::string(table_text) + "." + field.id, ids) || ids.empty()) {
-        rowscan_program.fail(kUnknownField, field.id);
+        rowscan_program.fail_unresolved(kUnknownField, field.id);
     }
     rowscan.columns[i] = ids.back();
     field.identifier = &rowscan.columns[i];
@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
 
     refresh_mib();
     // The table is resolved before the field list is looked at.
-    if (!resolve(table_text, rowscan.table)) rowscan_program.fail(kUnknownTable, table_text);
+    if (!resolve(table_text, rowscan.table))
+        rowscan_program.fail_unresolved(kUnknownTable, table_text);
 
     char** items = read_field_list(field_text);
     if (options.given("-inst")) read_instances(options.value("-inst"));
