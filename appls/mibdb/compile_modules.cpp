@@ -18,13 +18,13 @@ namespace {
 
 constexpr const char* kInstalledStandardText = "/usr/Zorv/conf/snmpv2mib.txt";
 
+}  // namespace
+
 bool is_regular_file(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// Appends the whole file to `text`, with a line end after it when it has none; false with `why`
-// set.
 bool append_file(const std::string& path, std::string& text, std::string& why) {
     FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) {
@@ -50,6 +50,8 @@ bool append_file(const std::string& path, std::string& text, std::string& why) {
     if (text.size() > start && text.back() != '\n') text += '\n';
     return true;
 }
+
+namespace {
 
 size_t count_lines(std::string_view text) {
     size_t lines = 0;
