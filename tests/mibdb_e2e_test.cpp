@@ -1,6 +1,7 @@
 // mibdb run as a program: building a database from the standard modules, listing, translating,
 // writing event definitions, and its usage and errors.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -403,6 +404,14 @@ TEST(MibdbUsageTest, ClearErrorsForMissingFiles) {
     EXPECT_NE(r.err.find("mibdb: cannot read " + dir.file("missing.mib") + ": "), std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+
+    // A FIFO nobody writes to is refused, not waited for.
+    ASSERT_EQ(mkfifo(dir.file("fifo.mib").c_str(), 0600), 0);
+    r = mibdb({"build", "-o", dir.file("out.bin"), dir.file("fifo.mib")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err.rfind("mibdb: cannot read " + dir.file("fifo.mib") + ": not a regular file\n", 0), 0u)
+        << r.err;
 }
 
 // "Bad %1" and the access clause's "Should be %1" once shared a catalogue number, so a translated

@@ -1,6 +1,8 @@
 // Compiling the standard definitions text and the modules as one stream, and locating the
 // compile messages in the file that each line came from.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -26,15 +28,23 @@ bool is_regular_file(const std::string& path) {
 }
 
 bool append_file(const std::string& path, std::string& text, std::string& why) {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
+    // Not blocking, so a FIFO without a writer (met in a searched folder, say) is refused
+    // rather than waited for.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         why = std::strerror(errno);
         return false;
     }
     struct stat status;
-    if (fstat(fileno(in), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         why = "not a regular file";
-        std::fclose(in);
+        close(fd);
+        return false;
+    }
+    FILE* in = fdopen(fd, "rb");
+    if (!in) {
+        why = std::strerror(errno);
+        close(fd);
         return false;
     }
     const size_t start = text.size();
