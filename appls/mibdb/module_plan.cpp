@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -55,7 +56,7 @@ class Planner {
     bool find(const std::string& module, std::optional<size_t>& found);
     bool find_by_contents(const std::string& module, std::optional<size_t>& found);
     std::string name_of(size_t unit) const;
-    void warn_cycle(const std::vector<size_t>& cycle, const std::vector<size_t>& order) const;
+    void warn_cycle(std::vector<size_t> cycle, const std::vector<size_t>& position) const;
 
     const SearchPath& search_;
     const std::set<std::string> stood_for_;
@@ -240,62 +241,74 @@ std::string Planner::name_of(size_t unit) const {
     return units_[unit].modules.empty() ? units_[unit].path : units_[unit].modules[0].name;
 }
 
-void Planner::warn_cycle(const std::vector<size_t>& cycle, const std::vector<size_t>& order) const {
-    std::string path;
-    for (size_t unit : cycle) path += name_of(unit) + " -> ";
-    path += name_of(cycle.front());
-    std::string compiled;
-    for (size_t unit : order) {
-        if (std::find(cycle.begin(), cycle.end(), unit) == cycle.end()) continue;
-        compiled += (compiled.empty() ? "" : ", ") + name_of(unit);
-    }
-    report_error("warning: the imports " + path + " form a cycle; they are compiled in the order " +
-                 compiled);
+// `position`: where each unit stands in the order of compiling.
+void Planner::warn_cycle(std::vector<size_t> cycle, const std::vector<size_t>& position) const {
+    auto names = [&] {
+        std::string text;
+        for (size_t unit : cycle) text += (text.empty() ? "" : ", ") + name_of(unit);
+        return text;
+    };
+    std::sort(cycle.begin(), cycle.end());
+    const std::string members = names();
+    std::sort(cycle.begin(), cycle.end(),
+              [&](size_t a, size_t b) { return position[a] < position[b]; });
+    report_error("warning: the imports of " + members +
+                 " form a cycle; they are compiled in the order " + names());
 }
 
-// Depth first from each unit in turn, each unit after those it imports: units that already
-// follow what they import keep their order. An import that closes a cycle is passed over.
+// Depth first from each unit in turn, each unit after those it imports, so units that already
+// follow what they import keep their order; an import that closes a cycle is passed over.
+// The same walk finds the groups of units that import each other (Tarjan's low links).
 ModulePlan Planner::ordered_plan() const {
-    enum class Mark { New, Active, Done };
-    std::vector<Mark> marks(units_.size(), Mark::New);
+    constexpr size_t kUnvisited = SIZE_MAX;
+    std::vector<size_t> index(units_.size(), kUnvisited), low(units_.size());
+    std::vector<bool> open(units_.size(), false);  // visited, its group not yet complete
+    std::vector<size_t> group_stack;
+    std::vector<std::pair<size_t, size_t>> walk;  // a unit and its next import to visit
     std::vector<size_t> order;
-    std::set<std::set<size_t>> seen_cycles;
     std::vector<std::vector<size_t>> cycles;
-    std::vector<std::pair<size_t, size_t>> stack;  // a unit and its next import to visit
+    size_t visited = 0;
+    auto visit = [&](size_t unit) {
+        index[unit] = low[unit] = visited++;
+        open[unit] = true;
+        group_stack.push_back(unit);
+        walk.push_back({unit, 0});
+    };
     for (size_t root = 0; root < units_.size(); ++root) {
-        if (marks[root] != Mark::New) continue;
-        marks[root] = Mark::Active;
-        stack.push_back({root, 0});
-        while (!stack.empty()) {
-            const size_t unit = stack.back().first;
-            const size_t next = stack.back().second++;
-            if (next == units_[unit].imports.size()) {
-                marks[unit] = Mark::Done;
-                order.push_back(unit);
-                stack.pop_back();
+        if (index[root] == kUnvisited) visit(root);
+        while (!walk.empty()) {
+            const size_t unit = walk.back().first;
+            const size_t next = walk.back().second++;
+            if (next < units_[unit].imports.size()) {
+                const size_t to = units_[unit].imports[next];
+                if (index[to] == kUnvisited) {
+                    visit(to);
+                } else if (open[to]) {
+                    low[unit] = std::min(low[unit], index[to]);
+                }
                 continue;
             }
-            const size_t to = units_[unit].imports[next];
-            if (marks[to] == Mark::New) {
-                marks[to] = Mark::Active;
-                stack.push_back({to, 0});
-            } else if (marks[to] == Mark::Active) {
-                std::vector<size_t> cycle;
-                auto it = stack.begin();
-                while (it->first != to) ++it;
-                for (; it != stack.end(); ++it) cycle.push_back(it->first);
-                if (seen_cycles.insert({cycle.begin(), cycle.end()}).second) {
-                    cycles.push_back(cycle);
-                }
-            }
+            order.push_back(unit);
+            walk.pop_back();
+            if (!walk.empty()) low[walk.back().first] = std::min(low[walk.back().first], low[unit]);
+            if (low[unit] != index[unit]) continue;
+            std::vector<size_t> group;
+            do {
+                group.push_back(group_stack.back());
+                open[group_stack.back()] = false;
+                group_stack.pop_back();
+            } while (group.back() != unit);
+            if (group.size() > 1) cycles.push_back(std::move(group));
         }
     }
-    for (const std::vector<size_t>& cycle : cycles) warn_cycle(cycle, order);
     ModulePlan plan;
+    std::vector<size_t> position(units_.size());
     for (size_t unit : order) {
+        position[unit] = plan.files.size();
         plan.files.push_back(units_[unit].path);
         plan.modules += std::max<size_t>(units_[unit].modules.size(), 1);
     }
+    for (const std::vector<size_t>& cycle : cycles) warn_cycle(cycle, position);
     return plan;
 }
 
