@@ -2,10 +2,10 @@
 // writing event definitions, and its usage and errors.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -31,9 +31,12 @@ bool modules_available() {
     return fs::exists(module("IF-MIB")) && fs::exists(module("SNMPv2-MIB"));
 }
 
+// A search path in the caller's environment would change what a build compiles.
 ProgramResult mibdb(const std::vector<std::string>& args,
                     const std::vector<std::string>& env = {}) {
-    return run_program(kMibdb, args, env);
+    std::vector<std::string> all = {"ZORVMIBDIRS="};
+    all.insert(all.end(), env.begin(), env.end());
+    return run_program(kMibdb, args, all);
 }
 
 // One database built from the standard text and the four standard modules for all the tests.
@@ -72,6 +75,12 @@ TEST_F(MibdbTest, BuildsTheDatabaseFromTheStandardModules) {
     EXPECT_EQ(build_->status, 0) << build_->err;
     EXPECT_EQ(build_->out.rfind("mibdb: wrote ", 0), 0u) << build_->out;
     EXPECT_TRUE(fs::exists(dir_->file("db.bin")));
+
+    // Found by name and put in import order, the same modules give the same database.
+    const ProgramResult found = mibdb({"build", "-o", dir_->file("found.bin"), "-M", kModules,
+                                       "IANAifType-MIB", "RFC1213-MIB", "IF-MIB", "SNMPv2-MIB"});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(read_file(dir_->file("found.bin")), read_file(dir_->file("db.bin")));
 }
 
 TEST_F(MibdbTest, ListsTheIfEntrySubtree) {
@@ -282,6 +291,100 @@ TEST_F(MibdbTest, DefaultDatabaseOfTheBuild) {
     EXPECT_EQ(r.out, ".1.3.6.1.2.1.31\n.1.3.6.1.2.1.1.1\n");
 }
 
+// Three modules, each importing the one before: MID-MIB's file is not named after it, and
+// TOP-MIB's object has MID-MIB's convention only when MID-MIB is compiled first.
+class MibdbSearchPathTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(kMibdb)) GTEST_SKIP() << "mibdb is not built";
+        write_file(dir_.file("BASE-MIB.my"),
+                   "BASE-MIB DEFINITIONS ::= BEGIN\n"
+                   "IMPORTS enterprises FROM SNMPv2-SMI;\n"
+                   "base OBJECT IDENTIFIER ::= { enterprises 99999 }\n"
+                   "END\n");
+        write_file(dir_.file("mid-module.txt"),
+                   "MID-MIB DEFINITIONS ::= BEGIN\n"
+                   "IMPORTS TEXTUAL-CONVENTION FROM SNMPv2-TC base FROM BASE-MIB;\n"
+                   "MidLevel ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION \"level\"\n"
+                   "    SYNTAX INTEGER { low(1), high(2) }\n"
+                   "mid OBJECT IDENTIFIER ::= { base 1 }\n"
+                   "END\n");
+        write_file(dir_.file("top.mib"),
+                   "TOP-MIB DEFINITIONS ::= BEGIN\n"
+                   "IMPORTS OBJECT-TYPE FROM SNMPv2-SMI\n"
+                   "        MidLevel, mid FROM MID-MIB;\n"
+                   "topLevel OBJECT-TYPE SYNTAX MidLevel MAX-ACCESS read-only STATUS current\n"
+                   "    DESCRIPTION \"level\" ::= { mid 1 }\n"
+                   "END\n");
+        write_file(dir_.file("README"), "Modules for the search path test.\n");
+    }
+    TempDir dir_;
+};
+
+TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImports) {
+    const std::string dir = dir_.path().string();
+    const std::string top = dir_.file("top.mib"), mid = dir_.file("mid-module.txt"),
+                      base = dir_.file("BASE-MIB.my");
+    const std::string expected =
+        "base(99999) .1.3.6.1.4.1.99999\n"
+        "  mid(1) .1.3.6.1.4.1.99999.1\n"
+        "    topLevel(1) .1.3.6.1.4.1.99999.1.1 INTEGER read-only {low(1) high(2)}\n";
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        std::string err;
+    } cases[] = {
+        {{"-M", dir, "TOP-MIB"}, {}, ""},
+        {{"-M", dir + "::" + dir, top, mid, base, "TOP-MIB"}, {}, ""},
+        {{"TOP-MIB"}, {"ZORVMIBDIRS=" + dir}, ""},
+        {{"-M", dir},
+         {},
+         "mibdb: note: " + dir_.file("README") + " holds no MIB module; not compiled\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"build", "-o", dir_.file("db.bin")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramResult built = mibdb(args, c.env);
+        EXPECT_EQ(built.status, 0) << built.err;
+        EXPECT_EQ(built.out, "mibdb: wrote 26 nodes to " + dir_.file("db.bin") + " (3 modules)\n");
+        EXPECT_EQ(built.err, c.err);
+        const ProgramResult listed = mibdb({"list", "-f", dir_.file("db.bin"), "base"});
+        EXPECT_EQ(listed.out, expected) << args[4];
+        fs::remove(dir_.file("db.bin"));
+    }
+}
+
+TEST_F(MibdbSearchPathTest, MissingImportNamesBothModulesAndTheLine) {
+    write_file(dir_.file("lost.mib"),
+               "LOST-MIB DEFINITIONS ::= BEGIN\n"
+               "IMPORTS mid FROM MID-MIB\n"
+               "        gone FROM NOPE-MIB;\n"
+               "lost OBJECT IDENTIFIER ::= { gone 1 }\n"
+               "END\n");
+    const ProgramResult r =
+        mibdb({"build", "-o", dir_.file("db.bin"), "-M", dir_.path().string(), "LOST-MIB"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "mibdb: LOST-MIB imports from NOPE-MIB, which is not on the search path (" +
+                         dir_.file("lost.mib") + ", line 3)\n");
+    EXPECT_FALSE(fs::exists(dir_.file("db.bin")));
+}
+
+TEST_F(MibdbSearchPathTest, ImportCycleIsToldAndCompiledInAStableOrder) {
+    write_file(dir_.file("A-MIB"),
+               "A-MIB DEFINITIONS ::= BEGIN IMPORTS b FROM B-MIB;\n"
+               "a OBJECT IDENTIFIER ::= { b 1 }\nEND\n");
+    write_file(dir_.file("B-MIB"),
+               "B-MIB DEFINITIONS ::= BEGIN IMPORTS a FROM A-MIB;\n"
+               "b OBJECT IDENTIFIER ::= { enterprises 4 }\nEND\n");
+    const ProgramResult r =
+        mibdb({"build", "-o", dir_.file("db.bin"), "-M", dir_.path().string(), "A-MIB"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "mibdb: warning: the imports of A-MIB, B-MIB form a cycle; they are "
+              "compiled in the order B-MIB, A-MIB\n");
+}
+
 TEST(MibdbUsageTest, HelpAndMisuse) {
     if (!fs::exists(kMibdb)) GTEST_SKIP() << "mibdb is not built";
     ProgramResult r = mibdb({"--help"});
@@ -300,6 +403,7 @@ TEST(MibdbUsageTest, HelpAndMisuse) {
         {{"build"}, "build: no output file given (-o FILE)"},
         {{"build", "-o"}, "option -o needs a value"},
         {{"build", "-x", "-o", "f"}, "build: unknown option -x"},
+        {{"build", "-o", "f", "-M", ""}, "build: -M needs a folder"},
         {{"list", "a", "b"}, "list: more than one subtree given"},
         {{"translate"}, "translate: no name or identifier given"},
         {{"events", "--commands", "c", "m.mib"},
@@ -336,6 +440,14 @@ TEST(MibdbUsageTest, ClearErrorsForMissingFiles) {
     EXPECT_NE(r.err.find("mibdb: cannot read " + dir.file("missing.mib") + ": "), std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+
+    // A FIFO nobody writes to is refused, not waited for.
+    ASSERT_EQ(mkfifo(dir.file("fifo.mib").c_str(), 0600), 0);
+    r = mibdb({"build", "-o", dir.file("out.bin"), dir.file("fifo.mib")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err.rfind("mibdb: cannot read " + dir.file("fifo.mib") + ": not a regular file\n", 0), 0u)
+        << r.err;
 }
 
 // "Bad %1" and the access clause's "Should be %1" once shared a catalogue number, so a translated

@@ -68,12 +68,16 @@ int run_build(ArgumentReader& args) {
     std::string output;
     std::string standard;
     std::vector<std::string> modules;
+    std::vector<std::string> search_options;
     while (!args.done()) {
         const std::string arg = args.take();
         if (arg == "-o") {
             output = args.value_of(arg);
         } else if (arg == "--standard") {
             standard = args.value_of(arg);
+        } else if (arg == "-M") {
+            search_options.push_back(args.value_of(arg));
+            if (search_options.back().empty()) usage_error("build: -M needs a folder");
         } else if (arg.size() > 1 && arg[0] == '-') {
             usage_error("build: unknown option " + arg);
         } else {
@@ -82,7 +86,17 @@ int run_build(ArgumentReader& args) {
     }
     if (output.empty()) usage_error("build: no output file given (-o FILE)");
 
-    const CompileResult compiled = compile_modules(standard_text_path(standard), modules, false);
+    const std::string standard_text = standard_text_path(standard);
+    SearchPath search;
+    if (!read_search_path(search_options, search)) return 1;
+    // Without a search path the modules are compiled as given, in the order given.
+    ModulePlan plan;
+    if (search.folders.empty()) {
+        plan.files = modules;
+    } else if (!plan_modules(standard_text, modules, search, plan)) {
+        return 1;
+    }
+    const CompileResult compiled = compile_modules(standard_text, plan.files, false);
     if (!compiled.tree) {
         report_error("nothing written to " + output);
         return 1;
@@ -111,6 +125,11 @@ int run_build(ArgumentReader& args) {
         std::remove(partial.c_str());
         return 1;
     }
-    std::printf("mibdb: wrote %zu nodes to %s\n", nodes, output.c_str());
+    if (search.folders.empty()) {
+        std::printf("mibdb: wrote %zu nodes to %s\n", nodes, output.c_str());
+    } else {
+        std::printf("mibdb: wrote %zu nodes to %s (%zu modules)\n", nodes, output.c_str(),
+                    plan.modules);
+    }
     return 0;
 }

@@ -1,6 +1,8 @@
 // Compiling the standard definitions text and the modules as one stream, and locating the
 // compile messages in the file that each line came from.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -18,23 +20,31 @@ namespace {
 
 constexpr const char* kInstalledStandardText = "/usr/Zorv/conf/snmpv2mib.txt";
 
+}  // namespace
+
 bool is_regular_file(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// Appends the whole file to `text`, with a line end after it when it has none; false with `why`
-// set.
 bool append_file(const std::string& path, std::string& text, std::string& why) {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
+    // Not blocking, so a FIFO without a writer (met in a searched folder, say) is refused
+    // rather than waited for.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         why = std::strerror(errno);
         return false;
     }
     struct stat status;
-    if (fstat(fileno(in), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         why = "not a regular file";
-        std::fclose(in);
+        close(fd);
+        return false;
+    }
+    FILE* in = fdopen(fd, "rb");
+    if (!in) {
+        why = std::strerror(errno);
+        close(fd);
         return false;
     }
     const size_t start = text.size();
@@ -50,6 +60,8 @@ bool append_file(const std::string& path, std::string& text, std::string& why) {
     if (text.size() > start && text.back() != '\n') text += '\n';
     return true;
 }
+
+namespace {
 
 size_t count_lines(std::string_view text) {
     size_t lines = 0;

@@ -42,6 +42,36 @@ int run_events(ArgumentReader& args);
 // the source tree, else the installed one.
 std::string standard_text_path(const std::string& given);
 
+bool is_regular_file(const std::string& path);
+// Appends the whole file to `text`, with a line end after it when it has none; false with `why`
+// set.
+bool append_file(const std::string& path, std::string& text, std::string& why);
+
+// Folders searched for modules by name: those of the -M options, then those of this variable.
+constexpr const char* kSearchPathVariable = "ZORVMIBDIRS";
+struct SearchPath {
+    std::vector<std::string> option_folders;  // from -M, in order
+    std::vector<std::string> folders;         // every folder searched, in order
+};
+// Each value is a list of folders separated by ':'. False after reporting one that is not a
+// folder.
+bool read_search_path(const std::vector<std::string>& option_values, SearchPath& path);
+// The regular files of the folder whose names do not start with '.', sorted by name; false
+// after reporting why it cannot be listed.
+bool files_of_folder(const std::string& folder, std::vector<std::string>& files);
+
+// The files to compile after the standard text, in order: the modules given (files, or module
+// names found on the search path; none given: every module of the -M folders) and the modules
+// that they import, found on the search path. Each module comes once and after the modules it
+// imports; modules that the standard text stands for are left out. False after reporting why
+// (each import that is nowhere on the search path on a line of its own).
+struct ModulePlan {
+    std::vector<std::string> files;
+    size_t modules = 0;  // the modules those files hold (a file without a module header: one)
+};
+bool plan_modules(const std::string& standard_text, const std::vector<std::string>& given,
+                  const SearchPath& search, ModulePlan& plan);
+
 // The outcome of compiling the standard text followed by the modules as one stream.
 struct CompileResult {
     MibNode* tree = nullptr;  // null when nothing could be built

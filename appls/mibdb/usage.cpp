@@ -5,7 +5,7 @@
 
 void print_usage(FILE* stream) {
     std::fputs(
-        "usage: mibdb build -o FILE [--standard TEXT] [MODULE...]\n"
+        "usage: mibdb build -o FILE [--standard TEXT] [-M DIR[:DIR...]]... [MODULE...]\n"
         "       mibdb list [-f DATABASE] [SUBTREE]\n"
         "       mibdb translate [-f DATABASE] NAME|NUMBERS...\n"
         "       mibdb events --base-class CLASS --commands FILE [--classes FILE]\n"
@@ -25,6 +25,17 @@ void print_usage(FILE* stream) {
         "  -f DATABASE      the database file, with or without .bin; default: $MIBDBV2.bin,\n"
         "                   else /usr/Zorv/conf/snmpv2mib.bin\n"
         "  --standard TEXT  the standard definitions text put in front of the modules\n"
+        "  -M DIR[:DIR...]  folders searched in order for modules by name: a file NAME,\n"
+        "                   NAME.mib, NAME.my or NAME.txt, else the first file whose text\n"
+        "                   defines module NAME; the folders of $ZORVMIBDIRS come after them.\n"
+        "                   With a search path, each MODULE (a file or a module name) and\n"
+        "                   every module it imports is compiled once, after the modules it\n"
+        "                   imports; an import found nowhere is an error. With -M and no\n"
+        "                   MODULE, every module in the -M folders is compiled. Without a\n"
+        "                   search path the MODULE files are compiled in the order given.\n"
+        "                   SNMPv2-SMI, SNMPv2-TC, SNMPv2-CONF, RFC1155-SMI, RFC1065-SMI,\n"
+        "                   RFC-1212 and RFC-1215 are stood for by the standard text and\n"
+        "                   never compiled.\n"
         "\n"
         "Names follow the programs' rules: a name with a leading dot starts at the root; any\n"
         "other name starts under mib-2, or under enterprises when its first label is an\n"
