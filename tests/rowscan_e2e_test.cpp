@@ -610,6 +610,14 @@ TEST(RowscanWalkTest, FailuresAroundTheWholeTableWalk) {
          1, false,
          "rowscan: the table is incomplete after row 1: The node's answer could not be "
          "decoded: bad version (from NODE)\n"},
+        {"GetBulk refused and every column empty", "2c",
+         [](const snmp::Message& r, int, const FakeHandler&) {
+             if (whole_table_request(r)) return FakeReply{{}, {encode_status(r, 5)}};
+             FakeAnswer past;
+             past.bindings.push_back(integer({1, 3, 6, 1, 4, 1, 99999, 6, 0}, 0));
+             return FakeReply{{}, {encode_response(r, past)}};
+         },
+         0, false, "rowscan: could not get SNMP table: genErr"},
         {"unknown status everywhere", "2c",
          [](const snmp::Message& r, int, const FakeHandler&) {
              return FakeReply{{}, {encode_status(r, 19)}};
