@@ -3,11 +3,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "runtime/snmp/ber.h"
 #include "runtime/snmp/message.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/mib_builder.h"
@@ -49,7 +58,8 @@ class Agent : public ::testing::Environment {
         if (!SnmpSim::available()) return;
         sim = std::make_unique<SnmpSim>(
             std::vector<std::string>{ZORV_SOURCE_DIR "/tests/data/demo/public.snmprec",
-                                     ZORV_SOURCE_DIR "/tests/data/e2e/special.snmprec"});
+                                     ZORV_SOURCE_DIR "/tests/data/e2e/special.snmprec",
+                                     ZORV_SOURCE_DIR "/tests/data/e2e/sparse.snmprec"});
     }
     void TearDown() override { sim.reset(); }
     std::string mib_base() const { return mib_.file("std"); }
@@ -130,6 +140,13 @@ TEST(RowscanUsageTest, EveryUsageMessageWithItsStatus) {
         {{"-table", "1.3", "-fields", "1,bogus", "-node", "n"},
          "ERROR: unknown field id: bogus\n",
          false},
+        // Wider than any value can be.
+        {{"-table", "1.3", "-fields", "1,2:65537", "-node", "n"},
+         "ERROR: invalid field list: 1,2:65537\n",
+         true},
+        {{"-table", "1.3", "-fields", "2:2147483647", "-node", "n"},
+         "ERROR: invalid field list: 2:2147483647\n",
+         true},
         // A wrapper that is not a safe printf format is refused before any output.
         {{"-html", "-htmlFmt", "%d,,,", "-table", "1.3", "-fields", "1", "-node", "n"},
          "ERROR: invalid or missing argument for option, -htmlFmt\n",
@@ -211,6 +228,15 @@ TEST_F(RowscanTest, GivenWidthsLabelsAndNamedColumns) {
                          fmt("%-7.7s", "ifDescr") + "\n" + fmt("%12.12s", "1000000000") + "\t" +
                          fmt("%-7.7s", "eth0") + "\n" + fmt("%12.12s", "2048000") + "\t" +
                          fmt("%-7.7s", "ppp0") + "\n");
+}
+
+// The widest column lays out its heading and its cells alike.
+TEST_F(RowscanTest, WidestColumn) {
+    const ProgramResult r =
+        run({"-node", node, "-table", kIfEntry, "-fields", "Index=1:65536", "-inst", "3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, title_line("User Specified MIB Table for", node) +
+                         std::string(65536 - 5, ' ') + "Index\n" + std::string(65535, ' ') + "3\n");
 }
 
 TEST_F(RowscanTest, TitleCentring) {
@@ -416,6 +442,90 @@ TEST_F(RowscanTest, UnreachableNode) {
     }
 }
 
+// A relay to the simulated agent that answers, from request `refuse_from` on, every request
+// for more than one binding with genErr itself: the whole-table walk fails there and rowscan
+// walks the rest of the table on its own.
+FakeHandler relay_refusing_tables(uint16_t agent_port, int refuse_from) {
+    return [agent_port, refuse_from](const snmp::Message& request, int number) {
+        if (number >= refuse_from &&
+            (request.pdu_type == snmp::kPduGetBulk || request.bindings.size() > 1)) {
+            FakeAnswer refused;
+            refused.error_status = 5;
+            refused.error_index = 1;
+            return FakeReply{{}, {encode_response(request, refused)}};
+        }
+        snmp::BerWriter w;
+        snmp::encode_message(request, w);
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(agent_port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sendto(fd, w.data(), w.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        FakeReply reply;
+        pollfd p{fd, POLLIN, 0};
+        std::vector<char> buffer(65536);
+        if (poll(&p, 1, 3000) == 1) {
+            const ssize_t n = recv(fd, buffer.data(), buffer.size(), 0);
+            if (n > 0) reply.datagrams.emplace_back(buffer.data(), static_cast<size_t>(n));
+        }
+        close(fd);
+        return reply;
+    };
+}
+
+// What follows the title line.
+std::string after_title(const std::string& out) {
+    const size_t end = out.find("\n\n", 1);
+    return end == std::string::npos ? out : out.substr(end + 2);
+}
+
+// A sparse table (a column missing every third instance, one that ends early, one that starts
+// late and goes on past the others): rowscan's own walk prints exactly what the whole-table
+// walk prints, from the start or taking over behind the rows a failed walk printed.
+TEST_F(RowscanTest, FallbackWalkPrintsWhatTheWholeTableWalkPrints) {
+    const std::string table = ".1.3.6.1.4.1.99999.9.1.1";
+    const std::vector<std::string> env = {"ZORVSNMP_MAX_REPETITIONS=2", "ZORVSNMP_RETRIES=0"};
+    for (const char* version : kVersions) {
+        for (const char* fields : {"1,2,3,4", "4,C=3:6,2", "L=3,R=4:8"}) {
+            for (const bool html : {false, true}) {
+                auto args = [&](const std::string& where) {
+                    std::vector<std::string> a = {"-node",  where, "-c",      "sparse",
+                                                  "-table", table, "-fields", fields};
+                    if (html) a.push_back("-html");
+                    return a;
+                };
+                const ProgramResult whole = run(args(node), version, env);
+                ASSERT_EQ(whole.status, 0) << whole.err;
+                if (std::string(fields) == "1,2,3,4" && !html) {
+                    const std::string rows = after_title(whole.out);
+                    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 14);
+                    size_t holes = 0;
+                    for (size_t at = 0; (at = rows.find("<NO VALUE>", at)) != std::string::npos;
+                         ++at)
+                        ++holes;
+                    EXPECT_EQ(holes, 1u + 5u + 9u + 8u);
+                }
+                for (const int refuse_from : {0, 3}) {
+                    SCOPED_TRACE(std::string(version) + " " + fields + (html ? " html " : " ") +
+                                 std::to_string(refuse_from));
+                    FakeAgent relay(relay_refusing_tables(agent->sim->port(), refuse_from));
+                    const ProgramResult own = run(args(relay.endpoint()), version, env);
+                    EXPECT_EQ(own.status, 0);
+                    EXPECT_EQ(own.err, "");
+                    EXPECT_EQ(after_title(own.out), after_title(whole.out));
+                    // Taking over, the walk starts behind the rows printed, never at the top.
+                    for (const auto& request : relay.received()) {
+                        if (refuse_from > 0 && request.names.size() == 1) {
+                            EXPECT_GT(request.names[0].size(), 11u);
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
 // An agent that refuses GetBulk but answers GetNext: the whole-table request fails and the
 // program walks the table itself, column by column.
 TEST(RowscanWalkTest, FallbackWalkOfATableWithALongIdentifier) {
@@ -448,61 +558,154 @@ TEST(RowscanWalkTest, FallbackWalkOfATableWithALongIdentifier) {
     EXPECT_EQ(r.out.substr(r.out.find("N \n") + 3), "1 \n2 \n");
 }
 
-TEST(RowscanWalkTest, FallbackWalkWithAShorterColumnAndAStuckAgent) {
-    FakeMib mib;
-    const std::vector<uint32_t> entry = {1, 3, 6, 1, 4, 1, 99999, 5, 1, 1};
-    for (uint32_t i = 1; i <= 3; ++i) {
-        auto name = entry;
-        name.push_back(1);
-        name.push_back(i);
-        mib.add(integer(name, static_cast<int32_t>(i * 10)));
-        if (i <= 2) {
-            name[entry.size()] = 2;
-            mib.add(octets(name, "row" + std::to_string(i)));
-        }
-    }
-    const FakeHandler answer = serve(mib);
-    FakeAgent agent([&](const snmp::Message& request, int number) {
-        if (request.pdu_type == 0xA5 || (request.version == 0 && number == 0)) {
-            FakeAnswer refused;
-            refused.error_status = 5;
-            refused.error_index = 1;
-            return FakeReply{{}, {encode_response(request, refused)}};
-        }
-        return answer(request, number);
-    });
-    for (const char* version : kVersions) {
-        const ProgramResult r = run_program(kRowscan,
-                                            {"-node", agent.endpoint(), "-table",
-                                             ".1.3.6.1.4.1.99999.5.1.1", "-fields", "N=1:3,S=2:10"},
-                                            {std::string("ZORVSNMP_VERSION=") + version,
-                                             "ZORVSNMP_TIMEOUT_MS=300", "ZORVSNMP_RETRIES=0"});
-        ASSERT_EQ(r.status, 0) << version << r.err;
-        const std::string rows = r.out.substr(r.out.find("S         \n") + 11);
-        EXPECT_EQ(rows, "10 \trow1      \n20 \trow2      \n30 \t<NO VALUE>\n") << version;
-    }
+// A table of four rows whose second column lacks row 3, for the scripted agents below.
+const std::vector<uint32_t> kWalkEntry = {1, 3, 6, 1, 4, 1, 99999, 5, 1, 1};
 
-    // An agent whose GetNext does not move forward ends the walk instead of looping.
-    FakeAgent stuck([&](const snmp::Message& request, int) {
-        if (request.pdu_type == 0xA5) {
-            FakeAnswer refused;
-            refused.error_status = 5;
-            refused.error_index = 1;
-            return FakeReply{{}, {encode_response(request, refused)}};
+const FakeMib& walk_mib() {
+    static const FakeMib mib = [] {
+        FakeMib m;
+        for (uint32_t i = 1; i <= 4; ++i) {
+            auto name = kWalkEntry;
+            name.push_back(1);
+            name.push_back(i);
+            m.add(integer(name, static_cast<int32_t>(i * 10)));
+            name[kWalkEntry.size()] = 2;
+            if (i != 3) m.add(octets(name, "row" + std::to_string(i)));
         }
-        FakeAnswer same;
-        auto name = entry;
-        name.push_back(1);
-        name.push_back(1);
-        same.bindings.push_back(integer(name, 7));
-        return FakeReply{{}, {encode_response(request, same)}};
-    });
-    const ProgramResult r = run_program(
-        kRowscan,
-        {"-node", stuck.endpoint(), "-table", ".1.3.6.1.4.1.99999.5.1.1", "-fields", "N=1:3"},
-        {"ZORVSNMP_VERSION=2c", "ZORVSNMP_TIMEOUT_MS=300", "ZORVSNMP_RETRIES=0"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(r.out.find("N  \n") + 4), "7  \n");
+        return m;
+    }();
+    return mib;
+}
+
+std::string encode_status(const snmp::Message& request, int32_t status) {
+    FakeAnswer a;
+    a.error_status = status;
+    a.error_index = 1;
+    return encode_response(request, a);
+}
+
+bool whole_table_request(const snmp::Message& request) {
+    return request.pdu_type == snmp::kPduGetBulk || request.bindings.size() > 1;
+}
+
+// The paths around the whole-table walk, each with the exact output, message and status: rows
+// printed stay, a table that did not come whole is never closed or taken for whole.
+TEST(RowscanWalkTest, FailuresAroundTheWholeTableWalk) {
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"10", "row1"}, {"20", "row2"}, {"30", "<NO VALUE>"}, {"40", "row4"}};
+    using Answer = std::function<FakeReply(const snmp::Message&, int, const FakeHandler&)>;
+    const FakeReply silence;
+    const struct {
+        const char* what;
+        const char* version;
+        Answer answer;
+        size_t rows;  // printed before the end
+        bool whole;   // the table closed, status 0
+        std::string error;
+    } cases[] = {
+        {"GetBulk refused: the own walk merges the sparse column", "2c",
+         [](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return r.pdu_type == snmp::kPduGetBulk ? FakeReply{{}, {encode_status(r, 5)}}
+                                                    : serve(r, n);
+         },
+         4, true, ""},
+        {"first SNMPv1 request refused", "1",
+         [](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return n == 0 ? FakeReply{{}, {encode_status(r, 5)}} : serve(r, n);
+         },
+         4, true, ""},
+        {"status 28 is the agent's, not the row limit", "2c",
+         [](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return whole_table_request(r) ? FakeReply{{}, {encode_status(r, 28)}} : serve(r, n);
+         },
+         4, true, ""},
+        {"silent after the first GetBulk", "2c",
+         [silence](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return n == 0 ? serve(r, n) : silence;
+         },
+         2, false,
+         "rowscan: the table is incomplete after row 2: No response from the node "
+         "(timeout): NODE (1 try of 100 ms)\n"},
+        {"silent after three SNMPv1 requests", "1",
+         [silence](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return n < 3 ? serve(r, n) : silence;
+         },
+         3, false,
+         "rowscan: the table is incomplete after row 3: No response from the node "
+         "(timeout): NODE (1 try of 100 ms)\n"},
+        {"genErr inside the own walk", "2c",
+         [](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return whole_table_request(r) || n == 4 ? FakeReply{{}, {encode_status(r, 5)}}
+                                                     : serve(r, n);
+         },
+         1, false, "rowscan: the table is incomplete after row 1: genErr\n"},
+        {"an undecodable answer", "1",
+         [](const snmp::Message& r, int n, const FakeHandler& serve) {
+             return n == 0 ? serve(r, n) : FakeReply{{}, {std::string("\x30\x00", 2)}};
+         },
+         1, false,
+         "rowscan: the table is incomplete after row 1: The node's answer could not be "
+         "decoded: bad version (from NODE)\n"},
+        {"GetBulk refused and every column empty", "2c",
+         [](const snmp::Message& r, int, const FakeHandler&) {
+             if (whole_table_request(r)) return FakeReply{{}, {encode_status(r, 5)}};
+             FakeAnswer past;
+             past.bindings.push_back(integer({1, 3, 6, 1, 4, 1, 99999, 6, 0}, 0));
+             return FakeReply{{}, {encode_response(r, past)}};
+         },
+         0, false, "rowscan: could not get SNMP table: genErr"},
+        {"unknown status everywhere", "2c",
+         [](const snmp::Message& r, int, const FakeHandler&) {
+             return FakeReply{{}, {encode_status(r, 19)}};
+         },
+         0, false, "rowscan: could not get SNMP table: unknown error status 19"},
+        {"an agent that does not move forward", "2c",
+         [](const snmp::Message& r, int n, const FakeHandler& serve) {
+             if (whole_table_request(r)) return FakeReply{{}, {encode_status(r, 5)}};
+             FakeAnswer same;
+             auto name = kWalkEntry;
+             name.push_back(1);
+             name.push_back(1);
+             same.bindings.push_back(integer(name, 10));
+             return n < 3 ? serve(r, n) : FakeReply{{}, {encode_response(r, same)}};
+         },
+         1, false,
+         "rowscan: the table is incomplete after row 1: The node returned an "
+         "identifier that does not increase\n"},
+    };
+    const FakeHandler serve_mib = serve(walk_mib(), 4);
+    for (const auto& c : cases) {
+        for (const bool html : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (html ? " html" : ""));
+            FakeAgent agent([&c, &serve_mib](const snmp::Message& r, int n) {
+                return c.answer(r, n, serve_mib);
+            });
+            std::vector<std::string> args = {"-node",   agent.endpoint(),
+                                             "-table",  ".1.3.6.1.4.1.99999.5.1.1",
+                                             "-fields", "N=1:5,S=2:10"};
+            if (html) args.push_back("-html");
+            const ProgramResult r = run_program(
+                kRowscan, args,
+                {std::string("ZORVSNMP_VERSION=") + c.version, "ZORVSNMP_TIMEOUT_MS=100",
+                 "ZORVSNMP_RETRIES=0", "ZORVSNMP_MAX_REPETITIONS=2"});
+            std::string expected = html ? "<TH NOWRAP>N</TH><TH NOWRAP>S</TH></TR>"
+                                        : fmt("%-5.5s", "N") + "  " + fmt("%-10.10s", "S") + "\n";
+            for (size_t i = 0; i < c.rows; ++i) {
+                const auto& [n, text] = rows[i];
+                expected += html ? "<TR><TD NOWRAP>" + n + "</TD><TD NOWRAP>" +
+                                       (text[0] == '<' ? "&lt;NO VALUE&gt;" : text) + "</TD></TR>"
+                                 : fmt("%-5.5s", n) + "\t" + fmt("%-10.10s", text) + "\n";
+            }
+            if (c.whole && html) expected += "</TABLE>";
+            std::string error = c.error;
+            if (error.find("NODE") != std::string::npos) {
+                error.replace(error.find("NODE"), 4, agent.endpoint());
+            }
+            EXPECT_EQ(r.status, c.whole ? 0 : 1);
+            EXPECT_EQ(html ? r.out : after_title(r.out), expected);
+            EXPECT_EQ(r.err, error);
+        }
+    }
 }
 
 }  // namespace

@@ -178,6 +178,13 @@ TEST(BerValueTest, AcceptedEncodings) {
          0x02, 0xFFFFFFFEu},
         {"long-form length", bytes({0x02, 0x81, 0x01, 0x2A}), 0x02, 42},
         {"four-byte long-form length", bytes({0x02, 0x84, 0, 0, 0, 1, 0x2A}), 0x02, 42},
+        // Unsigned types without the zero byte that a first byte of 0x80 or more needs.
+        {"Gauge32 maximum in 4 bytes", bytes({0x42, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}), 0x42,
+         0xFFFFFFFFu},
+        {"TimeTicks 0x80000000 in 4 bytes", bytes({0x43, 0x04, 0x80, 0, 0, 0}), 0x43, 0x80000000u},
+        {"Counter32 255 in 1 byte", bytes({0x41, 0x01, 0xFF}), 0x41, 255},
+        {"Counter64 maximum in 8 bytes",
+         bytes({0x46, 0x08, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 0x46, ~uint64_t{0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -203,9 +210,10 @@ TEST(BerValueTest, RejectedValues) {
         {"INTEGER below -2^31", bytes({0x02, 0x05, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF})},
         {"empty INTEGER", bytes({0x02, 0x00})},
         {"Counter32 above 2^32-1", bytes({0x41, 0x05, 0x01, 0, 0, 0, 0})},
-        {"negative Gauge", bytes({0x42, 0x01, 0xFF})},
+        {"Gauge32 of 5 bytes without a zero first", bytes({0x42, 0x05, 0x80, 0, 0, 0, 0})},
         {"Counter64 above 2^64-1", bytes({0x46, 0x09, 0x01, 0, 0, 0, 0, 0, 0, 0, 0})},
-        {"negative Counter64", bytes({0x46, 0x01, 0x80})},
+        {"Counter64 of 9 bytes without a zero first",
+         bytes({0x46, 0x09, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
         {"IpAddress of 3 bytes", bytes({0x40, 0x03, 10, 0, 0})},
         {"NULL with contents", bytes({0x05, 0x01, 0x00})},
         {"endOfMibView with contents", bytes({0x82, 0x01, 0x00})},
@@ -247,6 +255,10 @@ TEST(BerMessageTest, RejectsDamagedMessages) {
     const auto trap =
         bytes({0x30, 0x0A, 0x02, 0x01, 0x00, 0x04, 0x01, 'p', 0xA4, 0x02, 0x05, 0x00});
     EXPECT_FALSE(decodes(trap, m));
+    // Error statuses are never negative.
+    auto negative = good;
+    negative[15] = 0xFF;  // the error status byte
+    EXPECT_FALSE(decodes(negative, m));
 }
 
 TEST(BerWriterTest, MinimalEncodings) {

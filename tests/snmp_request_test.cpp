@@ -117,7 +117,8 @@ TEST_F(RequestTest, SilenceFailsAfterEveryTryAndNoLater) {
                              .count();
     EXPECT_EQ(pdu, nullptr);
     EXPECT_EQ(ZorvsnmpErrno, snmp::kErrTimeout);
-    EXPECT_NE(std::string(ZorvsnmpErrString(ZorvsnmpErrno)).find("No response"), std::string::npos);
+    EXPECT_EQ(ZorvsnmpErrString(ZorvsnmpErrno),
+              "No response from the node (timeout): " + agent.endpoint() + " (3 tries of 200 ms)");
     // 200 ms for each of the three tries, and no wait beyond them.
     RecordProperty("elapsed_ms", static_cast<int>(elapsed));
     EXPECT_GE(elapsed, 600);
@@ -177,6 +178,20 @@ TEST_F(RequestTest, DatagramsThatAreNotTheAnswerAreDropped) {
              return std::vector{std::string(reinterpret_cast<const char*>(w.data()), w.size())};
          },
          false},
+        {"other community",
+         [](const snmp::Message& r) {
+             snmp::Message other = r;
+             other.community = "private";
+             return std::vector{other_value(other)};
+         },
+         false},
+        {"other version",
+         [](const snmp::Message& r) {
+             snmp::Message other = r;
+             other.version = snmp::kVersion1;
+             return std::vector{other_value(other)};
+         },
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -194,8 +209,8 @@ TEST_F(RequestTest, DatagramsThatAreNotTheAnswerAreDropped) {
     }
 }
 
-TEST_F(RequestTest, ADroppedDatagramDoesNotCutTheWaitShort) {
-    // Only junk comes back: the call still waits for the full try.
+TEST_F(RequestTest, AnUndecodableAnswerIsReportedAfterTheFullWait) {
+    // Only junk comes back: the call still waits for the full try, then says what it got.
     configure("2c", "300", "0");
     FakeAgent agent([](const snmp::Message&, int) {
         return FakeReply{{}, {std::string("\x30\x03\x02\x01\x00", 5)}};
@@ -205,7 +220,11 @@ TEST_F(RequestTest, ADroppedDatagramDoesNotCutTheWaitShort) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - start)
                              .count();
-    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrTimeout);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrUndecodable);
+    EXPECT_STREQ(
+        ZorvsnmpErrString(ZorvsnmpErrno),
+        ("The node's answer could not be decoded: bad community (from " + agent.endpoint() + ")")
+            .c_str());
     EXPECT_GE(elapsed, 300);
     EXPECT_LT(elapsed, 450);
 }
@@ -241,21 +260,41 @@ TEST_F(RequestTest, Version1NoSuchNameComesFromTheAgent) {
     EXPECT_EQ(agent.received().at(0).version, 0);
 }
 
+// An agent's status is its own, whatever number it is; the library's codes are never among them.
 TEST_F(RequestTest, OtherErrorStatusIsHandedBack) {
-    configure("2c", "1000", "0");
-    FakeAgent agent([](const snmp::Message& request, int) {
+    configure("2c", "300", "0");
+    const struct {
+        int32_t status;
+        const char* text;
+    } cases[] = {
+        {5, "genErr"},
+        {19, "unknown error status 19"},
+        {28, "unknown error status 28"},
+        {2147483647, "unknown error status 2147483647"},
+    };
+    for (const auto& c : cases) {
+        FakeAgent agent([&c](const snmp::Message& request, int) {
+            FakeAnswer a;
+            a.error_status = c.status;
+            a.error_index = 1;
+            a.bindings.push_back(FakeBinding{});
+            a.bindings.back().name = kDescr;
+            return FakeReply{{}, {encode_response(request, a)}};
+        });
+        ResponsePdu* pdu = get(agent, kDescr);
+        ASSERT_NE(pdu, nullptr) << c.status;
+        EXPECT_EQ(pdu->error_status, c.status);
+        EXPECT_STREQ(ZorvsnmpErrString(pdu->error_status), c.text);
+        free(pdu);
+    }
+    // A negative status is no status at all.
+    FakeAgent negative([](const snmp::Message& request, int) {
         FakeAnswer a;
-        a.error_status = 5;
-        a.error_index = 1;
-        a.bindings.push_back(FakeBinding{});
-        a.bindings.back().name = kDescr;
+        a.error_status = -1;
         return FakeReply{{}, {encode_response(request, a)}};
     });
-    ResponsePdu* pdu = get(agent, kDescr);
-    ASSERT_NE(pdu, nullptr);
-    EXPECT_EQ(pdu->error_status, 5);
-    EXPECT_STREQ(ZorvsnmpErrString(pdu->error_status), "genErr");
-    free(pdu);
+    EXPECT_EQ(get(negative, kDescr), nullptr);
+    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrUndecodable);
 }
 
 TEST_F(RequestTest, AnswerWithoutTheBindingIsAFailure) {
@@ -317,10 +356,13 @@ TEST_F(RequestTest, ErrorTexts) {
                                             "notWritable",
                                             "inconsistentName"};
     for (size_t i = 0; i < names.size(); ++i) EXPECT_STREQ(ZorvsnmpErrString(int(i)), names[i]);
-    for (int code = 19; code <= snmp::kLastErrorCode; ++code) {
+    for (int code = -1; code >= snmp::kLastErrorCode; --code) {
+        EXPECT_TRUE(snmp::is_library_code(code));
         EXPECT_GT(std::string(ZorvsnmpErrString(code)).size(), 10u) << code;
     }
-    EXPECT_STREQ(ZorvsnmpErrString(1000), "Unknown SNMP error 1000");
+    EXPECT_STREQ(ZorvsnmpErrString(19), "unknown error status 19");
+    const int beyond = snmp::kLastErrorCode - 1;
+    EXPECT_EQ(ZorvsnmpErrString(beyond), "Unknown SNMP error " + std::to_string(beyond));
 }
 
 TEST_F(RequestTest, DumpShowsSentReceivedAndDropped) {

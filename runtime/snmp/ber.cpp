@@ -105,7 +105,10 @@ bool decode_signed(const uint8_t* data, size_t size, int32_t& value) {
 }
 
 bool decode_unsigned(const uint8_t* data, size_t size, int bits, uint64_t& value) {
-    if (size == 0 || (data[0] & 0x80)) return false;
+    if (size == 0) return false;
+    // A first byte with its top bit set would make the number negative, which these types
+    // cannot be: agents that leave out the leading zero byte mean the bytes as they stand, so
+    // they are read so when they fit the type.
     size_t i = 0;
     while (i + 1 < size && data[i] == 0x00) ++i;
     if ((size - i) * 8 > static_cast<size_t>(bits)) return false;

@@ -39,7 +39,8 @@ class BerReader {
 
 // Contents decoders: the bytes between the length and the item's end.
 bool decode_signed(const uint8_t* data, size_t size, int32_t& value);
-// Unsigned values of at most `bits` (32 or 64) bits; a negative encoding does not fit.
+// Unsigned values of at most `bits` (32 or 64) bits. Leading zero bytes may be redundant, and
+// the one a first byte of 0x80 or more needs may be missing (FF FF FF FF is 4294967295).
 bool decode_unsigned(const uint8_t* data, size_t size, int bits, uint64_t& value);
 // Appends the sub-identifiers to `out`; false for an empty, unterminated or too large one.
 bool decode_oid(const uint8_t* data, size_t size, std::vector<uint32_t>& out);

@@ -10,7 +10,8 @@ namespace snmp {
 
 namespace {
 
-const char* const kTexts[] = {
+// By error status, 0..kLastStatusCode.
+const char* const kStatusNames[] = {
     "noError",
     "tooBig",
     "noSuchName",
@@ -30,6 +31,11 @@ const char* const kTexts[] = {
     "authorizationError",
     "notWritable",
     "inconsistentName",
+};
+static_assert(sizeof kStatusNames / sizeof kStatusNames[0] == kLastStatusCode + 1);
+
+// By library code, -1 first.
+const char* const kLibraryTexts[] = {
     "No response from the node (timeout)",
     "Unknown host: the node name does not resolve",
     "Invalid node address (use host, host:port, [IPv6 address]:port or an IPv6 address)",
@@ -40,37 +46,47 @@ const char* const kTexts[] = {
     "Invalid ZORVSNMP_ setting",
     "Out of memory",
     "The table walk passed the row limit (ZORVSNMP_MAX_ROWS): the node does not stop answering",
+    "The node's answer could not be decoded",
 };
-static_assert(sizeof kTexts / sizeof kTexts[0] == kLastErrorCode + 1);
+static_assert(sizeof kLibraryTexts / sizeof kLibraryTexts[0] == -kLastErrorCode);
+
+const char* library_text(int code) {
+    return kLibraryTexts[-code - 1];
+}
 
 // The last failure's text with its detail, for codes that carry one.
-int detail_code = -1;
+int detail_code = kErrNoError;
 char detail_text[512];
 
 }  // namespace
 
 void set_error(int code, const char* detail) {
     ZorvsnmpErrno = code;
-    if (detail && *detail && code > kLastStatusCode && code <= kLastErrorCode) {
-        std::snprintf(detail_text, sizeof detail_text, "%s: %s", kTexts[code], detail);
+    if (detail && *detail && is_library_code(code)) {
+        std::snprintf(detail_text, sizeof detail_text, "%s: %s", library_text(code), detail);
         detail_code = code;
     } else if (detail_code == code) {
-        detail_code = -1;
+        detail_code = kErrNoError;
     }
 }
 
 void clear_error() {
     ZorvsnmpErrno = kErrNoError;
-    detail_code = -1;
+    detail_code = kErrNoError;
 }
 
 }  // namespace snmp
 
 const char* ZorvsnmpErrString(int code) {
     using namespace snmp;
-    if (code == detail_code) return detail_text;
-    if (code >= 0 && code <= kLastErrorCode) return kTexts[code];
-    static char unknown[48];
-    std::snprintf(unknown, sizeof unknown, "Unknown SNMP error %d", code);
-    return unknown;
+    if (code == detail_code && code != kErrNoError) return detail_text;
+    if (code >= 0 && code <= kLastStatusCode) return kStatusNames[code];
+    if (is_library_code(code)) return library_text(code);
+    static char other[48];
+    if (code > kLastStatusCode) {
+        std::snprintf(other, sizeof other, "unknown error status %d", code);
+    } else {
+        std::snprintf(other, sizeof other, "Unknown SNMP error %d", code);
+    }
+    return other;
 }

@@ -1,5 +1,8 @@
-// The library's own failure codes (above the SNMP error statuses 0..18) and how a failure is
-// recorded for ZorvsnmpErrno.
+// Failure codes and how a failure is recorded for ZorvsnmpErrno.
+//
+// Zero and above are error statuses as an agent sent them: 0..18 have their standard names, any
+// other is the agent's own. The library's own failures are below zero, and an answer whose error
+// status is negative is refused as malformed, so the two can never be taken for each other.
 #pragma once
 
 namespace snmp {
@@ -9,20 +12,27 @@ enum ErrorCode : int {
     kErrTooBig = 1,
     kErrNoSuchName = 2,
     kErrGenErr = 5,
-    kLastStatusCode = 18,
+    kLastStatusCode = 18,  // the last status with a standard name
 
-    kErrTimeout = 19,        // no answer after every try
-    kErrUnknownHost = 20,    // the node's name does not resolve
-    kErrBadNode = 21,        // the node text is not host, host:port or [address]:port
-    kErrSocket = 22,         // socket could not be made or used
-    kErrBadResponse = 23,    // an answer that makes no sense for the request
-    kErrNotIncreasing = 24,  // the agent went backwards in a walk
-    kErrBadArgument = 25,    // identifier missing, empty or not encodable
-    kErrBadSetting = 26,     // a ZORVSNMP_* variable holds an unusable value
-    kErrNoMemory = 27,
-    kErrTooManyRows = 28,  // a table walk went on past ZORVSNMP_MAX_ROWS rows
-    kLastErrorCode = 28,
+    // The library's own codes, from -1 downwards; new ones continue below the last.
+    kErrTimeout = -1,        // no answer after every try
+    kErrUnknownHost = -2,    // the node's name does not resolve
+    kErrBadNode = -3,        // the node text is not host, host:port or [address]:port
+    kErrSocket = -4,         // socket could not be made or used
+    kErrBadResponse = -5,    // an answer that makes no sense for the request
+    kErrNotIncreasing = -6,  // the agent went backwards in a walk
+    kErrBadArgument = -7,    // identifier missing, empty or not encodable
+    kErrBadSetting = -8,     // a ZORVSNMP_* variable holds an unusable value
+    kErrNoMemory = -9,
+    kErrTooManyRows = -10,  // a table walk went on past ZORVSNMP_MAX_ROWS rows
+    kErrUndecodable = -11,  // the node answered, but nothing it sent could be decoded
+    kLastErrorCode = -11,
 };
+
+// True for the library's own codes (as opposed to an agent's error status).
+constexpr bool is_library_code(int code) {
+    return code < 0 && code >= kLastErrorCode;
+}
 
 // Records `code` as the last failure; `detail` (may be null) is added to its text.
 void set_error(int code, const char* detail = nullptr);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -82,19 +83,30 @@ Received receive(int fd, Datagram& d) {
     return Received::kFailed;
 }
 
-// Why the datagram is not the answer to `request_id`, or null when it is. `decoded` tells
-// whether `response` holds the datagram's decoding.
-const char* reject_reason(const Session& session, const Datagram& d, int32_t request_id,
-                          Message& response, bool& decoded) {
-    const char* why = nullptr;
-    decoded = false;
-    if (d.size > kMaxDatagram) return "too long";
-    if (!same_peer(session, d.from, d.from_length)) return "not from the node";
-    if (!decode_message(d.bytes.data(), d.size, response, &why)) return why;
-    decoded = true;
+// Why a datagram that decoded is not the answer to `request`, or null when it is.
+const char* mismatch(const Message& request, const Message& response) {
     if (response.pdu_type != kPduResponse) return "not a response";
-    if (response.request_id != request_id) return "other request id";
+    if (response.request_id != request.request_id) return "other request id";
+    // An answer under another version or community was not asked for in this session.
+    if (response.version != request.version) return "other version";
+    if (response.community != request.community) return "other community";
     return nullptr;
+}
+
+// What one datagram is to the request.
+struct Verdict {
+    const char* why = nullptr;  // why it is not the answer; null when it is
+    bool decoded = false;       // `response` holds its decoding
+    bool undecodable = false;   // it came from the node and could not be decoded
+};
+
+Verdict judge(const Session& session, const Datagram& d, const Message& request,
+              Message& response) {
+    if (!same_peer(session, d.from, d.from_length)) return {"not from the node"};
+    if (d.size > kMaxDatagram) return {"too long", false, true};
+    const char* why = nullptr;
+    if (!decode_message(d.bytes.data(), d.size, response, &why)) return {why, false, true};
+    return {mismatch(request, response), true, false};
 }
 
 void dump_dropped(const Datagram& d, const Message* decoded, const char* why) {
@@ -104,10 +116,11 @@ void dump_dropped(const Datagram& d, const Message* decoded, const char* why) {
                   why);
 }
 
-// Takes datagrams until the answer comes or the deadline passes; drops everything else. The
-// answer's byte values point into a buffer that the next call reuses.
-Wait await_answer(const Session& session, int32_t request_id, Clock::time_point deadline,
-                  Message& response, bool dump) {
+// Takes datagrams until the answer comes or the deadline passes; drops everything else, and
+// keeps in `undecodable` why the node's last undecodable datagram was refused. The answer's byte
+// values point into a buffer that the next call reuses.
+Wait await_answer(const Session& session, const Message& request, Clock::time_point deadline,
+                  Message& response, bool dump, const char*& undecodable) {
     thread_local std::vector<uint8_t> buffer(kMaxDatagram + 1);
     for (;;) {
         const Wait wait = wait_readable(session.fd, deadline);
@@ -116,17 +129,31 @@ Wait await_answer(const Session& session, int32_t request_id, Clock::time_point 
         const Received received = receive(session.fd, d);
         if (received == Received::kFailed) return Wait::kFailed;
         if (received == Received::kNothing) continue;
-        bool decoded = false;
-        const char* why = reject_reason(session, d, request_id, response, decoded);
-        if (!why) {
+        const Verdict verdict = judge(session, d, request, response);
+        if (!verdict.why) {
             if (dump) {
                 dump_datagram("received from", session.peer, d.bytes.data(), d.size, &response,
                               nullptr);
             }
             return Wait::kReady;
         }
-        if (dump) dump_dropped(d, decoded ? &response : nullptr, why);
+        if (verdict.undecodable) undecodable = verdict.why;
+        if (dump) dump_dropped(d, verdict.decoded ? &response : nullptr, verdict.why);
     }
+}
+
+// After every try: the node's last undecodable datagram says more than silence would.
+void record_no_answer(const Session& session, const Settings& config, const char* undecodable) {
+    char detail[160];
+    if (undecodable) {
+        std::snprintf(detail, sizeof detail, "%s (from %s)", undecodable, session.peer);
+        set_error(kErrUndecodable, detail);
+        return;
+    }
+    const int tries = config.retries + 1;
+    std::snprintf(detail, sizeof detail, "%s (%d %s of %d ms)", session.peer, tries,
+                  tries == 1 ? "try" : "tries", config.timeout_ms);
+    set_error(kErrTimeout, detail);
 }
 
 bool send_request(const Session& session, const BerWriter& writer) {
@@ -153,17 +180,18 @@ bool exchange(Session& session, Message& request, Message& response) {
     request.request_id = next_request_id();
     encode_message(request, writer);
     const bool dump = ZorvsnmpDumpPacket == 1;
+    const char* undecodable = nullptr;
     for (int attempt = 0; attempt <= config.retries; ++attempt) {
         if (dump) {
             dump_datagram("sent to", session.peer, writer.data(), writer.size(), &request, nullptr);
         }
         if (!send_request(session, writer)) return false;
         const auto deadline = Clock::now() + std::chrono::milliseconds(config.timeout_ms);
-        const Wait wait = await_answer(session, request.request_id, deadline, response, dump);
+        const Wait wait = await_answer(session, request, deadline, response, dump, undecodable);
         if (wait == Wait::kReady) return true;
         if (wait == Wait::kFailed) return false;
     }
-    set_error(kErrTimeout, session.peer);
+    record_no_answer(session, config, undecodable);
     return false;
 }
 

@@ -8,9 +8,11 @@ namespace snmp {
 
 // Sends `request` under a fresh request id (every try resends the same one) and waits for the
 // answer: a datagram from the node's address and port that decodes fully, is a Response and
-// carries the id. Anything else is dropped and the wait goes on to the try's deadline. The
-// answer's byte values point into a buffer that the next exchange reuses. False with the error
-// recorded on timeout or socket failure.
+// carries the id, version and community of the request. Anything else is dropped and the wait
+// goes on to the try's deadline; the answer to any try is taken. The answer's byte values point
+// into a buffer that the next exchange reuses. False with the error recorded on socket failure,
+// or after every try: kErrUndecodable when the node sent something that did not decode, else
+// kErrTimeout.
 bool exchange(Session& session, Message& request, Message& response);
 
 // The version, community and PDU fields of a request from the settings.

@@ -91,6 +91,8 @@ bool decode_message(const uint8_t* data, size_t size, Message& out, const char**
     if (pdu_tag == kPduTrapV1) return fail(why, "SNMPv1 trap");
     if (!pdu.read_int32(ASN_INTEGER, out.request_id)) return fail(why, "bad request id");
     if (!pdu.read_int32(ASN_INTEGER, out.error_status)) return fail(why, "bad error status");
+    // Statuses are never negative; the library's own failure codes are.
+    if (out.error_status < 0) return fail(why, "negative error status");
     if (!pdu.read_int32(ASN_INTEGER, out.error_index)) return fail(why, "bad error index");
     BerReader list(nullptr, 0);
     if (!pdu.expect(kTagSequence, list)) return fail(why, "bad binding list");

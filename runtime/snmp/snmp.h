@@ -25,7 +25,7 @@ struct ResponsePdu {
     int32_t request_id;
     int32_t reserved;
     int32_t error_index;
-    int32_t error_status;  // 0 success, 2 no such name (snmp::ErrorCode, errors.h)
+    int32_t error_status;  // the agent's: 0 success, 2 no such name; never negative
     VarBind* variables;
 };
 
@@ -36,11 +36,13 @@ constexpr int kNullNameLength = 6;
 // ZORVSNMP_MAX_REPETITIONS (0: chosen so that an answer stays within 64 bindings).
 // A null community means "public".
 
-// The last failure: 0..18 are SNMP error statuses, larger codes are the library's own.
+// The last failure: an agent's error status (0 and above) or one of the library's own codes
+// (below 0, errors.h).
 extern int ZorvsnmpErrno;
 // 1: every datagram sent or received is dumped to standard error.
 extern int ZorvsnmpDumpPacket;
-// The text for an error status or one of the library's own codes.
+// The text for an agent's error status (0..18 by standard name, any other as "unknown error
+// status N") or for one of the library's own codes.
 const char* ZorvsnmpErrString(int code);
 
 // Called once per row with one binding per column, in column order. The row and everything it

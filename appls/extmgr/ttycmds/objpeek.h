@@ -6,6 +6,7 @@
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
 #include "appls/extmgr/ttycmds/program_start.h"
+#include "runtime/snmp/snmp.h"
 
 // objpeek's catalogue set: each message's number and default text.
 namespace objpeek_message {
@@ -34,5 +35,9 @@ struct ObjpeekState : CommonOptions {
 
 extern ObjpeekState objpeek;
 
+// One Get of the object: null when the node gave no usable answer (ZorvsnmpErrno set). An
+// answer that names another object is a failed get of this one: its error status is then
+// snmp::kErrBadResponse, whose text says what the answer named.
+ResponsePdu* get_object(const FieldSpec& object);
 // Fetches every object, prints the form and ends the process with its status.
 [[noreturn]] void print_form();

@@ -59,8 +59,7 @@ void print_value_lines(char* text) {
 }
 
 void print_object(const FieldSpec& object) {
-    ResponsePdu* response = quorSnmpGet(objpeek.community, objpeek.node, object.identifier,
-                                        object.identifier_length, 0);
+    ResponsePdu* response = get_object(object);
     printRowTag(objpeek.html, 0);
     if (response == nullptr) {
         objpeek_program.report(kCouldNotGet, objpeek.node, ZorvsnmpErrString(ZorvsnmpErrno));

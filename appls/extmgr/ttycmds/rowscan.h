@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
@@ -23,6 +24,13 @@ inline constexpr ProgramMessage kNoTableInformation{1, "No table information ret
     kStrayArgument{13, "ERROR: invalid parameter, %1\n"},
     kBadOptionArgument{14, "ERROR: invalid or missing argument for option, %1\n"};
 }  // namespace rowscan_message
+
+// rowscan's messages outside the catalogue: printf formats, the program name first.
+namespace rowscan_plain_message {
+inline constexpr char kEmptyOrIncomplete[] = "%s: requested table was empty or incomplete\n",
+                      kCouldNotGetTable[] = "%s: could not get SNMP table: %s",
+                      kTableIncomplete[] = "%s: the table is incomplete after row %d: %s\n";
+}  // namespace rowscan_plain_message
 
 extern Program rowscan_program;
 
@@ -49,10 +57,52 @@ extern RowscanState rowscan;
 void print_titles();
 // One row, one binding per field in field order; counts every row it is handed.
 void print_row(VarBind* row);
-// The fallback walk: the row after `previous` (or the first), null when every column has ended.
-VarBind* walk_next_row(const uint32_t* table, int32_t table_length, VarBind* previous);
-// One GetNext from `start`; the first binding is inside the column (*in_column = 1) or a hole.
+// One GetNext from `start`. Its first binding is a value inside the column (*in_column = 1) or a
+// binding with the null name when the column has ended (an answer outside the column, or
+// noSuchName / endOfMibView). Null with ZorvsnmpErrno set when the request failed: no answer,
+// an undecodable one, any other error status, or an identifier that does not increase. The
+// caller owns the response (free()).
 ResponsePdu* get_next_in_column(const uint32_t* start, int32_t start_length, const uint32_t* prefix,
                                 int32_t prefix_length, int* in_column);
+
+// The walk used when the whole-table request fails: every column walked by GetNext requests of
+// one binding each, merged into rows by instance as the whole-table walk merges them. Each column
+// holds at most one value ahead of the rows printed, and a column is asked again only while it
+// still has values.
+class FallbackWalk {
+  public:
+    FallbackWalk(const uint32_t* table, int32_t table_length, const uint32_t* columns,
+                 int32_t count);
+    ~FallbackWalk();
+    FallbackWalk(const FallbackWalk&) = delete;
+    FallbackWalk& operator=(const FallbackWalk&) = delete;
+
+    // Every column goes on after `instance`: the rows up to it have been printed.
+    void resume_after(const std::vector<uint32_t>& instance);
+    // The next row, one binding per column in column order, holes where a column lacks the
+    // row's instance; valid until the next call. Null at the end or on failure (failed()).
+    VarBind* walk_next_row();
+    bool failed() const { return failed_; }
+
+  private:
+    struct Column {
+        std::vector<uint32_t> after;     // the name the next GetNext starts from
+        ResponsePdu* ahead = nullptr;    // its next value, not yet in a row
+        ResponsePdu* printed = nullptr;  // the value of the row handed out last
+        bool ended = false;
+    };
+    // Asks every live column without a value ahead for one; false when a request failed.
+    bool fill_ahead();
+    // The value ahead with the lowest instance; null when every column has ended.
+    const ResponsePdu* lowest_ahead() const;
+    // What follows the table identifier and column number in the value's name.
+    std::span<const uint32_t> instance_of(const ResponsePdu* response) const;
+
+    size_t prefix_length_;  // table identifier and column number
+    std::vector<Column> columns_;
+    std::vector<VarBind> holes_;
+    bool failed_ = false;
+};
+
 // Asks for the rows in the mode the options chose and ends the process with its status.
 [[noreturn]] void retrieve_rows();

@@ -47,6 +47,10 @@ void print_usage(const char* program) {
                  "       -title   Title for the MIB Application Window\n");
 }
 
+// Wider than any value's text can be (the value buffer, escaped), so a wider column can only
+// be a mistake; it would also be too wide for the column format.
+constexpr int32_t kMaxFieldWidth = 65536;
+
 // Sub-identifiers that the names in an identifier text may stand for beyond its components.
 constexpr int32_t kRoomForNames = 128;
 
@@ -151,6 +155,8 @@ int main(int argc, char** argv) {
     for (int32_t i = 0; i < rowscan.field_count; ++i) {
         FieldSpec& field = rowscan.fields[i];
         parse_field_spec(items[i], &field.id, &field.label, &field.width);
+        if (field.width > kMaxFieldWidth)
+            rowscan_program.usage_error(kInvalidFieldList, field_text);
     }
     for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, i);
 

@@ -84,7 +84,8 @@ void print_titles() {
         std::string label = field.label;
         if (rowscan.html && rowscan.script_escape) clean_value_text(label.data());
         if (rowscan.html) label = prepare_value_text(label, true, rowscan.script_escape);
-        std::printf(heading.c_str(), label.c_str());
+        // Through the same call as the cells, so that a heading is laid out as its column is.
+        printHead(rowscan.html, heading.c_str(), label.c_str());
         if (!rowscan.html) std::fputs(i + 1 < rowscan.field_count ? "  " : "\n", stdout);
     }
     printRowTag(rowscan.html, 1);

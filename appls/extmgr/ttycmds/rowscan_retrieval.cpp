@@ -1,148 +1,40 @@
 // rowscan: asking the node for the rows (per instance, the whole table, or a GetNext walk of
 // its own when the whole-table request fails) and the exit status.
+#include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/response_bindings.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "runtime/runtime.h"
 #include "runtime/snmp/errors.h"
-#include "runtime/snmp/message.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
 
 using namespace rowscan_message;
+using namespace rowscan_plain_message;
 
 namespace {
 
-uint32_t null_name[kNullNameLength] = {0, 0, 0, 0, 0, 0};
-
-void make_hole(VarBind* binding) {
-    binding->name = null_name;
-    binding->name_length = kNullNameLength;
-    binding->type = ASN_NULL;
-    binding->next = nullptr;
-}
-
-ResponsePdu* hole_response() {
-    auto* response = static_cast<ResponsePdu*>(alloc_or_exit(sizeof(ResponsePdu)));
-    std::memset(response, 0, sizeof *response);
-    response->variables = static_cast<VarBind*>(alloc_or_exit(sizeof(VarBind)));
-    std::memset(response->variables, 0, sizeof(VarBind));
-    make_hole(response->variables);
-    return response;
-}
-
-// Per column, the name of the last value the whole-table request delivered, so that a walk after
-// its failure goes on behind those rows instead of printing them again.
-std::vector<std::vector<uint32_t>> delivered_names;
+// The instance of the last row the whole-table request delivered, so that a walk after its
+// failure goes on behind the rows printed instead of printing them again.
+std::vector<uint32_t> last_delivered;
 
 void print_delivered_row(VarBind* row) {
     print_row(row);
-    if (delivered_names.size() < static_cast<size_t>(rowscan.field_count)) {
-        delivered_names.resize(static_cast<size_t>(rowscan.field_count));
-    }
-    size_t i = 0;
-    for (const VarBind* binding = row; binding != nullptr && i < delivered_names.size();
-         binding = binding->next, ++i) {
-        if (binding->name != nullptr && !is_hole(binding)) {
-            delivered_names[i].assign(binding->name, binding->name + binding->name_length);
+    const size_t prefix = rowscan.table.size() + 1;
+    for (const VarBind* binding = row; binding != nullptr; binding = binding->next) {
+        const OidSpan name = binding_name(binding);
+        if (!is_hole(binding) && name.size() > prefix) {
+            last_delivered.assign(name.begin() + static_cast<ptrdiff_t>(prefix), name.end());
+            return;
         }
     }
-}
-
-// A row to walk on from: the last delivered name of each column, or the column itself.
-VarBind* rebuild_delivered_row() {
-    if (rowscan.row_count == 0 || delivered_names.empty()) return nullptr;
-    VarBind* head = nullptr;
-    VarBind** link = &head;
-    for (size_t i = 0; i < delivered_names.size(); ++i) {
-        auto& name = delivered_names[i];
-        if (name.empty()) {
-            name = rowscan.table;
-            name.push_back(rowscan.columns[i]);
-        }
-        auto* binding = static_cast<VarBind*>(alloc_or_exit(sizeof(VarBind)));
-        std::memset(binding, 0, sizeof *binding);
-        binding->name = name.data();
-        binding->name_length = static_cast<uint32_t>(name.size());
-        *link = binding;
-        link = &binding->next;
-    }
-    return head;
 }
 
 void print_entry_row(VarBind* row) {
     print_row(row);
 }
-
-}  // namespace
-
-// One GetNext. The first binding of the result is a value inside the column, or a binding with
-// the null name when the column has ended, the request failed or the agent did not move forward.
-ResponsePdu* get_next_in_column(const uint32_t* start, int32_t start_length, const uint32_t* prefix,
-                                int32_t prefix_length, int* in_column) {
-    *in_column = 0;
-    ResponsePdu* response =
-        veloSnmpRequest(snmp::kPduGetNext, rowscan.community, rowscan.node, start, start_length, 0);
-    if (response == nullptr || response->error_status != snmp::kErrNoError ||
-        response->variables == nullptr) {
-        return hole_response();
-    }
-    VarBind* binding = response->variables;
-    const OidSpan name = binding_name(binding);
-    const bool inside = oid_has_prefix(name, {prefix, static_cast<size_t>(prefix_length)}) &&
-                        oid_follows(name, {start, static_cast<size_t>(start_length)});
-    if (inside) {
-        *in_column = 1;
-        binding->next = nullptr;
-    } else {
-        make_hole(binding);
-    }
-    return response;
-}
-
-// The row after `previous` (or the first row), one binding per field; null when every column
-// has ended. A column that has ended is not asked again.
-VarBind* walk_next_row(const uint32_t* table, int32_t table_length, VarBind* previous) {
-    std::vector<uint32_t> request(table, table + table_length);
-    request.push_back(0);
-    const int32_t request_length = table_length + 1;
-    VarBind* head = nullptr;
-    VarBind* tail = nullptr;
-    bool any_in_column = false;
-    VarBind* before = previous;
-    for (int32_t i = 0; i < rowscan.field_count; ++i) {
-        request[table_length] = rowscan.columns[i];
-        VarBind* following = before != nullptr ? before->next : nullptr;
-        VarBind* binding = nullptr;
-        int in_column = 0;
-        if (previous == nullptr) {
-            binding = get_next_in_column(request.data(), request_length, request.data(),
-                                         request_length, &in_column)
-                          ->variables;
-        } else if (before == nullptr || is_hole(before)) {
-            binding = before != nullptr ? before : hole_response()->variables;
-        } else {
-            binding = get_next_in_column(before->name, static_cast<int32_t>(before->name_length),
-                                         request.data(), request_length, &in_column)
-                          ->variables;
-        }
-        binding->next = nullptr;
-        if (tail != nullptr) {
-            tail->next = binding;
-        } else {
-            head = binding;
-        }
-        tail = binding;
-        any_in_column = any_in_column || in_column != 0;
-        before = following;
-    }
-    return any_in_column ? head : nullptr;
-}
-
-namespace {
 
 [[noreturn]] void retrieve_instances() {
     for (int32_t k = 0; k < rowscan.instance_count; ++k) {
@@ -158,36 +50,50 @@ namespace {
     }
     printTableTag(rowscan.html, 1);
     if (rowscan.row_count == 0) {
-        std::fprintf(stderr, "%s: requested table was empty or incomplete\n",
-                     rowscan_program.name());
+        std::fprintf(stderr, kEmptyOrIncomplete, rowscan_program.name());
         flush_and_exit(1);
     }
     flush_and_exit(0);
 }
 
+// The last failure, with the table left open: what was printed stays and is not taken for the
+// whole table.
+[[noreturn]] void fail_table() {
+    const char* why = ZorvsnmpErrString(ZorvsnmpErrno);
+    if (rowscan.row_count == 0) {
+        std::fprintf(stderr, kCouldNotGetTable, rowscan_program.name(), why);
+    } else {
+        std::fprintf(stderr, kTableIncomplete, rowscan_program.name(), rowscan.row_count, why);
+    }
+    flush_and_exit(1);
+}
+
+// The fallback walk, behind the rows already printed. False when it failed, or when the table
+// gave no row at all (the whole-table request's failure then stands).
+bool walk_after_failure() {
+    FallbackWalk walk(rowscan.table.data(), static_cast<int32_t>(rowscan.table.size()),
+                      rowscan.columns, rowscan.field_count);
+    if (rowscan.row_count > 0) walk.resume_after(last_delivered);
+    // The walk keeps the row limit, so an agent that never stops answering cannot keep
+    // rowscan running.
+    const int max_rows = snmp::settings().max_rows;
+    while (VarBind* row = walk.walk_next_row()) {
+        print_row(row);
+        if (rowscan.row_count > max_rows) {
+            snmp::set_error(snmp::kErrTooManyRows);
+            return false;
+        }
+    }
+    return !walk.failed() && rowscan.row_count > 0;
+}
+
 [[noreturn]] void retrieve_table() {
-    const uint32_t* table = rowscan.table.data();
-    const auto table_length = static_cast<int32_t>(rowscan.table.size());
-    const int result =
-        veloSnmpGetTable(rowscan.community, rowscan.node, table, table_length, rowscan.columns,
-                         rowscan.field_count, print_delivered_row, 0);
-    if (result < 0) {
-        // A walk that passed the row limit is not resumed, and the resumed walk keeps that
-        // limit, so an agent that never stops answering cannot keep rowscan running.
-        const int max_rows = snmp::settings().max_rows;
-        VarBind* row = ZorvsnmpErrno == snmp::kErrTooManyRows
-                           ? nullptr
-                           : walk_next_row(table, table_length, rebuild_delivered_row());
-        while (row != nullptr && rowscan.row_count <= max_rows) {
-            print_row(row);
-            row = walk_next_row(table, table_length, row);
-        }
-        if (rowscan.row_count > max_rows) ZorvsnmpErrno = snmp::kErrTooManyRows;
-        if ((row == nullptr && rowscan.row_count == 0) || ZorvsnmpErrno == snmp::kErrTooManyRows) {
-            std::fprintf(stderr, "%s: could not get SNMP table: %s", rowscan_program.name(),
-                         ZorvsnmpErrString(ZorvsnmpErrno));
-            flush_and_exit(1);
-        }
+    const int result = veloSnmpGetTable(rowscan.community, rowscan.node, rowscan.table.data(),
+                                        static_cast<int32_t>(rowscan.table.size()), rowscan.columns,
+                                        rowscan.field_count, print_delivered_row, 0);
+    // A walk that passed the row limit is not resumed.
+    if (result < 0 && (ZorvsnmpErrno == snmp::kErrTooManyRows || !walk_after_failure())) {
+        fail_table();
     }
     printTableTag(rowscan.html, 1);
     if (rowscan.row_count == 0) {
