@@ -21,7 +21,19 @@ enum ErrorCode : int {
     kErrBadSetting = 26,     // a ZORVSNMP_* variable holds an unusable value
     kErrNoMemory = 27,
     kErrTooManyRows = 28,  // a table walk went on past ZORVSNMP_MAX_ROWS rows
-    kLastErrorCode = 28,
+
+    // SNMPv3: what the agent's reports say, silence towards our user, our own security failure.
+    kErrUnknownUser = 29,
+    kErrUnsupportedSecurityLevel = 30,
+    kErrWrongDigest = 31,
+    kErrDecryptionFailed = 32,
+    kErrUnknownContext = 33,
+    kErrNotInTimeWindow = 34,    // still outside the window after resynchronising
+    kErrReport = 35,             // any other report
+    kErrNoAnswerToUser = 36,     // discovery was answered, none of the user's requests
+    kErrAnswersFailDigest = 37,  // only answers whose digest our key does not make came
+    kErrSecurity = 38,           // libcrypto failed, or the engine's id is unusable
+    kLastErrorCode = 38,
 };
 
 // Records `code` as the last failure; `detail` (may be null) is added to its text.
