@@ -139,7 +139,9 @@ bool UserExchange::discover(const Message& request) {
 
 bool UserExchange::request(Message& request, Message& response) {
     bool resynchronised = false;
+    bool sent = false;
     for (int attempt = 0; attempt <= config_.retries && Clock::now() < give_up_; ++attempt) {
+        sent = true;
         const Ending ending = send_once(request, false, response);
         if (ending == Ending::kFailed) return false;
         if (ending == Ending::kTimeout) continue;
@@ -160,7 +162,8 @@ bool UserExchange::request(Message& request, Message& response) {
         const ReportError& e = report_error(kind);
         return refuse(e.code, (std::string("report ") + e.counter).c_str());
     }
-    if (v3_.user_answered) {
+    // Silence counts as a refusal only when the user was asked and has never been answered.
+    if (v3_.user_answered || !sent) {
         set_error(kErrTimeout, session_.peer);
         return false;
     }
