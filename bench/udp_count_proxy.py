@@ -62,9 +62,11 @@ class CountingProxy:
 
 
 class SnmpSimAgent:
-    """snmpsimd on 127.0.0.1 with a free port, serving the given .snmprec files."""
+    """snmpsimd on 127.0.0.1 with a free port, serving the given .snmprec files; `extra_args`
+    (SNMPv3 users, for one) go before the endpoint, which snmpsimd ties to the engine before
+    it."""
 
-    def __init__(self, snmprec_files):
+    def __init__(self, snmprec_files, extra_args=()):
         self.dir = tempfile.mkdtemp(prefix="zorv-bench-")
         data = os.path.join(self.dir, "data")
         cache = os.path.join(self.dir, "cache")
@@ -79,8 +81,8 @@ class SnmpSimAgent:
         for name in os.listdir(data):
             os.chmod(os.path.join(data, name), 0o644)
         self.port = free_udp_port()
-        args = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache,
-                "--agent-udpv4-endpoint=127.0.0.1:%d" % self.port]
+        args = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache]
+        args += list(extra_args) + ["--agent-udpv4-endpoint=127.0.0.1:%d" % self.port]
         if os.geteuid() == 0:
             args += ["--process-user=nobody", "--process-group=nogroup"]
         self.log = open(os.path.join(self.dir, "agent.log"), "w")

@@ -1,12 +1,14 @@
 // The SNMPv3 decoder and the unwrap path on arbitrary datagrams: nothing may be read outside
 // the input, what decodes must encode again to the same fields, and a message made out to the
-// fixed user gets a right digest so that decryption and the scoped PDU decoder are reached.
+// fixed user gets a right digest so that decryption, the scoped PDU decoder and the PDU decoder
+// are reached.
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "runtime/snmp/message.h"
 #include "runtime/snmp/usm.h"
 #include "runtime/snmp/v3_message.h"
 
@@ -103,6 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         request.msg_id = answer.message.msg_id;
         match_answer(peer, request, answer, UsmClock::time_point{});
         if (answer.scoped.pdu.empty()) std::abort();
+        // The PDU as an exchange reads it, and a report's kind.
+        Message pdu;
+        if (decode_pdu(answer.scoped.pdu.data(), answer.scoped.pdu.size(), pdu, nullptr) &&
+            !pdu.bindings.empty())
+            report_kind(pdu.bindings[0].name, pdu.bindings[0].name_length);
     }
     std::free(datagram);
     return 0;

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "runtime/snmp/credentials.h"
+#include "runtime/snmp/settings.h"
+#include "support/fresh_state.h"
 #include "support/test_support.h"
 
 using namespace snmp;
 using testing_support::TempDir;
 
-using Settings = std::vector<std::pair<std::string, std::string>>;
+using FileSettings = std::vector<std::pair<std::string, std::string>>;
 
 TEST(CredentialsTest, FilesAreReadOrRefusedClearly) {
     struct Case {
@@ -19,7 +21,7 @@ TEST(CredentialsTest, FilesAreReadOrRefusedClearly) {
         std::string contents;
         mode_t mode;
         const char* error;  // a part of the message, or null
-        Settings settings;
+        FileSettings settings;
     };
     const Case cases[] = {
         {"names, comments and blank lines",
@@ -98,4 +100,74 @@ TEST(CredentialsTest, OnlyARegularFileWillDo) {
             EXPECT_NE(error.find(c.error), std::string::npos) << error;
         }
     }
+}
+
+TEST(CredentialsTest, SettingsTakeTheFileAndTheLevelFollowsTheSecrets) {
+    using Env = std::vector<std::pair<const char*, const char*>>;
+    const Env user = {{"ZORVSNMP_VERSION", "3"}, {"ZORVSNMP_SECURITY_NAME", "ops"}};
+    const Env auth = {{"ZORVSNMP_AUTH_PROTOCOL", "SHA"}, {"ZORVSNMP_AUTH_PASSPHRASE", "auth-pass"}};
+    const Env priv = {{"ZORVSNMP_PRIV_PROTOCOL", "AES"}, {"ZORVSNMP_PRIV_PASSPHRASE", "priv-pass"}};
+    const std::string file_user =
+        "ZORVSNMP_VERSION=3\nZORVSNMP_SECURITY_NAME=ops\nZORVSNMP_AUTH_PROTOCOL=SHA512\n"
+        "ZORVSNMP_AUTH_PASSPHRASE=file-pass\n";
+    struct Case {
+        const char* what;
+        std::vector<Env> env;
+        std::string file;  // empty: none
+        mode_t mode;
+        SecurityLevel level;
+        const char* error;  // a part of the message, or null
+    };
+    const Case cases[] = {
+        {"both passphrases", {user, auth, priv}, "", 0, SecurityLevel::kAuthPriv, nullptr},
+        {"authentication only", {user, auth}, "", 0, SecurityLevel::kAuthNoPriv, nullptr},
+        {"no passphrase", {user}, "", 0, SecurityLevel::kNoAuthNoPriv, nullptr},
+        {"a lower level asked for",
+         {user, auth, {{"ZORVSNMP_SECURITY_LEVEL", "noAuthNoPriv"}}},
+         "",
+         0,
+         SecurityLevel::kNoAuthNoPriv,
+         nullptr},
+        {"everything from the file", {}, file_user, 0600, SecurityLevel::kAuthNoPriv, nullptr},
+        {"the file and the environment both set one",
+         {{{"ZORVSNMP_AUTH_PASSPHRASE", "env-pass1"}}},
+         file_user,
+         0600,
+         SecurityLevel::kNoAuthNoPriv,
+         "ZORVSNMP_AUTH_PASSPHRASE is set both in the environment and in the credentials file"},
+        {"a file the group may read",
+         {},
+         file_user,
+         0640,
+         SecurityLevel::kNoAuthNoPriv,
+         "can be read or written by others than its owner (chmod 600 it)"},
+    };
+    TempDir dir;
+    const std::string path = dir.file("credentials");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing_support::reset_library_state();
+        for (const Env& group : c.env) {
+            for (const auto& [name, value] : group) setenv(name, value, 1);
+        }
+        if (!c.file.empty()) {
+            testing_support::write_file(path, c.file);
+            chmod(path.c_str(), c.mode);
+            setenv("ZORVSNMP_CREDENTIALS", path.c_str(), 1);
+        }
+        const snmp::Settings& s = snmp::settings();
+        if (c.error) {
+            EXPECT_NE(s.invalid.find(c.error), std::string::npos) << s.invalid;
+            EXPECT_EQ(s.invalid.find("-pass"), std::string::npos) << s.invalid;
+            continue;
+        }
+        EXPECT_EQ(s.invalid, "");
+        EXPECT_EQ(s.version, snmp::kVersion3);
+        EXPECT_EQ(s.user.name, "ops");
+        EXPECT_EQ(s.user.level, c.level);
+        if (!c.file.empty()) {
+            EXPECT_EQ(s.user.auth_passphrase, "file-pass");
+        }
+    }
+    testing_support::reset_library_state();
 }

@@ -327,12 +327,48 @@ TEST_F(RequestTest, BadNodesAndArguments) {
     EXPECT_EQ(veloSnmpRequest(0xA3, nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
 }
 
-TEST_F(RequestTest, UnusableSettingIsReported) {
-    setenv("ZORVSNMP_VERSION", "3", 1);
-    EXPECT_EQ(quorSnmpGet(nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
-    EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadSetting);
-    EXPECT_NE(std::string(ZorvsnmpErrString(ZorvsnmpErrno)).find("ZORVSNMP_VERSION"),
-              std::string::npos);
+TEST_F(RequestTest, UnusableSettingsAreReportedBeforeAnyRequest) {
+    // Each case adds its variables to a working SNMPv3 user; no passphrase may be shown.
+    struct Case {
+        std::vector<std::pair<const char*, std::string>> env;
+        const char* message;  // a part of the error text
+    };
+    const Case cases[] = {
+        {{{"ZORVSNMP_VERSION", "4"}}, "ZORVSNMP_VERSION"},
+        {{{"ZORVSNMP_SECURITY_NAME", ""}}, "no security name (ZORVSNMP_SECURITY_NAME)"},
+        {{{"ZORVSNMP_AUTH_PASSPHRASE", "Secret7"}},
+         "authentication passphrase is shorter than 8 characters"},
+        {{{"ZORVSNMP_PRIV_PASSPHRASE", "Secret7"}}, "privacy passphrase is shorter than 8"},
+        {{{"ZORVSNMP_AUTH_PROTOCOL", "SHA3"}}, "ZORVSNMP_AUTH_PROTOCOL is not one of MD5, SHA,"},
+        {{{"ZORVSNMP_PRIV_PROTOCOL", "AES512"}}, "ZORVSNMP_PRIV_PROTOCOL is not one of DES,"},
+        {{{"ZORVSNMP_SECURITY_LEVEL", "high"}}, "ZORVSNMP_SECURITY_LEVEL is not noAuthNoPriv"},
+        {{{"ZORVSNMP_AUTH_PASSPHRASE", ""}}, "privacy needs authentication"},
+        {{{"ZORVSNMP_AUTH_PROTOCOL", ""}}, "needs an authentication protocol"},
+        {{{"ZORVSNMP_PRIV_PASSPHRASE", ""}}, "ZORVSNMP_PRIV_PROTOCOL is set without"},
+        {{{"ZORVSNMP_PRIV_PROTOCOL", ""}, {"ZORVSNMP_SECURITY_LEVEL", "authPriv"}},
+         "needs a privacy protocol (ZORVSNMP_PRIV_PROTOCOL)"},
+        {{{"ZORVSNMP_PRIV_PASSPHRASE", ""}, {"ZORVSNMP_SECURITY_LEVEL", "authPriv"}},
+         "needs a privacy passphrase"},
+        {{{"ZORVSNMP_CONTEXT", std::string(33, 'c')}}, "ZORVSNMP_CONTEXT is longer than 32"},
+        {{{"ZORVSNMP_CREDENTIALS", "/nonexistent/zorv"}},
+         "credentials file /nonexistent/zorv cannot be opened"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        reset_library_state();
+        setenv("ZORVSNMP_VERSION", "3", 1);
+        setenv("ZORVSNMP_SECURITY_NAME", "ops", 1);
+        setenv("ZORVSNMP_AUTH_PROTOCOL", "SHA256", 1);
+        setenv("ZORVSNMP_AUTH_PASSPHRASE", "Secret-auth", 1);
+        setenv("ZORVSNMP_PRIV_PROTOCOL", "AES", 1);
+        setenv("ZORVSNMP_PRIV_PASSPHRASE", "Secret-priv", 1);
+        for (const auto& [name, value] : c.env) setenv(name, value.c_str(), 1);
+        EXPECT_EQ(quorSnmpGet(nullptr, "127.0.0.1", kDescr.data(), 9, 0), nullptr);
+        EXPECT_EQ(ZorvsnmpErrno, snmp::kErrBadSetting);
+        const std::string text = ZorvsnmpErrString(ZorvsnmpErrno);
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        EXPECT_EQ(text.find("Secret"), std::string::npos) << text;
+    }
 }
 
 TEST_F(RequestTest, ErrorTexts) {

@@ -47,6 +47,18 @@ const char* const kLibraryTexts[] = {
     "Out of memory",
     "The table walk passed the row limit (ZORVSNMP_MAX_ROWS): the node does not stop answering",
     "The node's answer could not be decoded",
+    "The node does not know the SNMPv3 user (ZORVSNMP_SECURITY_NAME)",
+    "The node does not accept the SNMPv3 user at this security level (ZORVSNMP_SECURITY_LEVEL)",
+    "The node found the request's digest wrong: check the authentication protocol and passphrase",
+    "The node could not decrypt the request: check the privacy protocol and passphrase",
+    "The node does not serve the SNMPv3 context (ZORVSNMP_CONTEXT)",
+    "The node's engine time stays outside the time window, even after resynchronising",
+    "The node refused the SNMPv3 request with a report",
+    "No answer to the SNMPv3 user's requests, though the node answered engine discovery: check "
+    "the user name, security level, protocols, passphrases and context",
+    "The node's answers fail the digest check with the user's key: the authentication "
+    "protocol or passphrase is likely wrong",
+    "SNMPv3 security processing failed",
 };
 static_assert(sizeof kLibraryTexts / sizeof kLibraryTexts[0] == -kLastErrorCode);
 

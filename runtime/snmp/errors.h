@@ -26,7 +26,19 @@ enum ErrorCode : int {
     kErrNoMemory = -9,
     kErrTooManyRows = -10,  // a table walk went on past ZORVSNMP_MAX_ROWS rows
     kErrUndecodable = -11,  // the node answered, but nothing it sent could be decoded
-    kLastErrorCode = -11,
+
+    // SNMPv3: what the agent's reports say, silence towards our user, our own security failure.
+    kErrUnknownUser = -12,
+    kErrUnsupportedSecurityLevel = -13,
+    kErrWrongDigest = -14,
+    kErrDecryptionFailed = -15,
+    kErrUnknownContext = -16,
+    kErrNotInTimeWindow = -17,    // still outside the window after resynchronising
+    kErrReport = -18,             // any other report
+    kErrNoAnswerToUser = -19,     // discovery was answered, none of the user's requests
+    kErrAnswersFailDigest = -20,  // only answers whose digest our key does not make came
+    kErrSecurity = -21,           // libcrypto failed, or the engine's id is unusable
+    kLastErrorCode = -21,
 };
 
 // True for the library's own codes (as opposed to an agent's error status).

@@ -15,6 +15,7 @@
 #include "runtime/snmp/packet_dump.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
+#include "runtime/snmp/v3_exchange.h"
 
 int ZorvsnmpDumpPacket = 0;
 
@@ -156,9 +157,9 @@ void record_no_answer(const Session& session, const Settings& config, const char
     set_error(kErrTimeout, detail);
 }
 
-bool send_request(const Session& session, const BerWriter& writer) {
-    if (sendto(session.fd, writer.data(), writer.size(), 0,
-               reinterpret_cast<const sockaddr*>(&session.address), session.address_length) >= 0)
+bool send_request(const Session& session, const uint8_t* data, size_t size) {
+    if (sendto(session.fd, data, size, 0, reinterpret_cast<const sockaddr*>(&session.address),
+               session.address_length) >= 0)
         return true;
     set_error(kErrSocket, std::strerror(errno));
     return false;
@@ -178,6 +179,7 @@ bool exchange(Session& session, Message& request, Message& response) {
     thread_local BerWriter writer(1024);
     const Settings& config = settings();
     request.request_id = next_request_id();
+    if (config.version == kVersion3) return exchange_v3(session, request, response);
     encode_message(request, writer);
     const bool dump = ZorvsnmpDumpPacket == 1;
     const char* undecodable = nullptr;
@@ -185,7 +187,7 @@ bool exchange(Session& session, Message& request, Message& response) {
         if (dump) {
             dump_datagram("sent to", session.peer, writer.data(), writer.size(), &request, nullptr);
         }
-        if (!send_request(session, writer)) return false;
+        if (!send_request(session, writer.data(), writer.size())) return false;
         const auto deadline = Clock::now() + std::chrono::milliseconds(config.timeout_ms);
         const Wait wait = await_answer(session, request, deadline, response, dump, undecodable);
         if (wait == Wait::kReady) return true;
@@ -193,6 +195,26 @@ bool exchange(Session& session, Message& request, Message& response) {
     }
     record_no_answer(session, config, undecodable);
     return false;
+}
+
+// The datagram loop of an SNMPv3 try, whose answers the caller judges.
+TryResult send_and_await(const Session& session, const std::vector<uint8_t>& datagram,
+                         std::chrono::steady_clock::time_point deadline,
+                         const DatagramJudge& judge) {
+    thread_local std::vector<uint8_t> buffer(kMaxDatagram + 1);
+    if (!send_request(session, datagram.data(), datagram.size())) return TryResult::kFailed;
+    for (;;) {
+        const Wait wait = wait_readable(session.fd, deadline);
+        if (wait == Wait::kTimeout) return TryResult::kTimeout;
+        if (wait == Wait::kFailed) return TryResult::kFailed;
+        Datagram d{buffer};
+        const Received received = receive(session.fd, d);
+        if (received == Received::kFailed) return TryResult::kFailed;
+        if (received == Received::kNothing) continue;
+        const Arrival arrival{d.bytes.data(), std::min(d.size, kMaxDatagram), d.size > kMaxDatagram,
+                              same_peer(session, d.from, d.from_length), d.from};
+        if (judge(arrival)) return TryResult::kAnswer;
+    }
 }
 
 }  // namespace snmp

@@ -69,11 +69,12 @@ bool decode_value(uint8_t tag, BerReader contents, Binding& b, std::vector<uint3
     }
 }
 
+// The header and bindings of a PDU whose tag has been read.
+bool decode_pdu_contents(uint8_t pdu_tag, BerReader pdu, Message& out, const char** why);
+
 }  // namespace
 
 bool decode_message(const uint8_t* data, size_t size, Message& out, const char** why) {
-    out.bindings.clear();
-    out.ids.clear();
     BerReader whole(data, size);
     BerReader msg(nullptr, 0);
     if (!whole.expect(kTagSequence, msg)) return fail(why, "not a message sequence");
@@ -87,6 +88,23 @@ bool decode_message(const uint8_t* data, size_t size, Message& out, const char**
     BerReader pdu(nullptr, 0);
     if (!msg.read_item(pdu_tag, pdu) || !is_pdu_tag(pdu_tag)) return fail(why, "bad PDU");
     if (!msg.at_end()) return fail(why, "bytes after the PDU");
+    return decode_pdu_contents(pdu_tag, pdu, out, why);
+}
+
+bool decode_pdu(const uint8_t* data, size_t size, Message& out, const char** why) {
+    BerReader whole(data, size);
+    uint8_t pdu_tag = 0;
+    BerReader pdu(nullptr, 0);
+    if (!whole.read_item(pdu_tag, pdu) || !is_pdu_tag(pdu_tag)) return fail(why, "bad PDU");
+    if (!whole.at_end()) return fail(why, "bytes after the PDU");
+    return decode_pdu_contents(pdu_tag, pdu, out, why);
+}
+
+namespace {
+
+bool decode_pdu_contents(uint8_t pdu_tag, BerReader pdu, Message& out, const char** why) {
+    out.bindings.clear();
+    out.ids.clear();
     out.pdu_type = pdu_tag;
     if (pdu_tag == kPduTrapV1) return fail(why, "SNMPv1 trap");
     if (!pdu.read_int32(ASN_INTEGER, out.request_id)) return fail(why, "bad request id");
@@ -133,9 +151,19 @@ bool decode_message(const uint8_t* data, size_t size, Message& out, const char**
     return true;
 }
 
+}  // namespace
+
 void encode_message(const Message& m, BerWriter& w) {
     w.clear();
     const size_t message_mark = w.mark();
+    encode_pdu(m, w);
+    w.put_bytes(ASN_OCTET_STRING, reinterpret_cast<const uint8_t*>(m.community.data()),
+                m.community.size());
+    w.put_signed(ASN_INTEGER, m.version);
+    w.close(kTagSequence, message_mark);
+}
+
+void encode_pdu(const Message& m, BerWriter& w) {
     const size_t pdu_mark = w.mark();
     const size_t list_mark = w.mark();
     for (size_t i = m.bindings.size(); i-- > 0;) {
@@ -179,10 +207,6 @@ void encode_message(const Message& m, BerWriter& w) {
     w.put_signed(ASN_INTEGER, m.error_status);
     w.put_signed(ASN_INTEGER, m.request_id);
     w.close(m.pdu_type, pdu_mark);
-    w.put_bytes(ASN_OCTET_STRING, reinterpret_cast<const uint8_t*>(m.community.data()),
-                m.community.size());
-    w.put_signed(ASN_INTEGER, m.version);
-    w.close(kTagSequence, message_mark);
 }
 
 const char* pdu_type_name(uint8_t type, char (&scratch)[16]) {

@@ -1,4 +1,5 @@
-// SNMPv1/SNMPv2c messages: community, PDU header and variable bindings, encoded and decoded.
+// SNMPv1/SNMPv2c messages: community, PDU header and variable bindings, encoded and decoded;
+// the PDU alone for SNMPv3.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +39,12 @@ bool decode_message(const uint8_t* data, size_t size, Message& out, const char**
 
 // Encodes `message` into `writer` (cleared first).
 void encode_message(const Message& message, BerWriter& writer);
+
+// The PDU alone, as an SNMPv3 scoped PDU carries it: `data` is exactly one PDU item. The
+// message's version and community are left as they were.
+bool decode_pdu(const uint8_t* data, size_t size, Message& out, const char** why);
+// Adds the PDU of `message` to `writer` (which builds from the end; not cleared).
+void encode_pdu(const Message& message, BerWriter& writer);
 
 // The short name of a PDU type ("GetBulk"), or "PDU 0x.." for an unknown one.
 const char* pdu_type_name(uint8_t type, char (&scratch)[16]);

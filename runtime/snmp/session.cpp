@@ -73,8 +73,8 @@ Session* open_session(const char* node) {
         if (node && s->node == node) return s.get();
     }
     const Settings& config = settings();
-    if (config.invalid) {
-        set_error(kErrBadSetting, config.invalid);
+    if (!config.invalid.empty()) {
+        set_error(kErrBadSetting, config.invalid.c_str());
         return nullptr;
     }
     NodeAddress where;

@@ -1,4 +1,5 @@
-// One UDP socket per node, opened on first use and kept for the life of the process.
+// One UDP socket per node, opened on first use and kept for the life of the process, with what
+// SNMPv3 learns of the node's engine.
 #pragma once
 
 #include <sys/socket.h>
@@ -7,7 +8,21 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/snmp/usm.h"
+
 namespace snmp {
+
+// What an SNMPv3 session keeps: the agent's engine, learnt once, and our user's keys for it.
+struct V3Session {
+    UsmPeer peer;
+    bool discovered = false;
+    // Some request of the user was answered: later silence is a timeout, not a refusal.
+    bool user_answered = false;
+    // The agent refused the user (a report, or silence to every try while discovery was
+    // answered): every later request fails at once with the same error.
+    int refused = 0;
+    std::string refused_detail;
+};
 
 struct Session {
     std::string node;  // the node text as given
@@ -15,6 +30,7 @@ struct Session {
     sockaddr_storage address{};
     socklen_t address_length = 0;
     char peer[64] = {};  // "address:port" for messages and the dump
+    V3Session v3;
 };
 
 // The node's session; null with the error recorded when the node text is bad, the host does

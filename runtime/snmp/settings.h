@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "runtime/snmp/protocol.h"
+#include "runtime/snmp/usm.h"
 
 namespace snmp {
 
@@ -11,13 +13,20 @@ namespace snmp {
 constexpr uint16_t kSnmpPort = 161;
 
 struct Settings {
-    uint16_t port = kSnmpPort;      // ZORVSNMP_PORT
-    int32_t version = kVersion2c;   // ZORVSNMP_VERSION: "1" or "2c" (also "2")
-    int timeout_ms = 1000;          // ZORVSNMP_TIMEOUT_MS, per try
-    int retries = 2;                // ZORVSNMP_RETRIES
-    int max_repetitions = 0;        // ZORVSNMP_MAX_REPETITIONS; 0 lets the table walk choose
-    int max_rows = 10000000;        // ZORVSNMP_MAX_ROWS: a walk past this many rows is an error
-    const char* invalid = nullptr;  // the first variable with an unusable value
+    uint16_t port = kSnmpPort;     // ZORVSNMP_PORT
+    int32_t version = kVersion2c;  // ZORVSNMP_VERSION: "1", "2c" (also "2") or "3"
+    int timeout_ms = 1000;         // ZORVSNMP_TIMEOUT_MS, per try
+    int retries = 2;               // ZORVSNMP_RETRIES
+    int max_repetitions = 0;       // ZORVSNMP_MAX_REPETITIONS; 0 lets the table walk choose
+    int max_rows = 10000000;       // ZORVSNMP_MAX_ROWS: a walk past this many rows is an error
+    // SNMPv3: ZORVSNMP_SECURITY_NAME, ZORVSNMP_SECURITY_LEVEL (default: the highest the given
+    // passphrases allow), ZORVSNMP_AUTH_PROTOCOL and _PASSPHRASE, ZORVSNMP_PRIV_PROTOCOL and
+    // _PASSPHRASE; each may come from the credentials file (ZORVSNMP_CREDENTIALS) instead.
+    UsmUser user;
+    std::string context;  // ZORVSNMP_CONTEXT
+    // The first unusable setting: the variable's name, for SNMPv3 settings with what is wrong.
+    // Never holds a value.
+    std::string invalid;
 };
 
 // Read from the environment on first use after start or reset_settings().

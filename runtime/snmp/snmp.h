@@ -1,4 +1,4 @@
-// The SNMP transport (SNMPv1 and SNMPv2c over UDP, IPv4 and IPv6) and the management helper
+// The SNMP transport (SNMPv1, SNMPv2c and SNMPv3 over UDP, IPv4 and IPv6) and the management helper
 // calls that the programs make: Get, GetNext, table retrieval and error texts. The value text of
 // a binding comes from the MIB library (mib/sprint_value.h), which knows the tree.
 #pragma once
@@ -20,7 +20,7 @@ struct VarBind {
 // A decoded response. veloSnmpRequest and quorSnmpGet return it as one heap block holding the
 // record, its bindings, names and values: the caller owns it and free() releases it whole.
 struct ResponsePdu {
-    int32_t version;   // snmp::kVersion1 or snmp::kVersion2c
+    int32_t version;   // snmp::kVersion1, snmp::kVersion2c or snmp::kVersion3
     int32_t pdu_type;  // snmp::kPduResponse
     int32_t request_id;
     int32_t reserved;
@@ -31,10 +31,14 @@ struct ResponsePdu {
 
 constexpr int kNullNameLength = 6;
 
-// Settings from the environment, read on first use: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1" or
-// "2c", default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
+// Settings from the environment, read on first use: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1",
+// "2c" or "3", default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
 // ZORVSNMP_MAX_REPETITIONS (0: chosen so that an answer stays within 64 bindings).
-// A null community means "public".
+// A null community means "public". SNMPv3 takes its user from ZORVSNMP_SECURITY_NAME,
+// ZORVSNMP_SECURITY_LEVEL, ZORVSNMP_AUTH_PROTOCOL, ZORVSNMP_AUTH_PASSPHRASE,
+// ZORVSNMP_PRIV_PROTOCOL, ZORVSNMP_PRIV_PASSPHRASE and ZORVSNMP_CONTEXT, each of which may
+// instead be a line of the file ZORVSNMP_CREDENTIALS names (see settings.h); the community is
+// not used.
 
 // The last failure: an agent's error status (0 and above) or one of the library's own codes
 // (below 0, errors.h).

@@ -10,6 +10,8 @@
 
 namespace snmp {
 
+const char kWrongDigest[] = "wrong digest";
+
 namespace {
 
 constexpr size_t kSaltLength = 8;
@@ -99,12 +101,18 @@ const char* user_problem(const UsmUser& u) {
     if (u.name.size() > kMaxUserName) return "the security name is longer than 32 bytes";
     if (has_auth(u.level)) {
         if (u.auth == AuthProtocol::kNone)
-            return "the security level needs an authentication protocol";
+            return "the security level needs an authentication protocol (ZORVSNMP_AUTH_PROTOCOL)";
+        if (u.auth_passphrase.empty())
+            return "the security level needs an authentication passphrase "
+                   "(ZORVSNMP_AUTH_PASSPHRASE)";
         if (u.auth_passphrase.size() < kMinPassphrase)
             return "the authentication passphrase is shorter than 8 characters";
     }
     if (has_priv(u.level)) {
-        if (u.priv == PrivProtocol::kNone) return "the security level needs a privacy protocol";
+        if (u.priv == PrivProtocol::kNone)
+            return "the security level needs a privacy protocol (ZORVSNMP_PRIV_PROTOCOL)";
+        if (u.priv_passphrase.empty())
+            return "the security level needs a privacy passphrase (ZORVSNMP_PRIV_PASSPHRASE)";
         if (u.priv_passphrase.size() < kMinPassphrase)
             return "the privacy passphrase is shorter than 8 characters";
         return cipher_unavailable(priv_info(u.priv).cipher);
@@ -209,7 +217,7 @@ bool unwrap_message(const UsmPeer& peer, const uint8_t* datagram, size_t size, V
     if (!message_digest(peer, ByteView(datagram, size), m.auth_offset, digest_length, digest))
         return fail(why, "libcrypto could not make the digest");
     if (CRYPTO_memcmp(digest, m.usm.auth.data(), digest_length) != 0)
-        return fail(why, "wrong digest");
+        return fail(why, kWrongDigest);
     out.authenticated = true;
     if (!(m.flags & kFlagPriv)) return decode_scoped_pdu(m.data, 0, out.scoped, why);
 

@@ -94,6 +94,9 @@ struct V3Answer {
     bool authenticated;  // the message carried a digest and it was right
 };
 
+// What unwrap_message() gives as `why` for a digest that is not the one our key makes.
+extern const char kWrongDigest[];
+
 // Decodes a datagram, checks its digest when it has one and decrypts it when it is encrypted.
 // The answer's views point into `datagram` and `plaintext`. False with `why` (a reason to drop
 // the datagram) when it is malformed, its digest is wrong, it was made for another user or

@@ -59,8 +59,8 @@ FakeBinding exception(std::vector<uint32_t> name, uint8_t tag) {
     return b;
 }
 
-std::string encode_response(const snmp::Message& request, const FakeAnswer& answer,
-                            int32_t request_id) {
+snmp::Message response_message(const snmp::Message& request, const FakeAnswer& answer,
+                               int32_t request_id) {
     snmp::Message m;
     m.version = request.version;
     m.community = request.community;
@@ -99,6 +99,12 @@ std::string encode_response(const snmp::Message& request, const FakeAnswer& answ
         }
         m.bindings.push_back(b);
     }
+    return m;
+}
+
+std::string encode_response(const snmp::Message& request, const FakeAnswer& answer,
+                            int32_t request_id) {
+    const snmp::Message m = response_message(request, answer, request_id);
     snmp::BerWriter w;
     snmp::encode_message(m, w);
     return std::string(reinterpret_cast<const char*>(w.data()), w.size());
@@ -237,6 +243,13 @@ FakeAgent::FakeAgent(FakeHandler handler, bool ipv6) : handler_(std::move(handle
     thread_ = std::thread([this] { serve_loop(); });
 }
 
+FakeAgent::FakeAgent(FakeRawHandler handler, RawDatagrams) : raw_handler_(std::move(handler)) {
+    fd_ = loopback_socket(false, port_);
+    uint16_t unused = 0;
+    stray_fd_ = loopback_socket(false, unused);
+    thread_ = std::thread([this] { serve_loop(); });
+}
+
 FakeAgent::~FakeAgent() {
     stop_ = true;
     thread_.join();
@@ -265,6 +278,18 @@ void FakeAgent::serve_loop() {
         const ssize_t got = recvfrom(fd_, buffer.data(), buffer.size(), 0,
                                      reinterpret_cast<sockaddr*>(&from), &from_length);
         if (got <= 0) continue;
+        if (raw_handler_) {
+            int number = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                number = static_cast<int>(received_.size());
+                received_.push_back(FakeRequestRecord{});
+                received_.back().from_port = port_of(from);
+            }
+            send_reply(raw_handler_(buffer.data(), static_cast<size_t>(got), number), from,
+                       from_length);
+            continue;
+        }
         if (!snmp::decode_message(buffer.data(), static_cast<size_t>(got), request, nullptr)) {
             continue;
         }
@@ -284,14 +309,18 @@ void FakeAgent::serve_loop() {
             }
             received_.push_back(std::move(record));
         }
-        const FakeReply reply = handler_(request, number);
-        for (const auto& d : reply.strays) {
-            sendto(stray_fd_, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                   from_length);
-        }
-        for (const auto& d : reply.datagrams) {
-            sendto(fd_, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), from_length);
-        }
+        send_reply(handler_(request, number), from, from_length);
+    }
+}
+
+void FakeAgent::send_reply(const FakeReply& reply, const sockaddr_storage& from,
+                           socklen_t from_length) const {
+    for (const auto& d : reply.strays) {
+        sendto(stray_fd_, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&from),
+               from_length);
+    }
+    for (const auto& d : reply.datagrams) {
+        sendto(fd_, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&from), from_length);
     }
 }
 

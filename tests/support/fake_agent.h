@@ -10,6 +10,8 @@
 //   ... "-node" agent.endpoint() ...
 #pragma once
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -50,6 +52,9 @@ struct FakeAnswer {
 std::string encode_response(const snmp::Message& request, const FakeAnswer& answer);
 std::string encode_response(const snmp::Message& request, const FakeAnswer& answer,
                             int32_t request_id);
+// The Response as a message, whose names and values point into `answer`.
+snmp::Message response_message(const snmp::Message& request, const FakeAnswer& answer,
+                               int32_t request_id);
 
 // Objects in identifier order, answering Get, GetNext and GetBulk as an agent of the request's
 // version does (SNMPv1 with noSuchName, SNMPv2c with the exceptions), with at most
@@ -74,6 +79,9 @@ struct FakeReply {
 
 // `number` counts the requests received so far, from 0. Called on the agent's thread.
 using FakeHandler = std::function<FakeReply(const snmp::Message& request, int number)>;
+// The same for every datagram as it came, for agents that decode it themselves (SNMPv3).
+using FakeRawHandler = std::function<FakeReply(const uint8_t* data, size_t size, int number)>;
+struct RawDatagrams {};
 
 // The handler of a well-behaved agent serving `mib` (which must outlive the agent).
 FakeHandler serve(const FakeMib& mib, size_t max_bindings = 64);
@@ -93,6 +101,8 @@ class FakeAgent {
   public:
     // On 127.0.0.1, or on ::1 when `ipv6`.
     explicit FakeAgent(FakeHandler handler, bool ipv6 = false);
+    // Every datagram goes to `handler` undecoded; received() records only the sender's port.
+    FakeAgent(FakeRawHandler handler, RawDatagrams);
     ~FakeAgent();
     FakeAgent(const FakeAgent&) = delete;
     FakeAgent& operator=(const FakeAgent&) = delete;
@@ -108,8 +118,10 @@ class FakeAgent {
 
   private:
     void serve_loop();
+    void send_reply(const FakeReply& reply, const sockaddr_storage& to, socklen_t length) const;
 
     FakeHandler handler_;
+    FakeRawHandler raw_handler_;
     int fd_ = -1;
     int stray_fd_ = -1;
     uint16_t port_ = 0;

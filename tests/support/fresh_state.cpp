@@ -10,9 +10,12 @@
 namespace testing_support {
 
 void reset_library_state() {
-    for (const char* name : {"MIBDBV2", "ZORVMIBCOERCEFILE", "NLSPATH", "ZORVSNMP_PORT",
-                             "ZORVSNMP_VERSION", "ZORVSNMP_TIMEOUT_MS", "ZORVSNMP_RETRIES",
-                             "ZORVSNMP_MAX_REPETITIONS", "ZORVSNMP_MAX_ROWS"}) {
+    for (const char* name :
+         {"MIBDBV2", "ZORVMIBCOERCEFILE", "NLSPATH", "ZORVSNMP_PORT", "ZORVSNMP_VERSION",
+          "ZORVSNMP_TIMEOUT_MS", "ZORVSNMP_RETRIES", "ZORVSNMP_MAX_REPETITIONS",
+          "ZORVSNMP_MAX_ROWS", "ZORVSNMP_CREDENTIALS", "ZORVSNMP_SECURITY_NAME",
+          "ZORVSNMP_SECURITY_LEVEL", "ZORVSNMP_AUTH_PROTOCOL", "ZORVSNMP_AUTH_PASSPHRASE",
+          "ZORVSNMP_PRIV_PROTOCOL", "ZORVSNMP_PRIV_PASSPHRASE", "ZORVSNMP_CONTEXT"}) {
         unsetenv(name);
     }
     reset_catalogue();

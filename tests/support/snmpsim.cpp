@@ -145,13 +145,14 @@ SnmpSim::SnmpSim(const std::vector<std::string>& snmprec_files,
             "/usr/bin/snmpsimd",
             "--data-dir=" + data.string(),
             "--cache-dir=" + cache.string(),
-            "--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_),
         };
+        // Before the endpoint: snmpsimd gives an endpoint to the engine named before it.
+        args.insert(args.end(), extra_args.begin(), extra_args.end());
+        args.push_back("--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_));
         if (geteuid() == 0) {
             args.push_back("--process-user=nobody");
             args.push_back("--process-group=nogroup");
         }
-        args.insert(args.end(), extra_args.begin(), extra_args.end());
         start(args);
         if (wait_until_answers(community)) return;
         if (pid_ > 0) return;  // alive but silent: the destructor stops it
@@ -217,6 +218,23 @@ SnmpSim::~SnmpSim() {
 
 std::string SnmpSim::log() const {
     return read_file((dir_.path() / "snmpsim.log").string());
+}
+
+std::vector<std::string> v3_arguments(const std::string& engine_id,
+                                      const std::vector<SnmpSimUser>& users) {
+    std::vector<std::string> args = {"--v3-engine-id=" + engine_id};
+    for (const SnmpSimUser& u : users) {
+        args.push_back("--v3-user=" + u.name);
+        if (!u.auth_protocol.empty()) {
+            args.push_back("--v3-auth-key=" + u.auth_key);
+            args.push_back("--v3-auth-proto=" + u.auth_protocol);
+        }
+        if (!u.priv_protocol.empty()) {
+            args.push_back("--v3-priv-key=" + u.priv_key);
+            args.push_back("--v3-priv-proto=" + u.priv_protocol);
+        }
+    }
+    return args;
 }
 
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,

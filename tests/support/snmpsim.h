@@ -16,6 +16,7 @@ namespace testing_support {
 class SnmpSim {
   public:
     // Starts the agent and waits until it answers (the first start indexes the data).
+    // `extra_args` are agent options, given before its endpoint.
     explicit SnmpSim(const std::vector<std::string>& snmprec_files,
                      const std::vector<std::string>& extra_args = {});
     ~SnmpSim();
@@ -43,6 +44,19 @@ class SnmpSim {
     int port_lock_ = -1;  // the lock that keeps our other test runs off the port
     bool ready_ = false;
 };
+
+// An SNMPv3 user of the agent, with snmpsimd's protocol names ("" for none).
+struct SnmpSimUser {
+    std::string name;
+    std::string auth_protocol;
+    std::string auth_key;
+    std::string priv_protocol;
+    std::string priv_key;
+};
+
+// The agent arguments that give its engine `engine_id` (hex) and add `users`.
+std::vector<std::string> v3_arguments(const std::string& engine_id,
+                                      const std::vector<SnmpSimUser>& users);
 
 // The outcome of running a program to its end.
 struct ProgramResult {
