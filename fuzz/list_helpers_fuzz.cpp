@@ -35,15 +35,18 @@ void check_encoded(const char* text, size_t length, const char* encoded) {
     if (*p != '\0') std::abort();
 }
 
-// A single-quoted script string must not end before the text does, nor run into a bare newline.
+// A single-quoted script string must not end before the text does, nor run into a bare line
+// end (a control character or U+2028/U+2029 in UTF-8).
 void check_script_string(const std::string& s) {
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\') {
             ++i;
-        } else if (s[i] == '\'' || s[i] == '\n' || s[i] == '\r') {
+        } else if (s[i] == '\'' || static_cast<unsigned char>(s[i]) < 0x20 || s[i] == '\x7f') {
             std::abort();
         }
     }
+    if (s.find("\xE2\x80\xA8") != std::string::npos || s.find("\xE2\x80\xA9") != std::string::npos)
+        std::abort();
 }
 
 }  // namespace
@@ -104,6 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             without_breaks.erase(at, 4);
         if (html && without_breaks.find_first_of("<>\"") != std::string::npos) std::abort();
         check_script_string(without_breaks);
+        // The escaping holds by itself, on text that was never cleaned.
+        std::string raw_escaped;
+        append_script_escaped(raw_escaped, text);
+        check_script_string(raw_escaped);
     }
     return 0;
 }

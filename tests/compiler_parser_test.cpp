@@ -528,4 +528,47 @@ TEST(CompilerTraps, SavedListStopsAtItsLimitAndSaysSo) {
     saved.clear();
 }
 
+// A label reaches command lines and quoted texts of the event definitions: only identifiers are
+// taken, wherever a definition names or refers to one.
+TEST(CompilerLabels, OnlyIdentifiersAreTaken) {
+    Parsed good;
+    parse(module("a_b-1 OBJECT IDENTIFIER ::= { mgmt 1 }\n"
+                 "c OBJECT IDENTIFIER ::= { a_b-1 x-Y_2(2) 3 }\n"
+                 "t TRAP-TYPE ENTERPRISE a_b-1 VARIABLES { c, v_1 } ::= 1"),
+          good);
+    EXPECT_EQ(good.messages, "");
+    EXPECT_EQ(good.records(),
+              (std::vector<std::string>{"a_b-1 mgmt 1", "x-Y_2 a_b-1 2", "c x-Y_2 3"}));
+
+    const char* refused =
+        "Error, a label holds letters, digits, hyphens and underscores and starts with a letter; "
+        "found";
+    const struct {
+        std::string body;
+        std::string label;
+    } cases[] = {
+        {"linkDown`touch$IFS\\PWNED` TRAP-TYPE ENTERPRISE e ::= 1", "linkDown`touch$IFS\\PWNED`"},
+        {"t TRAP-TYPE ENTERPRISE e$(id) ::= 1", "e$"},
+        {"t TRAP-TYPE ENTERPRISE e VARIABLES { a, b\"c } ::= 1", "b\"c"},
+        {"t TRAP-TYPE ENTERPRISE e VARIABLES { 5 } ::= 1", "5"},
+        {"n NOTIFICATION-TYPE OBJECTS { a' } ::= { e 1 }", "a'"},
+        {"n NOTIFICATION-TYPE ::= { e$x 1 }", "e$x"},
+        {"a OBJECT IDENTIFIER ::= { mgmt b\\c(2) 1 }", "b\\c"},
+        {"_a OBJECT IDENTIFIER ::= { mgmt 1 }", "_a"},
+        {"-a OBJECT IDENTIFIER ::= { mgmt 1 }", "-a"},
+        {"a.b OBJECT IDENTIFIER ::= { mgmt 1 }", "a.b"},
+        {"\xc3\xa9t\xc3\xa9 OBJECT IDENTIFIER ::= { mgmt 1 }", "\xc3\xa9t\xc3\xa9"},
+    };
+    for (const auto& c : cases) {
+        Parsed parsed;
+        parse(module("\n" + c.body), parsed);
+        EXPECT_EQ(parsed.list, nullptr) << c.body;
+        EXPECT_EQ(parsed.messages.rfind(
+                      std::string(refused) + "(" + c.label + "): On or around line 3\n", 0),
+                  0u)
+            << c.body << "\n--- got:\n"
+            << parsed.messages;
+    }
+}
+
 }  // namespace

@@ -463,3 +463,79 @@ TEST_F(EventDefinitionsTest, MessageTextOfManyLongVariablesIsComplete) {
     std::memcpy(copy, &record, sizeof(TrapDefinition));
     release_trap_definition(copy);
 }
+
+TEST_F(EventDefinitionsTest, CommandFormatTextsThatStayOneShellWord) {
+    const struct {
+        const char* text;
+        bool accepted;
+    } cases[] = {
+        {"\"Link down\"", true},
+        {" \t\"Link down\" ", true},
+        {"\"\"", true},
+        {"\"Port $1 of $12: $E $G $S $# args: $*\"", true},
+        {"\"First line \\n second line\"", true},
+        {"\"Can't reach 'x' at 50% %d\"", true},
+        {"Link down", false},
+        {"\"Link down\"; touch PWNED; echo \"x\"", false},
+        {"\"a\" \"b\"", false},
+        {"\"a\"b", false},
+        {"\"", false},
+        {"\"$(touch PWNED)\"", false},
+        {"\"`touch PWNED`\"", false},
+        {"\"${HOME}\"", false},
+        {"\"$HOME\"", false},
+        {"\"$$\"", false},
+        {"\"cost $\"", false},
+        {"\"back\\\\slash\"", false},
+        {"\"quote \\\" inside\"", false},
+        {"\"ends in a backslash\\\"", false},
+        {"\"line\nbreak\"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(is_command_format_text(c.text), c.accepted) << c.text;
+}
+
+TEST_F(EventDefinitionsTest, DirectiveTextsThatWouldNotStayOneWordGiveWayToTheDefaults) {
+    SmallTree tree;
+    TrapDefinition record = make_trap("acmeHot", "acme", 7, {"acmeTemp"});
+    std::strcpy(record.arguments, "{0}");
+    std::strcpy(record.summary, "\"Cost $%d\"");  // becomes "$$1"
+    std::strcpy(record.event_class, "Acme Hot; x");
+    record.slot_names[0] = strdup("a\"b");
+    record.slot_values[0] = strdup("$V1");
+    record.slot_names[1] = strdup("\tsensor");
+    record.slot_values[1] = nullptr;
+    record.slot_count = 2;
+    save(record);
+    TrapDefinition plain = make_trap("acmeCold", "acme", 8);
+    std::strcpy(plain.summary, "\"Cold\"; rm -rf x");
+    std::strcpy(plain.event_class, " Acme_Cold ");
+    save(plain);
+    Outputs out;
+    out.write(tree.root);
+    const auto lines = lines_of(out.commands.text());
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.substr(line.find(" -f - ")), " -f - -F \"$E $G $S $# args: $*\" ") << line;
+    }
+    EXPECT_EQ(out.classes.text(),
+              "\nPLEXA_CLASS :\n"
+              "        acmeHot ISA Trap_Base\n"
+              "        DEFINES {\n"
+              "                severity: default = WARNING;\n"
+              "                \tsensor : STRING \n"
+              "        };\nEND\n"
+              "\nPLEXA_CLASS :\n"
+              "         Acme_Cold  ISA Trap_Base\n"
+              "        DEFINES {\n"
+              "                severity: default = WARNING;\n"
+              "        };\nEND\n");
+    EXPECT_EQ(out.err,
+              "--#SUMMARY text for trap acmeHot would not stay one word in the commands file, "
+              "using default format.\n"
+              "--#EVENTCLASS text for trap acmeHot would not stay one word in the classes file, "
+              "using the trap name.\n"
+              "--#SLOTMAP text for trap acmeHot would not stay one word in the classes file, "
+              "leaving the slot out.\n"
+              "--#SUMMARY text for trap acmeCold would not stay one word in the commands file, "
+              "using default format.\n");
+}

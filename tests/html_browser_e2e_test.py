@@ -2,10 +2,12 @@
 """The HTML that rowscan and objpeek write, shown by a real browser.
 
 An agent (snmpsimd) serves hostile values: quotes, backslashes, "</script>", an <img onerror>,
-line breaks, control characters. The pages built from `rowscan -html`, `rowscan -html -js`
-(inside document.write('...')) and `objpeek -html` are served from a loopback HTTP server and
-loaded in headless Chromium; from the DOM it dumps we check that every cell holds exactly the
-intended text and that no injected script ran.
+line breaks, carriage returns, line and paragraph separators, control characters; the labels
+hold the same. The pages built from `rowscan -html`, `objpeek -html` and, inside
+document.write('...'), `rowscan -html -js` and `objpeek -html -js` are served from a loopback
+HTTP server and loaded in headless Chromium; from the DOM it dumps we check that every cell holds
+exactly the intended text and that no injected script ran, and from its console that no script
+failed.
 
     html_browser_e2e_test.py ROWSCAN OBJPEEK MIB_DATABASE_BASE
 
@@ -42,10 +44,27 @@ VALUES = [
     ("\\'); pwned('js2'); //", "\\'); pwned('js2'); //"),
     ("<svg/onload=pwned('svg')>", "<svg/onload=pwned('svg')>"),
     ("${pwned('template')}`", "${pwned('template')}`"),
+    # A carriage return is cleaned to a space like any control character among text.
+    ("abc\rdef", "abc def"),
+    ("crlf\r\nnext", "crlf \nnext"),
+    # Bytes that are not ASCII make the value hex.
+    ("sep\u2028para\u2029", "73 65 70 E2 80 A8 70 61 72 61 E2 80 A9 "),
 ]
 
 # Labels are the operator's, but they reach the page too.
-LABELS = ("It's <i>", "Back\\slash")
+# (A label ends at the first "=" of its field.)
+LABELS = ("It's <i>\r\"q\"</script><script>pwned('label')</script>",
+          "Back\\slash\u2028<img onerror>\u2029")
+
+
+def shown_label(label, script):
+    """A label as the page shows it: in a script string it is cleaned like a value (a control
+    character or a byte of a non-printable character becomes a space); in plain HTML it stands as
+    given, and the browser reads a carriage return as a line end."""
+    if not script:
+        return label.replace("\r", "\n")
+    return "".join(" " * len(c.encode()) if c in "\r\u2028\u2029" else c for c in label)
+
 
 PWNED_HOOK = """<script>
 function pwned(what) {
@@ -53,6 +72,10 @@ function pwned(what) {
   root.setAttribute('data-pwned', (root.getAttribute('data-pwned') || '') + what + ' ');
 }
 window.alert = function () { pwned('alert'); };
+window.addEventListener('error', function (e) {
+  var root = document.documentElement;
+  root.setAttribute('data-errors', (root.getAttribute('data-errors') || '') + e.message + ' ');
+});
 </script>"""
 DONE = "<script>document.documentElement.setAttribute('data-done', 'yes');</script>"
 
@@ -216,24 +239,30 @@ def main():
 
         fields = "%s=1,%s=2" % LABELS
         table_args = common + ["-table", IF_ENTRY, "-fields", fields]
+        # An object the agent does not have shows the no-value marker.
+        objects = ",".join(["%s=.1.3.6.1.2.1.1.1" % LABELS[0], "%s=.1.3.6.1.2.1.1.5" % LABELS[1],
+                            "Missing=.1.3.6.1.2.1.1.99"] + [IF_ENTRY + ".2"] * len(VALUES))
+        instances = ",".join(["0", "0", "0"] + [str(i) for i in range(1, len(VALUES) + 1)])
+        form_args = common + ["-obj", objects, "-inst", instances]
+        # page name: (program, its arguments, output inside document.write)
+        runs = {
+            "table.html": (rowscan, ["-html"] + table_args, False),
+            "script.html": (rowscan, ["-html", "-js"] + table_args, True),
+            "form.html": (objpeek, ["-html"] + form_args, False),
+            "form-script.html": (objpeek, ["-html", "-js"] + form_args, True),
+        }
         pages = {}
-        status, out, err = run(rowscan, ["-html"] + table_args, env)
-        expect("rowscan -html status and messages", (status, err), (0, ""))
-        pages["table.html"] = page("<TABLE BORDER><TR>" + out)
-        status, out, err = run(rowscan, ["-html", "-js"] + table_args, env)
-        expect("rowscan -html -js status and messages", (status, err), (0, ""))
-        pages["script.html"] = page("<script>\ndocument.write('<TABLE BORDER><TR>" + out +
-                                    "');\n</script>")
-        objects = ",".join(["%s=.1.3.6.1.2.1.1.1" % LABELS[0], "%s=.1.3.6.1.2.1.1.5" % LABELS[1]] +
-                           [IF_ENTRY + ".2"] * len(VALUES))
-        instances = ",".join(["0", "0"] + [str(i) for i in range(1, len(VALUES) + 1)])
-        status, out, err = run(objpeek, ["-html"] + common + ["-obj", objects, "-inst", instances],
-                               env)
-        expect("objpeek -html status and messages", (status, err), (0, ""))
-        pages["form.html"] = page(out)
-        for name, text in pages.items():
-            with open(os.path.join(site, name), "w") as f:
-                f.write(text)
+        for name, (program, args, script) in runs.items():
+            status, out, err = run(program, args, env)
+            expect(name + ": status and messages", (status, err), (0, ""))
+            prefix = "" if program == objpeek else "<TABLE BORDER><TR>"
+            if script:
+                out = "<script>\ndocument.write('" + prefix + out + "');\n</script>"
+            else:
+                out = prefix + out
+            pages[name] = page(out)
+            with open(os.path.join(site, name), "w", encoding="utf-8") as f:
+                f.write(pages[name])
 
         class Quiet(http.server.SimpleHTTPRequestHandler):
             def log_message(self, *args):
@@ -243,19 +272,21 @@ def main():
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=server.serve_forever, daemon=True).start()
 
-        table_rows = [list(LABELS)] + [[str(i), shown] for i, (_, shown) in
-                                       enumerate(VALUES, 1)]
-        form = [[LABELS[0], VALUES[3][1]], [LABELS[1], VALUES[4][1]]] + \
-            [[IF_ENTRY + ".2", shown] for _, shown in VALUES]
-        for name in pages:
+        for name, (program, _, script) in runs.items():
+            labels = [shown_label(label, script) for label in LABELS]
             profile = os.path.join(work, "profile-" + name)
             url = "http://127.0.0.1:%d/%s" % (server.server_address[1], name)
             browser = subprocess.run(
                 [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                  "--no-first-run", "--disable-background-networking", "--disable-component-update",
                  "--disable-sync", "--disable-extensions", "--user-data-dir=" + profile,
-                 "--virtual-time-budget=3000", "--dump-dom", url],
+                 "--enable-logging=stderr", "--v=0", "--virtual-time-budget=3000", "--dump-dom",
+                 url],
                 capture_output=True, timeout=180)
+            console = [line for line in browser.stderr.decode("utf-8", "replace").splitlines()
+                       if ":CONSOLE" in line]
+            expect(name + ": script errors on the console",
+                   [line for line in console if "Uncaught" in line], [])
             dom = Dom()
             dom.feed(browser.stdout.decode("utf-8", "replace"))
             if dom.root.get("data-done") != "yes":
@@ -263,11 +294,16 @@ def main():
                                 (name, browser.returncode,
                                  browser.stderr.decode("utf-8", "replace")[-2000:]))
             expect(name + ": injected script ran", dom.root.get("data-pwned"), None)
-            if name == "form.html":
+            expect(name + ": script errors", dom.root.get("data-errors"), None)
+            if program == objpeek:
+                form = [[labels[0], VALUES[3][1]], [labels[1], VALUES[4][1]],
+                        ["Missing", "<NO VALUE>"]] + \
+                    [[IF_ENTRY + ".2", shown] for _, shown in VALUES]
                 # A value ends with a non-breaking space; the form's layout newline follows it.
                 got = [[label, value.rstrip("\n").removesuffix("\xa0")] for label, value in dom.form]
                 expect(name + ": labels and values", got, form)
             else:
+                table_rows = [labels] + [[str(i), shown] for i, (_, shown) in enumerate(VALUES, 1)]
                 expect(name + ": cells", dom.rows, table_rows)
     finally:
         if server:

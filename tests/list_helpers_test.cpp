@@ -171,9 +171,30 @@ TEST(ValueTextTest, ScriptAndHtmlEscaping) {
         {"<b>&", true, false, "&lt;b&gt;&amp;"},
         {"<b>&", false, false, "<b>&"},
         {"a'b\\\nc", true, true, "a&#39;b\\\\<br>\\\nc"},
+        // What a script string cannot hold raw is escaped, even where cleaning has not run.
+        {"a\rb\x01\x7f", false, true, "a\\x0Db\\x01\\x7F"},
+        {"a\xE2\x80\xA8z\xE2\x80\xA9", true, true, "a\\u2028z\\u2029"},
+        {"\xE2\x80\xA7\xE2\x80", false, true, "\xE2\x80\xA7\xE2\x80"},
+        {"</script>", true, true, "&lt;/script&gt;"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(prepare_value_text(c.text, c.html, c.script), c.placed) << c.text;
+    }
+}
+
+TEST(ValueTextTest, LabelsAreEscapedInHtmlAndCleanedInScripts) {
+    const struct {
+        const char* label;
+        bool html;
+        bool script;
+        const char* placed;
+    } cases[] = {
+        {"A\r'B\\<i>", false, true, "A\r'B\\<i>"},
+        {"A\r'B\\<i>", true, false, "A\r&#39;B\\&lt;i&gt;"},
+        {"A\r'B\\<i>", true, true, "A &#39;B\\\\&lt;i&gt;"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(prepare_label_text(c.label, c.html, c.script), c.placed) << c.label;
     }
 }
 

@@ -216,6 +216,149 @@ TEST_F(MibdbTest, ModuleWithoutTrapsWritesNothingAndFails) {
     EXPECT_EQ(read_file(out.file("commands")), "");
 }
 
+// Trap directives that carry shell text, and the same module with ordinary texts: the commands
+// file is run by sh against a stub alertreg that records its arguments.
+namespace {
+
+std::string trap_module(bool hostile) {
+    const auto pick = [hostile](const char* ordinary, const char* shell) {
+        return std::string(hostile ? shell : ordinary);
+    };
+    return "HOSTILE-MIB DEFINITIONS ::= BEGIN\n"
+           "IMPORTS enterprises FROM SNMPv2-SMI;\n"
+           "acme OBJECT IDENTIFIER ::= { enterprises 4242 }\n"
+           "acmeTraps OBJECT IDENTIFIER ::= { acme 0 }\n"
+           "acmePort OBJECT-TYPE SYNTAX INTEGER ACCESS read-only STATUS mandatory ::= { acme 1 }\n"
+           "acmeQuotes TRAP-TYPE ENTERPRISE acme VARIABLES { acmePort }\n"
+           "    --#SUMMARY " +
+           pick("\"Port %d down\"",
+                "\"Port %d down\"; touch PWNED1; alertreg injected; echo \"x\"") +
+           "\n    --#ARGUMENTS {0}\n"
+           "    --#CATEGORY " +
+           pick("Status", "$(touch PWNED2)") + "\n    --#EVENTCLASS " +
+           pick("Acme_Port", "Acme;touch PWNED3") + "\n    --#SLOTMAP " +
+           pick("port_index", "a\"$(touch PWNED4)\"") +
+           " $V1\n    ::= 1\n"
+           "acmeSubst TRAP-TYPE ENTERPRISE acme\n    --#SUMMARY " +
+           pick("\"Port changed\"", "\"Port $(touch PWNED5) down\"") +
+           "\n    ::= 2\n"
+           "acmeTicks TRAP-TYPE ENTERPRISE acme\n    --#SUMMARY " +
+           pick("\"Port $E $G $S $# args: $*\"", "\"Port `touch PWNED6` down\"") +
+           "\n    ::= 3\n"
+           "acmeSlash NOTIFICATION-TYPE OBJECTS { acmePort } STATUS current\n    --#SUMMARY " +
+           pick("\"Port %d at 50% 'load'\"", "\"Port %d \\\" ; touch PWNED7 ; \\\\\"") +
+           "\n    --#ARGUMENTS {0}\n    --#SEVERITY MAJOR\n    ::= { acmeTraps 4 }\n"
+           "acmeLines TRAP-TYPE ENTERPRISE acme\n"
+           "    --#SUMMARY \"First line\"\n    --#SUMMARY \"second line\"\n    ::= 5\n"
+           "END\n";
+}
+
+}  // namespace
+
+TEST_F(MibdbTest, DirectiveTextsNeverRunAsCommands) {
+    TempDir dir;
+    const auto events = [&dir](const std::string& name, bool hostile) {
+        write_file(dir.file(name + ".mib"), trap_module(hostile));
+        return mibdb({"events", "--base-class", "Acme_Base", "--standard", kStandardText,
+                      "--commands", dir.file(name + ".commands"), "--classes",
+                      dir.file(name + ".classes"), "--variables", dir.file(name + ".variables"),
+                      "--rules", dir.file(name + ".rules"), dir.file(name + ".mib")});
+    };
+    const ProgramResult plain = events("plain", false);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");
+    const std::string registered = "-n acme -i 1.3.6.1.4.1.4242 -o A  -c ";
+    EXPECT_EQ(read_file(dir.file("plain.commands")),
+              "alertreg -l acmeQuotes -g 6 -s 1 " + registered +
+                  "\"Status Events\" -t 0 -S 1 -T -f - -F \"Port $1 down\" \n"
+                  "alertreg -l acmeSubst -g 6 -s 2 " +
+                  registered +
+                  "LOGONLY -t 0 -S 1 -T -f - -F \"Port changed\" \n"
+                  "alertreg -l acmeTicks -g 6 -s 3 " +
+                  registered +
+                  "LOGONLY -t 0 -S 1 -T -f - -F \"Port $E $G $S $# args: $*\" \n"
+                  "alertreg -l acmeSlash -g 6 -s 4 -n acmeTraps -i 1.3.6.1.4.1.4242 -o A  -c "
+                  "LOGONLY -t 0 -S 5 -T -f - -F \"Port $1 at 50% 'load'\" \n"
+                  "alertreg -l acmeLines -g 6 -s 5 " +
+                  registered + "LOGONLY -t 0 -S 1 -f - -F \"First line \\n second line\" \n");
+    const auto event_class = [](const char* name, const char* severity, const char* slot) {
+        return std::string("\nPLEXA_CLASS :\n        ") + name +
+               " ISA Acme_Base\n        DEFINES {\n                severity: default = " +
+               severity + ";\n" + slot + "        };\nEND\n";
+    };
+    const std::string plain_classes =
+        event_class("acmeSubst", "WARNING", "") + event_class("acmeTicks", "WARNING", "") +
+        event_class("acmeSlash", "FATAL", "") + event_class("acmeLines", "WARNING", "");
+    EXPECT_EQ(read_file(dir.file("plain.classes")),
+              event_class("Acme_Port", "WARNING", "                port_index : STRING \n") +
+                  plain_classes);
+
+    const ProgramResult hostile = events("hostile", true);
+    ASSERT_EQ(hostile.status, 0) << hostile.err;
+    const auto refused = [](const char* directive, const char* trap, const char* file,
+                            const char* instead) {
+        return std::string(directive) + " text for trap " + trap +
+               " would not stay one word in the " + file + " file, " + instead + ".\n";
+    };
+    const char* fallback = "using default format";
+    EXPECT_EQ(hostile.err,
+              refused("--#SUMMARY", "acmeQuotes", "commands", fallback) +
+                  refused("--#EVENTCLASS", "acmeQuotes", "classes", "using the trap name") +
+                  refused("--#SLOTMAP", "acmeQuotes", "classes", "leaving the slot out") +
+                  refused("--#SUMMARY", "acmeSubst", "commands", fallback) +
+                  refused("--#SUMMARY", "acmeTicks", "commands", fallback) +
+                  refused("--#SUMMARY", "acmeSlash", "commands", fallback));
+    EXPECT_EQ(read_file(dir.file("hostile.classes")),
+              event_class("acmeQuotes", "WARNING", "") + plain_classes);
+    for (const char* file : {".variables", ".rules"}) {
+        EXPECT_EQ(read_file(dir.file(std::string("hostile") + file)),
+                  read_file(dir.file(std::string("plain") + file)));
+    }
+
+    // The shell expands the default format's placeholders; with no arguments and E, G and S
+    // unset it reads "   0 args: ".
+    const std::string stub = dir.file("bin/alertreg");
+    fs::create_directories(dir.file("bin"));
+    write_file(stub,
+               "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done >>\"$ALERTREG_LOG\"\n"
+               "echo >>\"$ALERTREG_LOG\"\n");
+    fs::permissions(stub, fs::perms::owner_all);
+    const ProgramResult run = run_program(
+        "/usr/bin/env",
+        {"-i", "PATH=" + dir.file("bin") + ":/usr/bin:/bin", "ALERTREG_LOG=" + dir.file("argv.log"),
+         "/bin/sh", "-c", "cd \"$1\" && exec /bin/sh ./hostile.commands", "sh", dir.path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string words = "<-o><A><-c><LOGONLY><-t><0><-S><1><-T><-f><-><-F><   0 args: >\n";
+    const std::string acme = "<-n><acme><-i><1.3.6.1.4.1.4242>";
+    EXPECT_EQ(read_file(dir.file("argv.log")),
+              "<-l><acmeQuotes><-g><6><-s><1>" + acme +
+                  "<-o><A><-c><Status Events><-t><0><-S><1><-T><-f><-><-F><   0 args: >\n"
+                  "<-l><acmeSubst><-g><6><-s><2>" +
+                  acme + words + "<-l><acmeTicks><-g><6><-s><3>" + acme + words +
+                  "<-l><acmeSlash><-g><6><-s><4><-n><acmeTraps><-i><1.3.6.1.4.1.4242>"
+                  "<-o><A><-c><LOGONLY><-t><0><-S><5><-T><-f><-><-F><   0 args: >\n"
+                  "<-l><acmeLines><-g><6><-s><5>" +
+                  acme +
+                  "<-o><A><-c><LOGONLY><-t><0><-S><1><-f><-><-F><First line \\n second line>\n");
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().rfind("PWNED", 0), std::string::npos)
+            << entry.path();
+    }
+
+    // A name that is no identifier stops the compile: no commands file at all.
+    write_file(dir.file("named.mib"),
+               "NAMED-MIB DEFINITIONS ::= BEGIN\n"
+               "linkDown`touch$IFS\\PWNED` TRAP-TYPE ENTERPRISE acme ::= 1\nEND\n");
+    const ProgramResult named = mibdb({"events", "--base-class", "B", "--commands",
+                                       dir.file("named.commands"), dir.file("named.mib")});
+    EXPECT_EQ(named.status, 1);
+    EXPECT_NE(named.err.find("found(linkDown`touch$IFS\\PWNED`): On or around line"),
+              std::string::npos)
+        << named.err;
+    EXPECT_FALSE(fs::exists(dir.file("named.commands")));
+}
+
 TEST_F(MibdbTest, CompileErrorsPointIntoTheModuleTheyCameFrom) {
     TempDir dir;
     write_file(dir.file("good.mib"),

@@ -200,6 +200,9 @@ int32_t skip_braced_value(FILE* stream);
 // Directives.
 void apply_directive(const char* word, const char* argument);
 
+// True for an identifier label; otherwise reports it at the current line and gives false.
+bool accept_label(const char* label);
+
 // Located messages: `token_text` may be null (no token text); token code END_OF_INPUT gives the
 // end-of-file forms.
 void report_at_line(const char* message, const char* token_text, int32_t token_code);

@@ -48,6 +48,9 @@ char severity_code(const char* word);
 char status_code(const char* word);
 const char* severity_word(char code);
 
+// A label the compiler accepts: ASCII letters, digits, hyphens and underscores, a letter first.
+bool is_identifier_label(const char* text);
+
 // Puts a backslash before every '$' in place; the result holds at most 2047 characters. Returns
 // the new length.
 int escape_dollars(char* text);

@@ -192,6 +192,7 @@ Step parse_definition(Statement& s, const char* name) {
 
 // A statement that starts with a name: an optional braced value, then its definition.
 Step parse_named_statement(Statement& s) {
+    if (!accept_label(s.text)) return Step::Fail;
     char name[kTokenSize];
     std::memcpy(name, s.text, sizeof name);
     s.token = next_token(s.stream, s.text);

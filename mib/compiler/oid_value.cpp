@@ -18,6 +18,7 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
         element.number = 0;
         if (token == RIGHT_BRACE) return count;
         if (token == LABEL) {
+            if (!accept_label(text)) return 0;
             element.has_label = true;
             std::memcpy(element.label, text, sizeof element.label);
             token = next_token(stream, text);

@@ -55,6 +55,7 @@ bool read_name_list(FILE* stream, bool variables) {
                            nullptr, token);
             return false;
         }
+        if (!accept_label(text)) return false;
         ++named;
         if (trap.variable_count < kTrapVariables) {
             trap.variables[trap.variable_count++] = compiler_copy_text(text);
@@ -89,6 +90,7 @@ bool read_enterprise(FILE* stream, TrapDefinition& trap) {
     char text[kTokenSize];
     int32_t token = next_token(stream, text);
     if (token == LABEL) {
+        if (!accept_label(text)) return false;
         copy_field(trap.enterprise, sizeof trap.enterprise, text, "ENTERPRISE");
         return true;
     }

@@ -6,6 +6,31 @@
 #include "mib/events/mib_events.h"
 #include "runtime/runtime.h"
 
+namespace {
+
+// The -F text: the summary, converted when it has an argument list; the default format when
+// there is none, when the arguments are too many, or when the text would not reach alertreg
+// as one word.
+std::string event_format(TrapDefinition& record) {
+    if (record.summary[0] == '\0') return kDefaultEventFormat;
+    std::string format = record.summary;
+    if (record.arguments[0] != '\0' &&
+        convert_summary(record, format) == SummaryConversion::TooManyArguments) {
+        PrintFMessage(stderr,
+                      "Too many arguments in summary string for  trap %s, using default "
+                      "format.\n",
+                      record.name);
+        return kDefaultEventFormat;
+    }
+    if (!is_command_format_text(format)) {
+        warn_refused_text(record, "--#SUMMARY", "commands", "using default format");
+        return kDefaultEventFormat;
+    }
+    return format;
+}
+
+}  // namespace
+
 void write_alertreg_command(FILE* commands, const MibNode* root, TrapDefinition& record,
                             bool last) {
     if (!commands) return;
@@ -40,21 +65,5 @@ void write_alertreg_command(FILE* commands, const MibNode* root, TrapDefinition&
     if (!last) PrintFMessage(commands, "-T ");
     PrintFMessage(commands, "-f - ");
 
-    if (record.summary[0] == '\0') {
-        PrintFMessage(commands, "-F %s ", kDefaultEventFormat);
-    } else if (record.arguments[0] == '\0') {
-        PrintFMessage(commands, "-F %s ", record.summary);
-    } else {
-        std::string converted;
-        if (convert_summary(record, converted) == SummaryConversion::TooManyArguments) {
-            PrintFMessage(stderr,
-                          "Too many arguments in summary string for  trap %s, using default "
-                          "format.\n",
-                          record.name);
-            PrintFMessage(commands, "-F %s ", kDefaultEventFormat);
-        } else {
-            PrintFMessage(commands, "-F %s ", converted.c_str());
-        }
-    }
-    PrintFMessage(commands, "\n");
+    PrintFMessage(commands, "-F %s \n", event_format(record).c_str());
 }

@@ -7,7 +7,14 @@
 
 void write_event_class(FILE* classes, TrapDefinition& record, const char* base_class) {
     if (!classes) return;
-    const char* name = record.event_class[0] != '\0' ? record.event_class : record.name;
+    const char* name = record.name;
+    if (record.event_class[0] != '\0') {
+        if (is_class_word(record.event_class)) {
+            name = record.event_class;
+        } else {
+            warn_refused_text(record, "--#EVENTCLASS", "classes", "using the trap name");
+        }
+    }
     PrintFMessage(classes, "\nPLEXA_CLASS :\n");
     PrintFMessage(classes, "        %s ISA %s\n", name, base_class ? base_class : "");
     PrintFMessage(classes, "        DEFINES {\n");
@@ -16,8 +23,11 @@ void write_event_class(FILE* classes, TrapDefinition& record, const char* base_c
     const int slots = record.slot_count < kTrapSlots ? record.slot_count : kTrapSlots;
     for (int i = 0; i < slots; ++i) {
         // A "--#SLOTMAP" line without words leaves no name; it defines no attribute.
-        if (record.slot_names[i])
+        if (record.slot_names[i] && is_class_word(record.slot_names[i])) {
             PrintFMessage(classes, "                %s : STRING \n", record.slot_names[i]);
+        } else if (record.slot_names[i]) {
+            warn_refused_text(record, "--#SLOTMAP", "classes", "leaving the slot out");
+        }
         // The slot texts are used up here; cleared so that releasing the record later does not
         // free them again.
         std::free(record.slot_names[i]);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mib/compiler/mib_compiler.h"
@@ -32,6 +33,18 @@ enum class SummaryConversion { Converted, TooManyArguments };
 // The summary with each %s, %u, %x or %d replaced by "$" and the next argument's position + 1.
 // The text goes to `converted` in full and to record.converted_summary as far as it fits.
 SummaryConversion convert_summary(TrapDefinition& record, std::string& converted);
+
+// A -F text that a shell reads as one word and in which it can expand nothing but the
+// placeholders $0..$9, $E, $G, $S, $# and $*: a double-quoted text, blanks around it allowed,
+// holding no '"', '`' or '\' (but for the "\n" that joins summary lines) and no other '$'.
+bool is_command_format_text(std::string_view text);
+// A class or slot name that stays one word in the event classes: an identifier label, blanks
+// around it allowed.
+bool is_class_word(std::string_view text);
+// Tells on standard error that the `directive` text of the trap is not written to `file`, and
+// what is done `instead`.
+void warn_refused_text(const TrapDefinition& record, const char* directive, const char* file,
+                       const char* instead);
 
 void write_event_class(FILE* classes, TrapDefinition& record, const char* base_class);
 void write_variable_list(FILE* variable_list, const MibNode* root, const TrapDefinition& record);

@@ -15,11 +15,14 @@ using namespace objpeek_message;
 namespace {
 
 void print_label(const char* label) {
-    if (objpeek.html) {
-        printHead(1, objpeek.label_format.c_str(), html_escape(label).c_str());
-    } else {
-        printHead(0, objpeek.label_format.c_str(), label);
-    }
+    const std::string placed = prepare_label_text(label, objpeek.html, objpeek.script_escape);
+    printHead(objpeek.html, objpeek.label_format.c_str(), placed.c_str());
+}
+
+// Text of the form's own (the no-value marker, a line end) placed as a value's text is: in HTML
+// escaped, and with "-js" kept inside the script string.
+std::string form_text(const char* text) {
+    return objpeek.html ? prepare_value_text(text, true, objpeek.script_escape) : text;
 }
 
 void print_title() {
@@ -28,9 +31,11 @@ void print_title() {
 }
 
 // The value's lines under the value column: in HTML joined by "<br>\n" with "&nbsp;" for an
-// empty line; in text each further line after an empty label cell. With "-js" every line is
+// empty line; in text each further line after an empty label cell. In HTML and with "-js" the
+// text is cleaned of control characters first, as rowscan's cells are; with "-js" every line is
 // escaped for a script string and the line breaks written as its escaped newline.
 void print_value_lines(char* text) {
+    if (objpeek.html || objpeek.script_escape) clean_value_text(text);
     std::vector<const char*> lines;
     for (char* line = _Zorvstrtok(text, "\n", 1); line != nullptr;
          line = _Zorvstrtok(nullptr, "\n", 0)) {
@@ -68,11 +73,10 @@ void print_object(const FieldSpec& object) {
     if (response->error_status == snmp::kErrNoSuchName) {
         print_label(object.label);
         // Escaped in HTML, where the marker would otherwise be taken for a tag and not shown.
-        const char* no_value = objpeek_program.text(kNoValue);
-        printCell(objpeek.html, "%s", objpeek.html ? html_escape(no_value).c_str() : no_value);
+        printCell(objpeek.html, "%s", form_text(objpeek_program.text(kNoValue)).c_str());
     } else if (response->error_status != snmp::kErrNoError) {
         print_label(object.label);
-        std::fputs("\n", stdout);
+        std::fputs(form_text("\n").c_str(), stdout);
         objpeek_program.report(kCouldNotGetObject, object.id,
                                ZorvsnmpErrString(response->error_status));
     } else {

@@ -79,11 +79,8 @@ void print_titles() {
     for (int32_t i = 0; i < rowscan.field_count; ++i) {
         const FieldSpec& field = rowscan.fields[i];
         const std::string heading = formatHead(rowscan.html, rowscan.html ? "%s" : field.format);
-        // A label is operator text and is placed like a value: in a script string a carriage
-        // return would end the string, so it is cleaned there as values are.
-        std::string label = field.label;
-        if (rowscan.html && rowscan.script_escape) clean_value_text(label.data());
-        if (rowscan.html) label = prepare_value_text(label, true, rowscan.script_escape);
+        const std::string label =
+            prepare_label_text(field.label, rowscan.html, rowscan.script_escape);
         // Through the same call as the cells, so that a heading is laid out as its column is.
         printHead(rowscan.html, heading.c_str(), label.c_str());
         if (!rowscan.html) std::fputs(i + 1 < rowscan.field_count ? "  " : "\n", stdout);
