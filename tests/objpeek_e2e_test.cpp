@@ -328,16 +328,17 @@ TEST(ObjpeekFaultTest, FailedGetsOfOneObject) {
                                  cell("C", 1) + "72\n");
             EXPECT_EQ(r.err, c.error);
         }
+        if (std::string(c.what) != "tooBig") continue;
+        // In a script string the empty rest of line is an escaped line end too.
+        const ProgramResult js =
+            run_program(kObjpeek,
+                        {"-node", node, "-html", "-js", "-obj",
+                         "A=.1.3.6.1.2.1.1.5,B=.1.3.6.1.2.1.1.6,C=.1.3.6.1.2.1.1.7"},
+                        {"ZORVSNMP_TIMEOUT_MS=500"});
+        EXPECT_EQ(js.out,
+                  "<PRE><STRONG>A</STRONG>fake&nbsp;<STRONG>B</STRONG><br>\\\n"
+                  "<STRONG>C</STRONG>72&nbsp;</PRE>");
     }
-    // In a script string the empty rest of line is an escaped line end too.
-    const ProgramResult js =
-        run_program(kObjpeek,
-                    {"-node", agent.endpoint(), "-html", "-js", "-obj",
-                     "A=.1.3.6.1.2.1.1.5,B=.1.3.6.1.2.1.1.6,C=.1.3.6.1.2.1.1.7"},
-                    {"ZORVSNMP_TIMEOUT_MS=500"});
-    EXPECT_EQ(js.out,
-              "<PRE><STRONG>A</STRONG>fake&nbsp;<STRONG>B</STRONG><br>\\\n"
-              "<STRONG>C</STRONG>72&nbsp;</PRE>");
 }
 
 }  // namespace
