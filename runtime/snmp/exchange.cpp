@@ -143,6 +143,16 @@ Wait await_answer(const Session& session, const Message& request, Clock::time_po
     }
 }
 
+bool send_request(const Session& session, const uint8_t* data, size_t size) {
+    if (sendto(session.fd, data, size, 0, reinterpret_cast<const sockaddr*>(&session.address),
+               session.address_length) >= 0)
+        return true;
+    set_error(kErrSocket, std::strerror(errno));
+    return false;
+}
+
+}  // namespace
+
 // After every try: the node's last undecodable datagram says more than silence would.
 void record_no_answer(const Session& session, const Settings& config, const char* undecodable) {
     char detail[160];
@@ -156,16 +166,6 @@ void record_no_answer(const Session& session, const Settings& config, const char
                   tries == 1 ? "try" : "tries", config.timeout_ms);
     set_error(kErrTimeout, detail);
 }
-
-bool send_request(const Session& session, const uint8_t* data, size_t size) {
-    if (sendto(session.fd, data, size, 0, reinterpret_cast<const sockaddr*>(&session.address),
-               session.address_length) >= 0)
-        return true;
-    set_error(kErrSocket, std::strerror(errno));
-    return false;
-}
-
-}  // namespace
 
 void start_request(Message& request, const char* community, uint8_t pdu_type) {
     request.version = settings().version;

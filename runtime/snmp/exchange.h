@@ -7,6 +7,7 @@
 
 #include "runtime/snmp/message.h"
 #include "runtime/snmp/session.h"
+#include "runtime/snmp/settings.h"
 
 namespace snmp {
 
@@ -18,6 +19,10 @@ namespace snmp {
 // or after every try: kErrUndecodable when the node sent something that did not decode, else
 // kErrTimeout.
 bool exchange(Session& session, Message& request, Message& response);
+
+// Records why every try went unanswered: kErrUndecodable with `undecodable` (why the node's last
+// datagram did not decode) when there is one, else kErrTimeout naming the tries.
+void record_no_answer(const Session& session, const Settings& config, const char* undecodable);
 
 // The version, community and PDU fields of a request from the settings.
 void start_request(Message& request, const char* community, uint8_t pdu_type);

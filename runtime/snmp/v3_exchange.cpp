@@ -133,7 +133,7 @@ bool UserExchange::discover(const Message& request) {
         v3_.discovered = true;
         return true;
     }
-    set_error(kErrTimeout, session_.peer);
+    record_no_answer(session_, config_, nullptr);
     return false;
 }
 
@@ -164,7 +164,7 @@ bool UserExchange::request(Message& request, Message& response) {
     }
     // Silence counts as a refusal only when the user was asked and has never been answered.
     if (v3_.user_answered || !sent) {
-        set_error(kErrTimeout, session_.peer);
+        record_no_answer(session_, config_, nullptr);
         return false;
     }
     // The agent is there (it answered discovery) but stays silent to the user, or answers
