@@ -149,6 +149,8 @@ struct OidElement {
 struct CompilerState {
     // lexer
     int lookahead = ' ';
+    const char* lookahead_mark = nullptr;  // "::=" or ".." that ended the last word
+    bool input_stopped = false;            // a NUL byte inside a word ended the reading
     int line = 1;
     int32_t last_token = END_OF_INPUT;
     KeywordEntry* chains[kKeywordChains] = {};
@@ -190,7 +192,12 @@ void build_keyword_chains();
 int32_t lookup_keyword(const char* text);  // LABEL when the word is no keyword
 
 // Lexer.
+void reset_lexer();
 int32_t next_token(FILE* stream, char* text);
+// The same, except that a quoted text is read and dropped whole (QUOTED_TEXT is returned after
+// it): the words of texts met while skipping clauses are never taken for keywords. END_OF_INPUT
+// when a text does not end (reported).
+int32_t next_token_past_text(FILE* stream, char* text);
 char* read_quoted_text(FILE* stream);
 // The quoted text after a clause word (DESCRIPTION, REFERENCE, UNITS), owned by the caller; null
 // when none follows ("Bad DESCRIPTION" is reported) or it does not end.
@@ -245,7 +252,7 @@ int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
 ParseNode* parse_object_type(FILE* stream, const char* name);
 int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text);
 ParseNode* parse_value_assignment(FILE* stream, const char* name);
-ParseNode* parse_object_identity(FILE* stream, const char* name, int* obsolete);
+ParseNode* parse_object_identity(FILE* stream, const char* name);
 ParseNode* parse_group(FILE* stream, const char* name);
 ParseNode* parse_module_compliance(FILE* stream, const char* name);
 ParseNode* parse_module_identity(FILE* stream, const char* name);
@@ -253,8 +260,7 @@ ParseNode* parse_agent_capabilities(FILE* stream, const char* name);
 int parse_trap_type(FILE* stream, const char* name);
 ParseNode* parse_notification_type(FILE* stream, const char* name);
 
-// Decimal conversions that never overflow.
-uint32_t token_to_unsigned(const char* text);
+// A decimal conversion that never overflows.
 int32_t token_to_int(const char* text);
 
 template <class... A>

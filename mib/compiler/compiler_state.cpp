@@ -48,15 +48,6 @@ void release_parse_nodes(ParseNode* list) {
     }
 }
 
-uint32_t token_to_unsigned(const char* text) {
-    uint64_t value = 0;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + static_cast<uint64_t>(*p - '0');
-        if (value > 0xFFFFFFFFull) return 0xFFFFFFFFu;
-    }
-    return static_cast<uint32_t>(value);
-}
-
 int32_t token_to_int(const char* text) {
     const char* p = text;
     while (*p == ' ' || *p == '\t') ++p;

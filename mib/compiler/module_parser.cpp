@@ -30,6 +30,7 @@ constexpr MacroParser kMacroParsers[] = {
     {MODULE_COMPLIANCE, parse_module_compliance, "MODULE-COMPLIANCE"},
     {MODULE_IDENTITY, parse_module_identity, "MODULE-IDENTITY"},
     {OBJECT_IDENTIFIER, parse_value_assignment, "OBJECT IDENTIFIER"},
+    {OBJECT_IDENTITY, parse_object_identity, "OBJECT-IDENTITY"},
 };
 
 // Skips tokens up to `wanted`: false at end of input.
@@ -70,10 +71,7 @@ ParseNode* fail() {
 void start_compile() {
     auto& state = compiler_state();
     state.head = state.tail = nullptr;
-    state.line = 1;
-    // A delimiter left by an earlier compile must not be read as this stream's first character.
-    state.lookahead = ' ';
-    state.last_token = END_OF_INPUT;
+    reset_lexer();
     build_keyword_chains();
     clear_textual_conventions();
     state.module_state = ModuleState::Outside;
@@ -142,16 +140,6 @@ Step add_records(ParseNode* chain, const char* macro_name) {
     return Step::Next;
 }
 
-// An obsolete or deprecated OBJECT-IDENTITY is told and kept, whatever it returned.
-Step add_object_identity(FILE* stream, const char* name) {
-    int obsolete = 0;
-    ParseNode* chain = parse_object_identity(stream, name, &obsolete);
-    if (!obsolete) return add_records(chain, "OBJECT-IDENTITY");
-    report_message_plain(MibMessage::ObsoleteSyntax, "OBJECT-IDENTITY");
-    append_to_list(chain);
-    return Step::Next;
-}
-
 // The definition of `name`, chosen by the token after it.
 Step parse_definition(Statement& s, const char* name) {
     switch (s.token) {
@@ -166,8 +154,6 @@ Step parse_definition(Statement& s, const char* name) {
             }
             s.have_token = true;
             return Step::Next;
-        case OBJECT_IDENTITY:
-            return add_object_identity(s.stream, name);
         case AGENT_CAPABILITIES: {
             ParseNode* chain = parse_agent_capabilities(s.stream, name);
             if (!chain) {
@@ -236,6 +222,8 @@ ParseNode* parse_mib_stream(FILE* stream) {
             case Step::Fail:
                 return fail();
             case Step::Done:
+                // A NUL byte ended the reading early: what was read is not the whole module.
+                if (compiler_state().input_stopped) return fail();
                 return take_list();
         }
     }

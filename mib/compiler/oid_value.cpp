@@ -2,6 +2,27 @@
 
 #include "mib/compiler/compiler_internal.h"
 
+namespace {
+
+constexpr const char* kSubidTooLarge = "Sub-identifier above 4294967295";
+
+// The number of a sub-identifier token: false (reported) when it does not fit 32 bits, so that
+// two arcs never end up with one number.
+bool read_subid(const char* text, int32_t token, uint32_t* number) {
+    uint64_t value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        if (value > 0xFFFFFFFFull) {
+            report_at_line(kSubidTooLarge, text, token);
+            return false;
+        }
+    }
+    *number = static_cast<uint32_t>(value);
+    return true;
+}
+
+}  // namespace
+
 int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
     char text[kTokenSize];
     int32_t token = next_token(stream, text);
@@ -27,8 +48,8 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
                     report_message(MibMessage::ExpectedNumber, text, token);
                     return 0;
                 }
+                if (!read_subid(text, token, &element.number)) return 0;
                 element.has_number = true;
-                element.number = token_to_unsigned(text);
                 token = next_token(stream, text);
                 if (token != RIGHT_PAREN) {
                     report_message(MibMessage::ExpectedValueCloseParen, text, token);
@@ -37,8 +58,8 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
                 token = next_token(stream, text);
             }
         } else if (token == NUMBER) {
+            if (!read_subid(text, token, &element.number)) return 0;
             element.has_number = true;
-            element.number = token_to_unsigned(text);
             token = next_token(stream, text);
         } else {
             report_message(MibMessage::NotValidFor, text, token, "OBJECT IDENTIFIER");

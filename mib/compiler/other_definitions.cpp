@@ -33,7 +33,7 @@ bool discard_clause_text(FILE* stream) {
 bool skip_to_assign(FILE* stream) {
     char text[kTokenSize];
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token_past_text(stream, text);
         if (token == ASSIGN) return true;
         if (token == END_OF_INPUT) {
             report_at_line(kExpectingAssign, nullptr, token);
@@ -108,8 +108,7 @@ ParseNode* parse_value_assignment(FILE* stream, const char* name) {
     return read_chain(stream, name, false);
 }
 
-ParseNode* parse_object_identity(FILE* stream, const char* name, int* obsolete) {
-    *obsolete = 0;
+ParseNode* parse_object_identity(FILE* stream, const char* name) {
     char text[kTokenSize];
     int32_t token = next_token(stream, text);
     if (token != STATUS) {
@@ -117,9 +116,7 @@ ParseNode* parse_object_identity(FILE* stream, const char* name, int* obsolete) 
         return nullptr;
     }
     token = next_token(stream, text);
-    if (token == DEPRECATED || token == OBSOLETE) {
-        *obsolete = 1;
-    } else if (token != CURRENT) {
+    if (token != CURRENT && token != DEPRECATED && token != OBSOLETE) {
         report_message(MibMessage::BadFormat, text, token);
         return nullptr;
     }
@@ -145,7 +142,7 @@ ParseNode* parse_group(FILE* stream, const char* name) {
     char text[kTokenSize];
     char* description = nullptr;
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token_past_text(stream, text);
         if (token == ASSIGN) break;
         if (token == END_OF_INPUT) {
             std::free(description);
@@ -198,7 +195,7 @@ ParseNode* parse_module_identity(FILE* stream, const char* name) {
 ParseNode* parse_agent_capabilities(FILE* stream, const char* name) {
     char text[kTokenSize];
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token_past_text(stream, text);
         if (token == ASSIGN || token == END_OF_INPUT) break;
     }
     return read_final_record(stream, name, "AGENT-CAPABILITIES");

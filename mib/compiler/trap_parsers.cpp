@@ -172,7 +172,7 @@ bool read_notification_clauses(FILE* stream, ParseNode* node) {
     TrapDefinition& trap = current_trap;
     char text[kTokenSize];
     for (;;) {
-        int32_t token = next_token(stream, text);
+        int32_t token = next_token_past_text(stream, text);
         if (token == ASSIGN) return true;
         if (token == END_OF_INPUT) {
             report_message(MibMessage::ExpectedAssign, nullptr, token, "NOTIFICATION-TYPE");

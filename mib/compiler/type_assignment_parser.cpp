@@ -4,10 +4,10 @@
 
 namespace {
 
-// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX, reading DESCRIPTION texts as texts.
+// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX; a DESCRIPTION must have its text.
 bool skip_to_syntax(FILE* stream, char* text) {
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token_past_text(stream, text);
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
             report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
