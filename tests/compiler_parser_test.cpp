@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mib/compiler/compiler_internal.h"
@@ -56,7 +57,7 @@ TEST(CompilerModules, TwoModulesBackToBackParseIntoOneList) {
     Parsed parsed;
     parse(
         "A-MIB { iso 3 } DEFINITIONS ::= BEGIN\n"
-        "IMPORTS x, y FROM OTHER-MIB;\n"
+        "IMPORTS x, y FROM OTHER-MIB OBJECT-TYPE, z FROM THIRD-MIB { iso 9 };\n"
         "a OBJECT IDENTIFIER ::= { mgmt 7 }\n"
         "END\n"
         "B-MIB DEFINITIONS ::= BEGIN\n"
@@ -66,6 +67,18 @@ TEST(CompilerModules, TwoModulesBackToBackParseIntoOneList) {
         parsed);
     EXPECT_EQ(parsed.records(), (std::vector<std::string>{"a mgmt 7", "b a 1"}));
     EXPECT_EQ(parsed.messages, "");
+    // Each record knows its module, and each module where its imports come from.
+    const auto& modules = compiler_state().modules;
+    ASSERT_EQ(modules.size(), 2u);
+    EXPECT_EQ(modules[0].name, "A-MIB");
+    EXPECT_EQ(modules[0].imports,
+              (std::unordered_map<std::string, std::string>{{"x", "OTHER-MIB"},
+                                                            {"y", "OTHER-MIB"},
+                                                            {"OBJECT-TYPE", "THIRD-MIB"},
+                                                            {"z", "THIRD-MIB"}}));
+    EXPECT_FALSE(modules[1].has_imports);
+    EXPECT_EQ(parsed.list->module, 0);
+    EXPECT_EQ(parsed.list->next->module, 1);
 }
 
 TEST(CompilerModules, FrameErrorsFailTheParseWithLocatedMessages) {
@@ -152,9 +165,10 @@ TEST(CompilerObjectType, ReadsSyntaxAccessDescriptionAndValue) {
                  "  ::= { x 2 }"),
           parsed);
     ASSERT_NE(parsed.list, nullptr) << parsed.messages;
-    EXPECT_EQ(parsed.records(),
-              (std::vector<std::string>{"x c 7", "y ifEntry 5", "z ifEntry 0", "t x 1", "i x 2"}));
-    const ParseNode* x = parsed.list;
+    // b(3) is an arc of the value: it defines b under a.
+    EXPECT_EQ(parsed.records(), (std::vector<std::string>{"b a 3", "x c 7", "y ifEntry 5",
+                                                          "z ifEntry 0", "t x 1", "i x 2"}));
+    const ParseNode* x = parsed.list->next;
     EXPECT_EQ(x->syntax, INTEGER);
     EXPECT_EQ(x->access, MIB_ACCESS_READ_CREATE);
     EXPECT_EQ(enum_text(x->enums), "red(1) green(2) deprecated(3) blue(-3) current(4) ");
@@ -285,7 +299,11 @@ TEST(CompilerValueAssignment, ChainRuleDefinesNamedArcs) {
         {"{ iso org(3) dod(6) internet(1) private(4) 1 }",
          {"org iso 3", "dod org 6", "internet dod 1", "private internet 4", "x private 1"}},
         {"{ mgmt 1 }", {"x mgmt 1"}},
-        {"{ iso 3 6 }", {" iso 3"}},
+        // Bare numbers are arcs identified by their number; a leading one is an arc of the root.
+        {"{ iso 3 6 }", {"3 iso 3", "x 3 6"}},
+        {"{ 1 2 }", {"1  1", "x 1 2"}},
+        {"{ a 5 b 7 }", {"5 a 5", "x b 7"}},
+        {"{ a b c 7 }", {"b a 0", "c b 0", "x c 7"}},
     };
     for (const auto& c : cases) {
         Parsed parsed;
@@ -298,7 +316,6 @@ TEST(CompilerValueAssignment, ChainRuleDefinesNamedArcs) {
     } failures[] = {
         {"x OBJECT IDENTIFIER { a 1 }", "Bad format({)"},
         {"x OBJECT IDENTIFIER ::= { a }", "No end to OBJECT IDENTIFIER"},
-        {"x OBJECT IDENTIFIER ::= { 1 2 }", "Bad parse of: OBJECT IDENTIFIER"},
         {"x OBJECT IDENTIFIER ::= { a 4294967296 }", "Bad parse of: OBJECT IDENTIFIER"},
         {"x OBJECT IDENTIFIER ::= a", "Bad OBJECT IDENTIFIER"},
     };
@@ -338,12 +355,7 @@ TEST(CompilerOtherDefinitions, EachFailureHasItsMessage) {
     } cases[] = {
         {"m MODULE-IDENTITY LAST-UPDATED x ::= { a 1 }", "Bad MODULE-IDENTITY optional clause(x)"},
         {"m MODULE-IDENTITY STATUS current ::= { a 1 }", "Bad format of optional clauses(STATUS)"},
-        {"m MODULE-IDENTITY ::= { 1 2 }",
-         "No label for parent. Accepted syntax for MODULE-IDENTITY nodes:\n { label1 [ "
-         "label2(subid2) ... ] object-subid1 }\n(m)"},
-        {"a AGENT-CAPABILITIES ::= { 1 2 }",
-         "No label for parent. Accepted syntax for AGENT-CAPABILITIES nodes"},
-        {"a AGENT-CAPABILITIES ::= { 1 2 }", "Bad parse of AGENT-CAPABILITIES"},
+        {"a AGENT-CAPABILITIES ::= { 1 }", "Bad parse of AGENT-CAPABILITIES"},
         {"g OBJECT-GROUP OBJECTS { a } DESCRIPTION x ::= { m 1 }", "Bad DESCRIPTION(x)"},
         {"g OBJECT-GROUP OBJECTS { a }", "(End Of File)"},
         {"c MODULE-COMPLIANCE STATUS current", "(End Of File)"},
@@ -377,6 +389,7 @@ TEST(CompilerOtherDefinitions, WellFormedDefinitionsAreQuietWhateverTheirTextsHo
     Parsed parsed;
     parse(module("o OBJECT-IDENTITY STATUS obsolete DESCRIPTION \"x\" ::= { a 1 }\n"
                  "d OBJECT-IDENTITY STATUS deprecated DESCRIPTION \"x\" ::= { a 2 }\n"
+                 "p OBJECT-IDENTITY STATUS current DESCRIPTION \"y\" ::= { 5 1 }\n"
                  "T ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION \"d\"\n"
                  "  REFERENCE \"its SYNTAX is INTEGER\" SYNTAX OCTET STRING\n"
                  "c MODULE-COMPLIANCE STATUS current DESCRIPTION \"a ::= { b 1 }\"\n"
@@ -385,13 +398,14 @@ TEST(CompilerOtherDefinitions, WellFormedDefinitionsAreQuietWhateverTheirTextsHo
                  "  REFERENCE \"DESCRIPTION ::= here\" ::= { a 4 }\n"
                  "n NOTIFICATION-TYPE OBJECTS { t } STATUS current DESCRIPTION \"n\"\n"
                  "  REFERENCE \"OBJECTS ::= DESCRIPTION\" ::= { a 5 }\n"
-                 "ac AGENT-CAPABILITIES PRODUCT-RELEASE \"::=\" ::= { a 6 }\n"
+                 "ac AGENT-CAPABILITIES PRODUCT-RELEASE \"::=\" ::= { 1 6 }\n"
                  "t OBJECT-TYPE SYNTAX T MAX-ACCESS read-only STATUS current ::= { a 7 }"),
           parsed);
     EXPECT_EQ(parsed.messages, "");
     EXPECT_EQ(parsed.warnings, "");
-    EXPECT_EQ(parsed.records(), (std::vector<std::string>{"o a 1", "d a 2", "c a 3", "g a 4",
-                                                          "n a 5", "ac a 6", "t a 7"}));
+    EXPECT_EQ(parsed.records(),
+              (std::vector<std::string>{"o a 1", "d a 2", "5  5", "p 5 1", "c a 3", "g a 4",
+                                        "n a 5", "1  1", "ac 1 6", "t a 7"}));
     const ParseNode* t = parsed.list;
     while (t->next) t = t->next;
     EXPECT_EQ(t->syntax, OCTET_STRING);

@@ -30,7 +30,15 @@ char* compiler_copy_text(const char* text) {
 }
 
 ParseNode* new_parse_node() {
-    return static_cast<ParseNode*>(compiler_calloc(sizeof(ParseNode)));
+    auto* node = static_cast<ParseNode*>(compiler_calloc(sizeof(ParseNode)));
+    node->module = compiler_state().current_module;
+    return node;
+}
+
+int module_named(const std::string& name) {
+    const auto& index = compiler_state().module_index;
+    const auto found = index.find(name);
+    return found == index.end() ? kNoModule : found->second;
 }
 
 void release_parse_node(ParseNode* node) {

@@ -25,7 +25,6 @@ enum class MibMessage {
     NoEndStatement,
     EndBeforeStart,
     NoEndToValue,
-    NoParentLabel,
     NoSubIdentifier,
     NoBeginStatement,
     Bad,
@@ -105,10 +104,6 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::EndBeforeStart, 0x100010, "Error, %1 statement before start of %2"},
     // object-identifier values: the final-record and chain rules, NOTIFICATION-TYPE
     {MibMessage::NoEndToValue, 0x100011, "No end to %1"},
-    // MODULE-IDENTITY value
-    {MibMessage::NoParentLabel, 0x100012,
-     "No label for parent. Accepted syntax for MODULE-IDENTITY nodes:\n { label1 [ label2(subid2) "
-     "... ] object-subid1 }\n"},
     // the final-record rule, a warning
     {MibMessage::NoSubIdentifier, 0x100013, "Warning: This entry has no sub-identifier"},
     // module header

@@ -212,14 +212,14 @@ ParseNode* parse_notification_type(FILE* stream, const char* name) {
     }
     OidElement elements[kOidElements];
     const int count = read_oid_value(stream, elements, kOidElements);
-    if (apply_final_record_rule(node, elements, count, name)) {
+    ParseNode* records = value_records(node, elements, count, name, ArcRule::NamedArcs);
+    if (records) {
         copy_field(trap.enterprise, sizeof trap.enterprise, elements[count - 2].label,
                    "enterprise");
         trap.specific = static_cast<int32_t>(node->subid);
     } else {
         release_parse_node(node);
-        node = nullptr;
     }
     save_current_trap();
-    return node;
+    return records;
 }

@@ -32,6 +32,36 @@ bool skip_sequence(FILE* stream, char* text) {
     }
 }
 
+// The first convention of `name` defined in `module`, or null.
+const TextualConvention* convention_of(const char* name, int module) {
+    for (const auto& slot : compiler_state().conventions) {
+        if (slot.syntax == 0) break;
+        if (slot.module == module && std::strcmp(slot.name, name) == 0) return &slot;
+    }
+    return nullptr;
+}
+
+// The convention a name stands for in the current module: its own, else the one its IMPORTS
+// names (followed through further imports), else the first of that name.
+const TextualConvention* find_textual_convention(const char* name) {
+    const auto& state = compiler_state();
+    int module = state.current_module;
+    for (int depth = 0; module != kNoModule && depth < kImportDepth; ++depth) {
+        if (const TextualConvention* own = convention_of(name, module)) return own;
+        const auto& imports = state.modules[static_cast<size_t>(module)].imports;
+        const auto from = imports.find(name);
+        if (from == imports.end()) break;
+        const int next = module_named(from->second);
+        if (next == module) break;
+        module = next;
+    }
+    for (const auto& slot : state.conventions) {
+        if (slot.syntax == 0) break;
+        if (std::strcmp(slot.name, name) == 0) return &slot;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void clear_textual_conventions() {
@@ -40,18 +70,15 @@ void clear_textual_conventions() {
         slot.enums = nullptr;
         slot.syntax = 0;
         slot.name[0] = '\0';
+        slot.module = kNoModule;
     }
 }
 
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums) {
-    for (const auto& slot : compiler_state().conventions) {
-        if (slot.syntax == 0) break;
-        if (std::strcmp(slot.name, name) == 0) {
-            *enums = copy_enum_list(slot.enums);
-            return slot.syntax;
-        }
-    }
-    return LABEL;
+    const TextualConvention* slot = find_textual_convention(name);
+    if (!slot) return LABEL;
+    *enums = copy_enum_list(slot->enums);
+    return slot->syntax;
 }
 
 int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text) {
@@ -81,6 +108,7 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     slot->enums = nullptr;
     std::strncpy(slot->name, name, sizeof slot->name - 1);
     slot->name[sizeof slot->name - 1] = '\0';
+    slot->module = compiler_state().current_module;
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
         syntax = lookup_textual_convention(text, &enums);
