@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "mib/compiler/compiler_internal.h"
@@ -71,11 +70,10 @@ TEST(CompilerModules, TwoModulesBackToBackParseIntoOneList) {
     const auto& modules = compiler_state().modules;
     ASSERT_EQ(modules.size(), 2u);
     EXPECT_EQ(modules[0].name, "A-MIB");
-    EXPECT_EQ(modules[0].imports,
-              (std::unordered_map<std::string, std::string>{{"x", "OTHER-MIB"},
-                                                            {"y", "OTHER-MIB"},
-                                                            {"OBJECT-TYPE", "THIRD-MIB"},
-                                                            {"z", "THIRD-MIB"}}));
+    EXPECT_EQ(modules[0].imports, (TextMap<std::string>{{"x", "OTHER-MIB"},
+                                                        {"y", "OTHER-MIB"},
+                                                        {"OBJECT-TYPE", "THIRD-MIB"},
+                                                        {"z", "THIRD-MIB"}}));
     EXPECT_FALSE(modules[1].has_imports);
     EXPECT_EQ(parsed.list->module, 0);
     EXPECT_EQ(parsed.list->next->module, 1);

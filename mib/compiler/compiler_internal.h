@@ -8,6 +8,7 @@
 #include <deque>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -149,11 +150,19 @@ struct ParseNode {
     bool dropped;
 };
 
+// Maps by text that can be searched with a string_view, without making a string.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+template <class V>
+using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
+
 // One module of the stream, as far as resolving its labels needs.
 struct ModuleInfo {
     std::string name;
     bool has_imports = false;
-    std::unordered_map<std::string, std::string> imports;  // label -> the module it comes from
+    TextMap<std::string> imports;  // label -> the module it comes from
 };
 
 struct KeywordEntry {
@@ -187,6 +196,8 @@ struct CompilerState {
     bool input_stopped = false;            // a NUL byte inside a word ended the reading
     int line = 1;
     int32_t last_token = END_OF_INPUT;
+    char* text_buffer = nullptr;  // quoted texts and comments are read into this, and kept
+    size_t text_capacity = 0;
     KeywordEntry* chains[kKeywordChains] = {};
     // messages
     char messages[kMessageBufferSize] = {};
@@ -204,7 +215,7 @@ struct CompilerState {
     int collect_traps = 0;
     int reserved = 0;
     std::vector<ModuleInfo> modules;
-    std::unordered_map<std::string, int> module_index;  // name -> first module of that name
+    TextMap<int> module_index;  // name -> first module of that name
     int current_module = kNoModule;
     // textual conventions
     TextualConvention conventions[kTextualConventions] = {};
@@ -225,7 +236,7 @@ ParseNode* new_parse_node();
 void release_parse_node(ParseNode* node);
 
 // The module of `name` in this compile, or kNoModule.
-int module_named(const std::string& name);
+int module_named(std::string_view name);
 
 // Keyword table.
 void build_keyword_chains();

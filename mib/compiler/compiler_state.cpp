@@ -35,7 +35,7 @@ ParseNode* new_parse_node() {
     return node;
 }
 
-int module_named(const std::string& name) {
+int module_named(std::string_view name) {
     const auto& index = compiler_state().module_index;
     const auto found = index.find(name);
     return found == index.end() ? kNoModule : found->second;

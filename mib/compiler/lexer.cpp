@@ -1,5 +1,10 @@
-#include <cstdlib>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "mib/compiler/compiler_internal.h"
 
@@ -20,17 +25,35 @@ inline bool is_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Characters that end a word wherever they stand; so do "::=", ".." (read_mark) and the quote
-// that opens a text, except inside a comment.
-inline bool is_delimiter(int c) {
-    return is_space(c) || c == '(' || c == ')' || c == ',' || c == ';' || c == '{' || c == '}' ||
-           c == '|';
+// What a character does to the word being read.
+enum CharClass : uint8_t {
+    kWordChar,
+    kSpace,
+    kPunctuation,  // ends a word and is a one-character word itself
+    kMarkStart,    // ':' or '.': "::=" and ".." end a word wherever they stand (read_mark)
+    kQuote,        // opens a text, so it ends a word
+    kNulChar,
+};
+
+constexpr std::array<CharClass, 256> kCharClasses = [] {
+    std::array<CharClass, 256> classes{};
+    for (const unsigned char c : std::string_view(" \t\n\r\v\f")) classes[c] = kSpace;
+    for (const unsigned char c : std::string_view("(),;{}|")) classes[c] = kPunctuation;
+    classes[':'] = classes['.'] = kMarkStart;
+    classes['"'] = kQuote;
+    classes[0] = kNulChar;
+    return classes;
+}();
+
+inline CharClass class_of(int ch) {
+    return kCharClasses[static_cast<unsigned char>(ch)];
 }
 
 constexpr const char* kAssignMark = "::=";
 constexpr const char* kRangeMark = "..";
 constexpr const char* kNulInWord = "NUL byte inside a word";
-constexpr int kNoChar = -2;  // no character held back (EOF is -1)
+constexpr int kNoChar = -2;                              // no character held back (EOF is -1)
+constexpr size_t kQuotedTextKept = kQuotedTextSize - 1;  // characters of a text that are kept
 
 // A word that starts with "--" is a comment: nothing inside it ends it early.
 inline bool is_comment_word(const char* text, int length) {
@@ -125,26 +148,83 @@ bool read_directive(FILE* stream, const char* word) {
     return more;
 }
 
-// Reads up to the closing quote of a text whose opening quote was read. False at end of input.
-bool skip_quoted_text(FILE* stream) {
+// Reads the word that starts with `ch` into `text` (with the words a join word joins) and leaves
+// what ended it as the lookahead: its keyword code, or LABEL. END_OF_INPUT when the input ends
+// inside the word (the word is lost) or a NUL byte is in it (reported).
+int32_t read_word(FILE* stream, int ch, char* text) {
     auto& state = compiler_state();
+    int length = 0;
+    bool nul = false;
     for (;;) {
-        const int ch = read_char(stream);
-        if (ch == EOF) return false;
-        if (ch == '"') return true;
-        if (ch == '\n') ++state.line;
+        if (ch == EOF) {
+            text[length] = '\0';
+            state.lookahead = ' ';
+            return END_OF_INPUT;
+        }
+        const CharClass kind = class_of(ch);
+        // Inside a comment only white space and punctuation end the word.
+        if (kind == kWordChar ||
+            (kind >= kMarkStart && (kind == kNulChar || is_comment_word(text, length)))) {
+            if (kind == kNulChar && !is_comment_word(text, length)) nul = true;
+            add_char(text, length, ch);
+            ch = read_char(stream);
+            continue;
+        }
+        const char* mark = nullptr;
+        if (kind == kMarkStart) {
+            mark = read_mark(stream, ch, text, length);
+            if (!mark) continue;
+        }
+        if (mark && length == 0) {
+            length = static_cast<int>(std::strlen(mark));
+            std::memcpy(text, mark, static_cast<size_t>(length));
+            state.lookahead = ' ';
+        } else if (mark) {
+            state.lookahead_mark = mark;
+            state.lookahead = ' ';
+        } else if (kind != kSpace && length == 0) {
+            text[length++] = static_cast<char>(ch);
+            state.lookahead = ' ';
+        } else {
+            state.lookahead = ch;
+        }
+        text[length] = '\0';
+        if (nul) return stop_at_nul(text);
+        const int32_t code = lookup_keyword(text);
+        if (code != JOIN_NEXT) return code;
+        // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
+        state.lookahead_mark = nullptr;
+        if (state.lookahead == '\n') ++state.line;
+        ch = read_char(stream);
     }
+}
+
+// Reads a text up to its closing quote (its opening quote was read) in one call, counting its
+// lines: `text` is left without the quote. False at end of input.
+bool read_raw_text(FILE* stream, std::string_view* text) {
+    auto& state = compiler_state();
+    const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '"', stream);
+    if (got <= 0) return false;
+    const std::string_view read(state.text_buffer, static_cast<size_t>(got));
+    for (size_t at = read.find('\n'); at != std::string_view::npos; at = read.find('\n', at + 1)) {
+        ++state.line;
+    }
+    if (read.back() != '"') return false;
+    *text = read.substr(0, read.size() - 1);
+    return true;
+}
+
+bool skip_quoted_text(FILE* stream) {
+    std::string_view text;
+    return read_raw_text(stream, &text);
 }
 
 // Skips the rest of a comment line with its newline. False at end of input.
 bool skip_comment(FILE* stream) {
     auto& state = compiler_state();
     if (state.lookahead != '\n') {
-        int ch;
-        do {
-            ch = read_char(stream);
-        } while (ch != '\n' && ch != EOF);
-        if (ch == EOF) {
+        const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '\n', stream);
+        if (got <= 0 || state.text_buffer[got - 1] != '\n') {
             state.lookahead = ' ';
             return false;
         }
@@ -169,7 +249,6 @@ void reset_lexer() {
 int32_t next_token(FILE* stream, char* text) {
     auto& state = compiler_state();
     for (;;) {
-        int length = 0;
         text[0] = '\0';
         if (state.input_stopped) return finish(END_OF_INPUT);
         if (state.lookahead_mark) {
@@ -192,47 +271,7 @@ int32_t next_token(FILE* stream, char* text) {
             state.lookahead = ' ';
             return finish(QUOTED_TEXT);
         }
-        int32_t code;
-        bool nul = false;
-        for (;;) {
-            if (ch == EOF) {
-                text[length] = '\0';
-                state.lookahead = ' ';
-                return finish(END_OF_INPUT);
-            }
-            const char* mark = nullptr;
-            const bool comment = is_comment_word(text, length);
-            if ((ch == ':' || ch == '.') && !comment) {
-                mark = read_mark(stream, ch, text, length);
-                if (!mark) continue;
-            } else if (!is_delimiter(ch) && (ch != '"' || comment)) {
-                nul = nul || ch == '\0';
-                add_char(text, length, ch);
-                ch = read_char(stream);
-                continue;
-            }
-            if (mark && length == 0) {
-                length = static_cast<int>(std::strlen(mark));
-                std::memcpy(text, mark, static_cast<size_t>(length));
-                state.lookahead = ' ';
-            } else if (mark) {
-                state.lookahead_mark = mark;
-                state.lookahead = ' ';
-            } else if (!is_space(ch) && length == 0) {
-                text[length++] = static_cast<char>(ch);
-                state.lookahead = ' ';
-            } else {
-                state.lookahead = ch;
-            }
-            text[length] = '\0';
-            if (nul && !is_comment_word(text, length)) return stop_at_nul(text);
-            code = lookup_keyword(text);
-            if (code != JOIN_NEXT) break;
-            // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
-            state.lookahead_mark = nullptr;
-            if (state.lookahead == '\n') ++state.line;
-            ch = read_char(stream);
-        }
+        const int32_t code = read_word(stream, ch, text);
         if (code != LABEL) return finish(code);
         if (text[0] == '-' && text[1] == '-') {
             const bool more = text[2] == '#' ? read_directive(stream, text) : skip_comment(stream);
@@ -249,37 +288,39 @@ int32_t next_token(FILE* stream, char* text) {
 
 int32_t next_token_past_text(FILE* stream, char* text) {
     const int32_t token = next_token(stream, text);
-    if (token != QUOTED_TEXT) return token;
-    char* quoted = read_quoted_text(stream);
-    if (!quoted) return END_OF_INPUT;
-    std::free(quoted);
-    return QUOTED_TEXT;
+    if (token != QUOTED_TEXT || skip_quoted_text(stream)) return token;
+    report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
+    return END_OF_INPUT;
 }
 
 char* read_quoted_text(FILE* stream) {
-    auto& state = compiler_state();
-    char buffer[kQuotedTextSize];
-    int length = 0;
-    bool line_start = false;
-    for (;;) {
-        const int ch = read_char(stream);
-        if (ch == EOF) {
-            report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
-            return nullptr;
-        }
-        if (ch == '"') break;
-        if (line_start) {
-            if (ch != '\n' && is_space(ch)) continue;
-            line_start = ch == '\n';
-        }
-        if (ch == '\n') {
-            ++state.line;
-            line_start = true;
-        }
-        if (length < kQuotedTextSize - 1) buffer[length++] = static_cast<char>(ch);
+    std::string_view raw;
+    if (!read_raw_text(stream, &raw)) {
+        report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
+        return nullptr;
     }
-    buffer[length] = '\0';
-    return compiler_copy_text(buffer);
+    auto* text = static_cast<char*>(compiler_calloc(std::min(raw.size(), kQuotedTextKept) + 1));
+    size_t length = 0;
+    const auto keep = [&](std::string_view part) {
+        const size_t n = std::min(part.size(), kQuotedTextKept - length);
+        std::memcpy(text + length, part.data(), n);
+        length += n;
+    };
+    // Line by line: the indentation of each continuation line is dropped (empty lines are kept),
+    // and, as a text-mode stream reads it, a carriage return before a newline.
+    for (size_t at = 0; at < raw.size();) {
+        if (at > 0) {
+            while (at < raw.size() && raw[at] != '\n' && is_space(raw[at])) ++at;
+        }
+        const size_t newline = raw.find('\n', at);
+        size_t end = newline == std::string_view::npos ? raw.size() : newline;
+        if (newline != std::string_view::npos && end > at && raw[end - 1] == '\r') --end;
+        keep(raw.substr(at, end - at));
+        if (newline == std::string_view::npos) break;
+        keep("\n");
+        at = newline + 1;
+    }
+    return text;
 }
 
 char* read_clause_text(FILE* stream) {

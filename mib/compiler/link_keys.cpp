@@ -5,6 +5,7 @@
 // place gets a key of its own, and the linker matches records by these keys.
 #include <algorithm>
 #include <cstring>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr int kNone = -1;
+constexpr size_t kArenaBytes = 64 * 1024;  // grows by itself when a list needs more
 // Key marks: no label holds these characters, so a key of its own never equals a label.
 constexpr char kPlaceKeyMark = '\x01';
 constexpr char kArcKeyMark = '\x02';
@@ -24,7 +26,7 @@ constexpr char kArcKeyMark = '\x02';
 struct Place {
     int parent;
     uint32_t subid;
-    std::string unresolved;
+    const char* unresolved;  // the parent label, for a place that stands for one
 };
 
 // How readily a definition answers a reference that no scope settles.
@@ -39,6 +41,7 @@ struct Definition {
     int place = kNone;
     int target = kNone;         // a named arc that names a definition seen from its module
     const char* key = nullptr;  // null: the label
+    int next = kNone;           // the next definition of the same label, by rank
 };
 
 // What a record's place depends on: another record, or a place known already; and the
@@ -51,15 +54,21 @@ struct Dependency {
 
 class Resolver {
   public:
-    explicit Resolver(ParseNode* list) : modules_(compiler_state().modules) {
-        for (ParseNode* record = list; record; record = record->next) {
-            record_index_.emplace(record, static_cast<int>(records_.size()));
-            records_.push_back(record);
-        }
+    explicit Resolver(ParseNode* list)
+        : modules_(compiler_state().modules),
+          by_label_(&arena_),
+          place_index_(&arena_),
+          unresolved_places_(&arena_) {
+        for (ParseNode* record = list; record; record = record->next) records_.push_back(record);
         place_of_record_.assign(records_.size(), kNone);
         definition_of_record_.assign(records_.size(), kNone);
         waiting_.assign(records_.size(), false);
-        places_.push_back({kNone, 0, {}});  // the root
+        dependencies_.reserve(records_.size());
+        definitions_.reserve(records_.size() + default_tree().size());
+        by_label_.reserve(records_.size() + default_tree().size());
+        places_.reserve(records_.size() + default_tree().size() + 1);
+        place_index_.reserve(records_.size() + default_tree().size());
+        places_.push_back({kNone, 0, ""});  // the root
     }
 
     LinkKeyTexts run() {
@@ -73,28 +82,32 @@ class Resolver {
             if (definition.record != kNone) definition.place = place_of_record_[definition.record];
         }
         index_places();
-        for (const std::string_view label : labels_) key_places(label, by_label_.at(label));
+        for (const auto& [label, first] : labels_) key_places(label, *first);
         for (size_t i = 0; i < records_.size(); ++i) key_record(static_cast<int>(i));
         for (size_t i = 0; i < records_.size(); ++i) key_parent(static_cast<int>(i));
         return std::move(texts_);
     }
 
   private:
+    // The tables below make one entry per record; they take their memory from here at once.
+    std::pmr::monotonic_buffer_resource arena_{kArenaBytes};
     const std::vector<ModuleInfo>& modules_;
     std::vector<ParseNode*> records_;
-    std::unordered_map<const ParseNode*, int> record_index_;
     std::vector<int> place_of_record_;
     std::vector<int> definition_of_record_;
     std::vector<Dependency> dependencies_;
     std::vector<bool> waiting_;  // records whose place waits for a parent's
     std::vector<Definition> definitions_;
-    // The definitions of each label, by rank, then in stream order.
-    std::unordered_map<std::string_view, std::vector<int>> by_label_;
-    std::vector<std::string_view> labels_;  // in the order they were first defined
+    // The first definition of each label; the others follow by `next`, by rank, then in stream
+    // order.
+    std::pmr::unordered_map<std::string_view, int> by_label_;
+    // Each label with where its first definition is kept, in the order they were first defined.
+    std::vector<std::pair<std::string_view, const int*>> labels_;
+    std::vector<int> stack_;  // records whose places wait for their parents' places
     std::vector<Place> places_;
-    std::unordered_map<uint64_t, int> place_index_;
-    std::unordered_map<std::string, int> unresolved_places_;
-    std::unordered_map<int, int> definition_at_place_;
+    std::pmr::unordered_map<uint64_t, int> place_index_;
+    std::pmr::unordered_map<std::string_view, int> unresolved_places_;
+    std::vector<int> definition_at_place_;  // the named node at each place, or kNone
     LinkKeyTexts texts_;
 
     bool valid_module(int module) const {
@@ -104,7 +117,7 @@ class Resolver {
     int intern(int parent, uint32_t subid) {
         const uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(parent)) << 32 | subid;
         const auto [found, added] = place_index_.emplace(key, static_cast<int>(places_.size()));
-        if (added) places_.push_back({parent, subid, {}});
+        if (added) places_.push_back({parent, subid, ""});
         return found->second;
     }
 
@@ -136,30 +149,42 @@ class Resolver {
             definitions_.push_back({record->label, static_cast<int>(i), record->module, rank});
         }
         for (size_t d = 0; d < definitions_.size(); ++d) {
-            auto& found = by_label_[definitions_[d].label];
-            if (found.empty()) labels_.push_back(definitions_[d].label);
-            found.push_back(static_cast<int>(d));
-        }
-        for (auto& [label, found] : by_label_) {
-            std::stable_sort(found.begin(), found.end(), [this](int a, int b) {
-                return definitions_[a].rank < definitions_[b].rank;
-            });
+            const auto [first, added] =
+                by_label_.emplace(definitions_[d].label, static_cast<int>(d));
+            if (added) {
+                labels_.emplace_back(definitions_[d].label, &first->second);
+                continue;
+            }
+            // After the last of a rank not above its own: stream order within a rank.
+            const Rank rank = definitions_[d].rank;
+            int* link = &first->second;
+            while (*link != kNone && definitions_[*link].rank <= rank) {
+                link = &definitions_[*link].next;
+            }
+            definitions_[d].next = *link;
+            *link = static_cast<int>(d);
         }
     }
 
-    // The definition `label` names in `module`: its own, else the one its IMPORTS names
-    // (followed through further imports); kNone when neither. Arcs count unless `real_only`.
-    int scoped(std::string_view label, int module, bool real_only) const {
+    // The first definition of `label`, or kNone.
+    int first_definition(std::string_view label) const {
         const auto found = by_label_.find(label);
-        if (found == by_label_.end()) return kNone;
+        return found == by_label_.end() ? kNone : found->second;
+    }
+
+    // The definition `label` names in `module`: its own, else the one its IMPORTS names
+    // (followed through further imports); kNone when neither. `first` is the label's first
+    // definition; arcs count unless `real_only`.
+    int scoped(std::string_view label, int first, int module, bool real_only) const {
+        if (first == kNone) return kNone;
         for (int depth = 0; valid_module(module) && depth < kImportDepth; ++depth) {
-            for (const int d : found->second) {
+            for (int d = first; d != kNone; d = definitions_[d].next) {
                 const Definition& definition = definitions_[d];
                 if (definition.module == module && !(real_only && definition.rank == kArc))
                     return d;
             }
             const auto& imports = modules_[module].imports;
-            const auto from = imports.find(std::string(label));
+            const auto from = imports.find(label);
             if (from == imports.end()) break;
             const int next = module_named(from->second);
             if (next == module) break;
@@ -170,19 +195,28 @@ class Resolver {
 
     // A reference: scoped, else the first definition anywhere.
     int reference(const char* label, int module) const {
-        const int d = scoped(label, module, false);
-        if (d != kNone) return d;
-        const auto found = by_label_.find(label);
-        return found == by_label_.end() ? kNone : found->second.front();
+        const int first = first_definition(label);
+        const int d = scoped(label, first, module, false);
+        return d != kNone ? d : first;
     }
 
     // A name(number) arc defines its node only when its module sees no other definition of the
     // label: its own, an imported one, a built-in one or one of a module without IMPORTS.
     int arc_target(const Definition& arc) const {
-        const int d = scoped(arc.label, arc.module, true);
+        const int first = first_definition(arc.label);
+        const int d = scoped(arc.label, first, arc.module, true);
         if (d != kNone) return d;
-        const int first = by_label_.at(arc.label).front();
         return definitions_[first].rank <= kWithoutImports ? first : kNone;
+    }
+
+    // The index of the arc record that record `i` hangs under: the record before it, as a value
+    // makes its records in order.
+    int index_of_arc(size_t i) const {
+        const ParseNode* arc = records_[i]->parent_arc;
+        for (size_t j = i; j-- > 0;) {
+            if (records_[j] == arc) return static_cast<int>(j);
+        }
+        return kNone;
     }
 
     // What the place of record `i` is computed from.
@@ -193,7 +227,7 @@ class Resolver {
         if (self != kNone && definitions_[self].target != kNone) {
             d = definitions_[self].target;
         } else if (record->parent_arc) {
-            return {record_index_.at(record->parent_arc), kNone, kNone};
+            return {index_of_arc(i), kNone, kNone};
         } else if (record->kind == RecordKind::UnnamedArc && !record->parent_label[0]) {
             return {kNone, 0, kNone};  // a leading number: an arc of the root
         } else {
@@ -207,7 +241,8 @@ class Resolver {
     // The place of record `i` and of every record it depends on, without recursion: a chain of
     // parents may be as long as the list. A cycle of parents counts as unresolved.
     void place_record(int start) {
-        std::vector<int> stack{start};
+        std::vector<int>& stack = stack_;
+        stack.assign(1, start);
         while (!stack.empty()) {
             const int i = stack.back();
             if (place_of_record_[i] != kNone) {
@@ -236,11 +271,13 @@ class Resolver {
     // The named node at each place: built-in nodes first, then definitions in stream order,
     // then arcs.
     void index_places() {
+        definition_at_place_.assign(places_.size(), kNone);
         for (const bool arcs : {false, true}) {
             for (size_t d = 0; d < definitions_.size(); ++d) {
                 const Definition& definition = definitions_[d];
                 if ((definition.rank == kArc) != arcs || definition.target != kNone) continue;
-                definition_at_place_.emplace(definition.place, static_cast<int>(d));
+                int& at = definition_at_place_[definition.place];
+                if (at == kNone) at = static_cast<int>(d);
             }
         }
     }
@@ -252,9 +289,13 @@ class Resolver {
 
     // The label's definitions, grouped by place: the first place keeps the label as its key,
     // the others get keys of their own and one warning.
-    void key_places(std::string_view label, const std::vector<int>& found) {
+    void key_places(std::string_view label, int first) {
+        const int first_place = definitions_[first].place;
+        int d = definitions_[first].next;
+        while (d != kNone && definitions_[d].place == first_place) d = definitions_[d].next;
+        if (d == kNone) return;  // one place: the label is the key
         std::vector<int> places;
-        for (const int d : found) {
+        for (d = first; d != kNone; d = definitions_[d].next) {
             const int place = definitions_[d].place;
             auto at = std::find(places.begin(), places.end(), place);
             if (at == places.end()) at = places.insert(places.end(), place);
@@ -264,7 +305,7 @@ class Resolver {
                     keep(std::string(label) + kPlaceKeyMark + std::to_string(group));
             }
         }
-        if (places.size() > 1) warn_places(label, found, places);
+        warn_places(label, first, places);
     }
 
     std::string place_text(int place) const {
@@ -288,8 +329,7 @@ class Resolver {
 
     // One line for a label defined at several places, with each place and its modules. Two
     // places under one parent are left to the linker, which refuses them.
-    void warn_places(std::string_view label, const std::vector<int>& found,
-                     const std::vector<int>& places) const {
+    void warn_places(std::string_view label, int first, const std::vector<int>& places) const {
         const int parent = places_[places.front()].parent;
         if (std::all_of(places.begin(), places.end(),
                         [&](int place) { return places_[place].parent == parent; })) {
@@ -301,7 +341,7 @@ class Resolver {
             if (group > 0) text += group + 1 == places.size() ? " and " : ", ";
             text += place_text(places[group]) + " (";
             std::vector<std::string> modules;
-            for (const int d : found) {
+            for (int d = first; d != kNone; d = definitions_[d].next) {
                 const Definition& definition = definitions_[d];
                 if (definition.place != places[group] || definition.target != kNone) continue;
                 std::string name = module_text(definition);
@@ -335,8 +375,7 @@ class Resolver {
             return;
         }
         const int place = place_of_record_[i];
-        const auto named = definition_at_place_.find(place);
-        if (named != definition_at_place_.end()) {
+        if (definition_at_place_[place] != kNone) {
             record->dropped = true;
             return;
         }
@@ -348,8 +387,8 @@ class Resolver {
     const char* node_key(int i) const {
         const int self = definition_of_record_[i];
         if (self != kNone) return key_of_definition(self);
-        const auto named = definition_at_place_.find(place_of_record_[i]);
-        if (named != definition_at_place_.end()) return key_of_definition(named->second);
+        const int named = definition_at_place_[place_of_record_[i]];
+        if (named != kNone) return key_of_definition(named);
         return records_[i]->link_key;
     }
 

@@ -32,34 +32,36 @@ bool skip_sequence(FILE* stream, char* text) {
     }
 }
 
-// The first convention of `name` defined in `module`, or null.
-const TextualConvention* convention_of(const char* name, int module) {
-    for (const auto& slot : compiler_state().conventions) {
-        if (slot.syntax == 0) break;
-        if (slot.module == module && std::strcmp(slot.name, name) == 0) return &slot;
-    }
-    return nullptr;
-}
-
 // The convention a name stands for in the current module: its own, else the one its IMPORTS
-// names (followed through further imports), else the first of that name.
+// names (followed through further imports), else the first of that name. One pass over the
+// table: each match is ranked by where its module stands in that chain of modules.
 const TextualConvention* find_textual_convention(const char* name) {
     const auto& state = compiler_state();
-    int module = state.current_module;
-    for (int depth = 0; module != kNoModule && depth < kImportDepth; ++depth) {
-        if (const TextualConvention* own = convention_of(name, module)) return own;
+    int chain[kImportDepth];
+    int length = 0;
+    for (int module = state.current_module; module != kNoModule && length < kImportDepth;) {
+        chain[length++] = module;
         const auto& imports = state.modules[static_cast<size_t>(module)].imports;
-        const auto from = imports.find(name);
+        const auto from = imports.find(std::string_view(name));
         if (from == imports.end()) break;
         const int next = module_named(from->second);
         if (next == module) break;
         module = next;
     }
+    const TextualConvention* best = nullptr;
+    int best_rank = length;  // a match outside the chain ranks last
     for (const auto& slot : state.conventions) {
         if (slot.syntax == 0) break;
-        if (std::strcmp(slot.name, name) == 0) return &slot;
+        if (slot.name[0] != name[0] || std::strcmp(slot.name, name) != 0) continue;
+        int rank = 0;
+        while (rank < length && chain[rank] != slot.module) ++rank;
+        if (!best || rank < best_rank) {
+            best = &slot;
+            best_rank = rank;
+        }
+        if (rank == 0) break;
     }
-    return nullptr;
+    return best;
 }
 
 }  // namespace
