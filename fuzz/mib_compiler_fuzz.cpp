@@ -18,6 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     set_prefix_line_count(static_cast<int>(size % 7));
     ParseNode* list = parse_mib_stream_collecting(stream, static_cast<int>(size & 1), 0);
     MibNode* tree = list ? link_parse_nodes(list) : nullptr;
+    // Every node the linker makes has a label: bare numbers in values are labelled by them.
+    std::vector<const MibNode*> pending{tree};
+    while (!pending.empty()) {
+        const MibNode* node = pending.back();
+        pending.pop_back();
+        for (; node; node = node->peer) {
+            if (!node->label[0]) __builtin_trap();
+            if (node->child) pending.push_back(node->child);
+        }
+    }
     release_mib_tree(tree);
     std::fclose(stream);
     reset_trap_collection();

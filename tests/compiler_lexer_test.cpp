@@ -18,9 +18,7 @@ class Source {
   public:
     explicit Source(std::string text) : text_(std::move(text)) {
         stream_ = fmemopen(text_.data(), text_.size(), "r");
-        auto& state = compiler_state();
-        state.lookahead = ' ';
-        state.line = 1;
+        reset_lexer();
         build_keyword_chains();
         clear_compile_messages();
         set_prefix_line_count(0);
@@ -46,16 +44,32 @@ class Source {
 
 using Tokens = std::vector<std::pair<int32_t, std::string>>;
 
-TEST(CompilerLexer, SplitsWordsAtDelimitersOnly) {
+TEST(CompilerLexer, SplitsWordsAtDelimitersAndMarks) {
     const struct {
         const char* source;
         Tokens expected;
     } cases[] = {
-        {"a::=b ", {{LABEL, "a::=b"}}},
+        {"a::=b ", {{LABEL, "a"}, {ASSIGN, "::="}, {LABEL, "b"}}},
         {"a ::= b ", {{LABEL, "a"}, {ASSIGN, "::="}, {LABEL, "b"}}},
+        {"Entry::=SEQUENCE{",
+         {{LABEL, "Entry"}, {ASSIGN, "::="}, {SEQUENCE, "SEQUENCE"}, {LEFT_BRACE, "{"}}},
+        {"OBJECT IDENTIFIER::={",
+         {{OBJECT_IDENTIFIER, "OBJECTIDENTIFIER"}, {ASSIGN, "::="}, {LEFT_BRACE, "{"}}},
+        {"DESCRIPTION\"t\"",
+         {{DESCRIPTION, "DESCRIPTION"}, {QUOTED_TEXT, ""}, {LABEL, "t"}, {QUOTED_TEXT, ""}}},
+        {"a:b::c:=d ::== ", {{LABEL, "a:b::c:=d"}, {ASSIGN, "::="}, {LABEL, "="}}},
         {"{x}", {{LEFT_BRACE, "{"}, {LABEL, "x"}, {RIGHT_BRACE, "}"}}},
         {"x,y;", {{LABEL, "x"}, {COMMA, ","}, {LABEL, "y"}, {SEMICOLON, ";"}}},
-        {"(0..255) ", {{LEFT_PAREN, "("}, {LABEL, "0..255"}, {RIGHT_PAREN, ")"}}},
+        {"(0..255|-1) ",
+         {{LEFT_PAREN, "("},
+          {NUMBER, "0"},
+          {LABEL, ".."},
+          {NUMBER, "255"},
+          {LABEL, "|"},
+          {NEG_NUMBER, "-1"},
+          {RIGHT_PAREN, ")"}}},
+        {"1.3.6 a.b ", {{LABEL, "1.3.6"}, {LABEL, "a.b"}}},
+        {"--::= x\n--\"y\nz ", {{LABEL, "z"}}},
         {"-5 - -x 007 12a ",
          {{NEG_NUMBER, "-5"}, {NEG_NUMBER, "-"}, {LABEL, "-x"}, {NUMBER, "007"}, {LABEL, "12a"}}},
         {"NEG_NUMBER ", {{NEG_NUMBER, "NEG_NUMBER"}}},
@@ -133,26 +147,48 @@ TEST(CompilerLexer, QuotedTextWithoutClosingQuoteIsALocatedError) {
                  "Error defining DESCRIPTION: missing closing quote: On or around line 3\n");
 }
 
-TEST(CompilerLexer, SkipsOneBracedValueWithOneInnerLevel) {
+TEST(CompilerLexer, SkipsOneBracedValueWhole) {
     const struct {
         const char* source;
         int32_t result;
         const char* next;
+        int line;
     } cases[] = {
-        {" { ifIndex } next ", OBJECT_IDENTIFIER, "next"},
-        {"\n{ { a, b } } next ", OBJECT_IDENTIFIER, "next"},
-        {"{ \"a}b\" } rest ", OBJECT_IDENTIFIER, "b\""},  // quotes are not recognised
-        {"x { a } ", 0, nullptr},
-        {"{ a ", 0, nullptr},
+        {"INDEX { ifIndex } next ", OBJECT_IDENTIFIER, "next", 1},
+        {"INDEX\n{ { a, b } } next ", OBJECT_IDENTIFIER, "next", 2},
+        {"DEFVAL{{ {a} }}next ", OBJECT_IDENTIFIER, "next", 1},
+        {"DEFVAL { \"a}\n{b\" } rest ", OBJECT_IDENTIFIER, "rest", 2},
+        {"INDEX { a, -- the } \"key\n b } next ", OBJECT_IDENTIFIER, "next", 2},
+        {"INDEX { a-b } next ", OBJECT_IDENTIFIER, "next", 1},
+        {"INDEX x { a } ", 0, nullptr, 1},
+        {"INDEX::= { a } ", 0, nullptr, 1},
+        {"INDEX { a ", 0, nullptr, 1},
+        {"INDEX { \"a } ", 0, nullptr, 1},
     };
     for (const auto& c : cases) {
         Source source(c.source);
-        EXPECT_EQ(skip_braced_value(source.stream()), c.result) << c.source;
-        if (!c.next) continue;
         char text[kTokenSize];
+        ASSERT_EQ(next_token(source.stream(), text), c.source[0] == 'I' ? INDEX : DEFVAL);
+        EXPECT_EQ(skip_braced_value(source.stream()), c.result) << c.source;
+        EXPECT_EQ(compiler_state().line, c.line) << c.source;
+        if (!c.next) continue;
         next_token(source.stream(), text);
         EXPECT_STREQ(text, c.next) << c.source;
     }
+}
+
+TEST(CompilerLexer, ANulByteInAWordStopsTheReadingWithALocatedError) {
+    const std::string text("a\nb\0c d ", 8);
+    Source source(text);
+    char word[kTokenSize];
+    EXPECT_EQ(next_token(source.stream(), word), LABEL);
+    EXPECT_EQ(next_token(source.stream(), word), END_OF_INPUT);
+    EXPECT_EQ(next_token(source.stream(), word), END_OF_INPUT);
+    report_at_line("a consequence", nullptr, END_OF_INPUT);
+    EXPECT_STREQ(compile_messages(), "NUL byte inside a word(b): On or around line 2\n");
+    // In a comment it is only a character.
+    Source comment(std::string("--a\0b\nx ", 8));
+    EXPECT_EQ(comment.tokens(), (Tokens{{LABEL, "x"}}));
 }
 
 TEST(CompilerLexer, DirectivesFillTheTrapRecord) {

@@ -2,6 +2,7 @@
 // mapping, the file entry points and the tree texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,8 +23,8 @@ struct Linked {
     ~Linked() { release_mib_tree(tree); }
 };
 
-void compile(const std::string& source, Linked& out) {
-    std::string text = "TEST-MIB DEFINITIONS ::= BEGIN\n" + source + "\nEND\n";
+// Compiles `text` as it stands: any number of modules.
+void compile_modules(std::string text, Linked& out) {
     FILE* stream = fmemopen(text.data(), text.size(), "r");
     clear_compile_messages();
     testing_support::StderrCapture capture;
@@ -33,6 +34,10 @@ void compile(const std::string& source, Linked& out) {
     out.warnings = capture.finish();
     out.messages = compile_messages();
     std::fclose(stream);
+}
+
+void compile(const std::string& source, Linked& out) {
+    compile_modules("TEST-MIB DEFINITIONS ::= BEGIN\n" + source + "\nEND\n", out);
 }
 
 const MibNode* child_named(const MibNode* node, const char* label) {
@@ -160,6 +165,136 @@ TEST(CompilerLinker, LeftOversAreListedAndTheRestIsStillATree) {
               "be linked under the \"iso\" tree.\n These nodes are left:\n"
               "Left-over node t ::= { lost 1 } (199)\n"
               "Left-over node lost ::= { nowhere 4 } (0)\n");
+}
+
+// The node at a dotted path, the last step chosen by label when siblings share a number.
+const MibNode* node_at(const MibNode* tree, const std::string& oid, const char* label) {
+    std::vector<uint32_t> path;
+    for (size_t at = 0; at < oid.size();) {
+        const size_t dot = oid.find('.', at);
+        path.push_back(static_cast<uint32_t>(std::stoul(oid.substr(at, dot - at))));
+        at = dot == std::string::npos ? oid.size() : dot + 1;
+    }
+    const MibNode* node = tree && tree->subid == path[0] ? tree : nullptr;
+    for (size_t i = 1; node && i < path.size(); ++i) {
+        const MibNode* found = nullptr;
+        for (const MibNode* c = node->child; c && !found; c = c->peer) {
+            if (c->subid == path[i] && (i + 1 < path.size() || std::strcmp(c->label, label) == 0))
+                found = c;
+        }
+        node = found;
+    }
+    return node && std::strcmp(node->label, label) == 0 ? node : nullptr;
+}
+
+TEST(CompilerLinker, BareNumbersInValuesAreNodesIdentifiedByTheirNumber) {
+    Linked linked;
+    compile(
+        "acme OBJECT IDENTIFIER ::= { enterprises 99 }\n"
+        "named OBJECT IDENTIFIER ::= { acme 5 }\n"
+        "a OBJECT-TYPE SYNTAX Counter32 MAX-ACCESS read-only STATUS current\n"
+        "  ::= { enterprises 10418 16 }\n"
+        "n1 NOTIFICATION-TYPE STATUS current ::= { a 2 0 }\n"
+        "n2 NOTIFICATION-TYPE STATUS current ::= { a 3 0 }\n"
+        "n3 NOTIFICATION-TYPE STATUS current ::= { a 2 1 }\n"
+        "b OBJECT IDENTIFIER ::= { acme 5 7 }\n"
+        "c OBJECT IDENTIFIER ::= { 1 3 6 1 4 1 99 8 }\n"
+        "d OBJECT IDENTIFIER ::= { 0 0 }",
+        linked);
+    ASSERT_NE(linked.tree, nullptr) << linked.messages;
+    EXPECT_EQ(linked.messages, "");
+    EXPECT_EQ(linked.warnings,
+              "Warning: The mib description doesn't seem to be consistent.\n Some nodes couldn't "
+              "be linked under the \"iso\" tree.\n These nodes are left:\n"
+              "Left-over node d ::= { 0 0 } (0)\n");
+    const struct {
+        const char* oid;
+        const char* label;
+    } cases[] = {
+        {"1.3.6.1.4.1.10418", "10418"},     {"1.3.6.1.4.1.10418.16", "a"},
+        {"1.3.6.1.4.1.10418.16.2", "2"},    {"1.3.6.1.4.1.10418.16.2.0", "n1"},
+        {"1.3.6.1.4.1.10418.16.2.1", "n3"}, {"1.3.6.1.4.1.10418.16.3.0", "n2"},
+        {"1.3.6.1.4.1.99.5.7", "b"},        {"1.3.6.1.4.1.99.8", "c"},
+    };
+    for (const auto& c : cases) EXPECT_NE(node_at(linked.tree, c.oid, c.label), nullptr) << c.oid;
+    EXPECT_EQ(children(node_at(linked.tree, "1.3.6.1.4.1.10418.16", "a")),
+              (std::vector<std::string>{"2(2)", "3(3)"}));
+    EXPECT_EQ(node_at(linked.tree, "1.3.6.1.4.1.10418.16", "a")->type, 18);
+    // Where a named node stands, a bare number is that node.
+    EXPECT_EQ(children(node_at(linked.tree, "1.3.6.1.4.1.99", "acme")),
+              (std::vector<std::string>{"named(5)", "c(8)"}));
+}
+
+TEST(CompilerLinker, NamedArcsDefineNodesTheirModuleSeesNowhereElse) {
+    Linked linked;
+    compile_modules(
+        "A-MIB DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n"
+        "acme OBJECT IDENTIFIER ::= { enterprises 5 }\n"
+        "lldp MODULE-IDENTITY ::= { iso std(0) iso8802(8802) 2 }\n"
+        "x OBJECT IDENTIFIER ::= { iso org(3) dod(6) internet(1) private(4) enterprises(2) 7 }\n"
+        "END\n"
+        "B-MIB DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n"
+        "y OBJECT-TYPE SYNTAX INTEGER MAX-ACCESS read-only STATUS current\n"
+        "  ::= { private acme(6) 1 }\nEND\n"
+        "C-MIB DEFINITIONS ::= BEGIN\nIMPORTS acme FROM A-MIB;\n"
+        "z OBJECT IDENTIFIER ::= { enterprises acme(6) 2 }\nEND\n",
+        linked);
+    ASSERT_NE(linked.tree, nullptr) << linked.messages;
+    EXPECT_EQ(linked.messages, "");
+    EXPECT_EQ(linked.warnings,
+              "Warning: acme is defined at 2 places: 1.3.6.1.4.1.5 (A-MIB) and 1.3.6.1.4.6 "
+              "(B-MIB); each module's references keep to its own or imported definition\n");
+    const struct {
+        const char* oid;
+        const char* label;
+    } cases[] = {
+        {"1.0", "std"},         {"1.0.8802", "iso8802"}, {"1.0.8802.2", "lldp"},
+        {"1.3.6.1.4.1.7", "x"}, {"1.3.6.1.4.6.1", "y"},  {"1.3.6.1.4.1.5.2", "z"},
+    };
+    for (const auto& c : cases) EXPECT_NE(node_at(linked.tree, c.oid, c.label), nullptr) << c.oid;
+}
+
+TEST(CompilerLinker, ALabelAtTwoPlacesKeepsEachModulesObjectsWhereTheyStand) {
+    const std::string sys =
+        "SYS-MIB DEFINITIONS ::= BEGIN\nIMPORTS mgmt FROM SNMPv2-SMI;\n"
+        "Status ::= INTEGER { up(1), down(2) }\n"
+        "system OBJECT IDENTIFIER ::= { mgmt 1 }\n"
+        "sysState OBJECT-TYPE SYNTAX Status MAX-ACCESS read-only STATUS current\n"
+        "  ::= { system 2 }\nEND\n";
+    const std::string ups =
+        "UPS-MIB DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n"
+        "Status ::= OCTET STRING\n"
+        "products OBJECT IDENTIFIER ::= { enterprises 318 }\n"
+        "system OBJECT IDENTIFIER ::= { products 3 }\n"
+        "upsState OBJECT-TYPE SYNTAX Status MAX-ACCESS read-only STATUS current\n"
+        "  ::= { system 2 }\nEND\n";
+    const std::string user =
+        "USER-MIB DEFINITIONS ::= BEGIN\nIMPORTS system, Status FROM UPS-MIB;\n"
+        "userState OBJECT-TYPE SYNTAX Status MAX-ACCESS read-only STATUS current\n"
+        "  ::= { system 9 }\nEND\n";
+    for (const std::string& text : {sys + ups + user, ups + user + sys}) {
+        Linked linked;
+        compile_modules(text, linked);
+        ASSERT_NE(linked.tree, nullptr) << linked.messages;
+        EXPECT_EQ(linked.messages, "");
+        EXPECT_NE(linked.warnings.find("Warning: system is defined at 2 places: "),
+                  std::string::npos)
+            << linked.warnings;
+        EXPECT_NE(linked.warnings.find("1.3.6.1.2.1 (SYS-MIB)"), std::string::npos);
+        EXPECT_NE(linked.warnings.find("1.3.6.1.4.1.318.3 (UPS-MIB)"), std::string::npos);
+        EXPECT_EQ(std::count(linked.warnings.begin(), linked.warnings.end(), '\n'), 1);
+        const MibNode* sys_state = node_at(linked.tree, "1.3.6.1.2.1.2", "sysState");
+        ASSERT_NE(sys_state, nullptr);
+        EXPECT_EQ(sys_state->type, 3);
+        ASSERT_NE(sys_state->enums, nullptr);
+        const MibNode* ups_state = node_at(linked.tree, "1.3.6.1.4.1.318.3.2", "upsState");
+        ASSERT_NE(ups_state, nullptr);
+        EXPECT_EQ(ups_state->type, 2);
+        EXPECT_EQ(ups_state->enums, nullptr);
+        const MibNode* user_state = node_at(linked.tree, "1.3.6.1.4.1.318.3.9", "userState");
+        ASSERT_NE(user_state, nullptr);
+        EXPECT_EQ(user_state->type, 2);
+    }
 }
 
 TEST(CompilerLinker, SyntaxMapsToTypeCodes) {

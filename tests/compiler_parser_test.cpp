@@ -56,7 +56,7 @@ TEST(CompilerModules, TwoModulesBackToBackParseIntoOneList) {
     Parsed parsed;
     parse(
         "A-MIB { iso 3 } DEFINITIONS ::= BEGIN\n"
-        "IMPORTS x, y FROM OTHER-MIB;\n"
+        "IMPORTS x, y FROM OTHER-MIB OBJECT-TYPE, z FROM THIRD-MIB { iso 9 };\n"
         "a OBJECT IDENTIFIER ::= { mgmt 7 }\n"
         "END\n"
         "B-MIB DEFINITIONS ::= BEGIN\n"
@@ -66,6 +66,17 @@ TEST(CompilerModules, TwoModulesBackToBackParseIntoOneList) {
         parsed);
     EXPECT_EQ(parsed.records(), (std::vector<std::string>{"a mgmt 7", "b a 1"}));
     EXPECT_EQ(parsed.messages, "");
+    // Each record knows its module, and each module where its imports come from.
+    const auto& modules = compiler_state().modules;
+    ASSERT_EQ(modules.size(), 2u);
+    EXPECT_EQ(modules[0].name, "A-MIB");
+    EXPECT_EQ(modules[0].imports, (TextMap<std::string>{{"x", "OTHER-MIB"},
+                                                        {"y", "OTHER-MIB"},
+                                                        {"OBJECT-TYPE", "THIRD-MIB"},
+                                                        {"z", "THIRD-MIB"}}));
+    EXPECT_FALSE(modules[1].has_imports);
+    EXPECT_EQ(parsed.list->module, 0);
+    EXPECT_EQ(parsed.list->next->module, 1);
 }
 
 TEST(CompilerModules, FrameErrorsFailTheParseWithLocatedMessages) {
@@ -87,6 +98,8 @@ TEST(CompilerModules, FrameErrorsFailTheParseWithLocatedMessages) {
         {module("a { b c d"),
          "Could not find closing right bracket(End Of File): On or around line 4\n"},
         {module("a b c"), "Bad operator: On or around line 2\n"},
+        {module(std::string("x\0y", 3) + " OBJECT IDENTIFIER ::= { mgmt 1 }"),
+         "NUL byte inside a word(x): On or around line 2\n"},
         {module("a ::= 12 "), "Bad parse of ASN type definition: On or around line 2\n"},
     };
     for (const auto& c : cases) {
@@ -128,18 +141,19 @@ TEST(CompilerModules, LookaheadDoesNotLeakIntoTheNextCompile) {
 
 TEST(CompilerObjectType, ReadsSyntaxAccessDescriptionAndValue) {
     Parsed parsed;
-    parse(module("Colour ::= INTEGER { red(1), green(2) }\n"
+    // Keywords before "(" in an enumeration are labels; marks end words wherever they stand.
+    parse(module("Colour::=INTEGER{red(1),green(2),deprecated(3)}\n"
                  "x OBJECT-TYPE\n"
-                 "  SYNTAX Colour { blue(-3) }\n"
+                 "  SYNTAX Colour { blue(-3), current(4) }\n"
                  "  UNITS \"hues\"\n"
                  "  MAX-ACCESS read-create\n"
                  "  STATUS current\n"
-                 "  DESCRIPTION \"The colour.\"\n"
+                 "  DESCRIPTION\"The colour.\"\n"
                  "  REFERENCE \"none\"\n"
-                 "  INDEX { a, b }\n"
-                 "  DEFVAL { { red } }\n"
-                 "  ::= { a b(3) c 7 }\n"
-                 "y OBJECT-TYPE SYNTAX OCTET STRING (SIZE (0..255)) ACCESS read-only\n"
+                 "  INDEX{ a, b }\n"
+                 "  DEFVAL{ { red } }\n"
+                 "  ::={ a b(3) c 7 }\n"
+                 "y OBJECT-TYPE SYNTAX OCTET STRING (SIZE (0..255|300)) ACCESS read-only\n"
                  "  STATUS mandatory ::= { ifEntry 5 }\n"
                  "z OBJECT-TYPE SYNTAX UnknownThing ACCESS not-accessible STATUS obsolete\n"
                  "  ::= { ifEntry foo }\n"
@@ -149,12 +163,13 @@ TEST(CompilerObjectType, ReadsSyntaxAccessDescriptionAndValue) {
                  "  ::= { x 2 }"),
           parsed);
     ASSERT_NE(parsed.list, nullptr) << parsed.messages;
-    EXPECT_EQ(parsed.records(),
-              (std::vector<std::string>{"x c 7", "y ifEntry 5", "z ifEntry 0", "t x 1", "i x 2"}));
-    const ParseNode* x = parsed.list;
+    // b(3) is an arc of the value: it defines b under a.
+    EXPECT_EQ(parsed.records(), (std::vector<std::string>{"b a 3", "x c 7", "y ifEntry 5",
+                                                          "z ifEntry 0", "t x 1", "i x 2"}));
+    const ParseNode* x = parsed.list->next;
     EXPECT_EQ(x->syntax, INTEGER);
     EXPECT_EQ(x->access, MIB_ACCESS_READ_CREATE);
-    EXPECT_EQ(enum_text(x->enums), "red(1) green(2) blue(-3) ");
+    EXPECT_EQ(enum_text(x->enums), "red(1) green(2) deprecated(3) blue(-3) current(4) ");
     EXPECT_STREQ(x->description, "The colour.");
     const ParseNode* y = x->next;
     EXPECT_EQ(y->syntax, OCTET_STRING);
@@ -192,14 +207,16 @@ TEST(CompilerObjectType, EachFailureHasItsMessage) {
         {"SYNTAX INTEGER ACCESS read-only STATUS current UNITS \"u\" ::= { a 1 }",
          "Bad format of optional clauses(UNITS)"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current DESCRIPTION x", "Bad DESCRIPTION(x)"},
-        {"SYNTAX INTEGER ACCESS read-only STATUS current INDEX{ifIndex} ::= { a 1 }",
-         "Bad OBJECT IDENTIFIER"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current ::= a", "Expected \"{\"(a)"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current ::= { ifEntry }",
          "No end to OBJECT IDENTIFIER"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current ::= { a(x) 1 }", "Expected a number(x)"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current ::= { a(1 1 }",
          "Unexpected a closing parenthesis(1)"},
+        {"SYNTAX INTEGER ACCESS read-only STATUS current ::= { a 4294967296 }",
+         "Sub-identifier above 4294967295(4294967296)"},
+        {"SYNTAX INTEGER ACCESS read-only STATUS current ::= { a b(99999999999999999999) 1 }",
+         "Sub-identifier above 4294967295(99999999999999999999)"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current ::= { a ; }",
          "Not valid for OBJECT IDENTIFIER(;)"},
         {"SYNTAX INTEGER ACCESS read-only STATUS current DESCRIPTION \"open",
@@ -280,7 +297,11 @@ TEST(CompilerValueAssignment, ChainRuleDefinesNamedArcs) {
         {"{ iso org(3) dod(6) internet(1) private(4) 1 }",
          {"org iso 3", "dod org 6", "internet dod 1", "private internet 4", "x private 1"}},
         {"{ mgmt 1 }", {"x mgmt 1"}},
-        {"{ iso 3 6 }", {" iso 3"}},
+        // Bare numbers are arcs identified by their number; a leading one is an arc of the root.
+        {"{ iso 3 6 }", {"3 iso 3", "x 3 6"}},
+        {"{ 1 2 }", {"1  1", "x 1 2"}},
+        {"{ a 5 b 7 }", {"5 a 5", "x b 7"}},
+        {"{ a b c 7 }", {"b a 0", "c b 0", "x c 7"}},
     };
     for (const auto& c : cases) {
         Parsed parsed;
@@ -293,7 +314,7 @@ TEST(CompilerValueAssignment, ChainRuleDefinesNamedArcs) {
     } failures[] = {
         {"x OBJECT IDENTIFIER { a 1 }", "Bad format({)"},
         {"x OBJECT IDENTIFIER ::= { a }", "No end to OBJECT IDENTIFIER"},
-        {"x OBJECT IDENTIFIER ::= { 1 2 }", "Bad parse of: OBJECT IDENTIFIER"},
+        {"x OBJECT IDENTIFIER ::= { a 4294967296 }", "Bad parse of: OBJECT IDENTIFIER"},
         {"x OBJECT IDENTIFIER ::= a", "Bad OBJECT IDENTIFIER"},
     };
     for (const auto& c : failures) {
@@ -332,16 +353,11 @@ TEST(CompilerOtherDefinitions, EachFailureHasItsMessage) {
     } cases[] = {
         {"m MODULE-IDENTITY LAST-UPDATED x ::= { a 1 }", "Bad MODULE-IDENTITY optional clause(x)"},
         {"m MODULE-IDENTITY STATUS current ::= { a 1 }", "Bad format of optional clauses(STATUS)"},
-        {"m MODULE-IDENTITY ::= { 1 2 }",
-         "No label for parent. Accepted syntax for MODULE-IDENTITY nodes:\n { label1 [ "
-         "label2(subid2) ... ] object-subid1 }\n(m)"},
-        {"a AGENT-CAPABILITIES ::= { 1 2 }",
-         "No label for parent. Accepted syntax for AGENT-CAPABILITIES nodes"},
-        {"a AGENT-CAPABILITIES ::= { 1 2 }", "Bad parse of AGENT-CAPABILITIES"},
+        {"a AGENT-CAPABILITIES ::= { 1 }", "Bad parse of AGENT-CAPABILITIES"},
         {"g OBJECT-GROUP OBJECTS { a } DESCRIPTION x ::= { m 1 }", "Bad DESCRIPTION(x)"},
         {"g OBJECT-GROUP OBJECTS { a }", "(End Of File)"},
         {"c MODULE-COMPLIANCE STATUS current", "(End Of File)"},
-        {"c MODULE-COMPLIANCE DESCRIPTION \"a ::= b\" MODULE ::= { m 1 }", "Expected \"{\"(b\")"},
+        {"c MODULE-COMPLIANCE DESCRIPTION \"a ::= b", "missing closing quote"},
         {"o OBJECT-IDENTITY DESCRIPTION \"x\" ::= { a 1 }", "Bad format(DESCRIPTION)"},
         {"o OBJECT-IDENTITY STATUS mandatory ::= { a 1 }", "Bad format(mandatory)"},
         {"o OBJECT-IDENTITY STATUS current ::= { a 1 }", "Bad DESCRIPTION(::=)"},
@@ -367,14 +383,30 @@ TEST(CompilerOtherDefinitions, EndOfInputBeforeTheValueFails) {
         << parsed.messages;
 }
 
-TEST(CompilerOtherDefinitions, ObsoleteObjectIdentityWarnsAndKeepsItsRecords) {
+TEST(CompilerOtherDefinitions, WellFormedDefinitionsAreQuietWhateverTheirTextsHold) {
     Parsed parsed;
     parse(module("o OBJECT-IDENTITY STATUS obsolete DESCRIPTION \"x\" ::= { a 1 }\n"
-                 "p OBJECT-IDENTITY STATUS current DESCRIPTION \"y\" ::= { 5 1 }"),
+                 "d OBJECT-IDENTITY STATUS deprecated DESCRIPTION \"x\" ::= { a 2 }\n"
+                 "p OBJECT-IDENTITY STATUS current DESCRIPTION \"y\" ::= { 5 1 }\n"
+                 "T ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION \"d\"\n"
+                 "  REFERENCE \"its SYNTAX is INTEGER\" SYNTAX OCTET STRING\n"
+                 "c MODULE-COMPLIANCE STATUS current DESCRIPTION \"a ::= { b 1 }\"\n"
+                 "  MODULE ::= { a 3 }\n"
+                 "g OBJECT-GROUP OBJECTS { t } STATUS current DESCRIPTION \"g\"\n"
+                 "  REFERENCE \"DESCRIPTION ::= here\" ::= { a 4 }\n"
+                 "n NOTIFICATION-TYPE OBJECTS { t } STATUS current DESCRIPTION \"n\"\n"
+                 "  REFERENCE \"OBJECTS ::= DESCRIPTION\" ::= { a 5 }\n"
+                 "ac AGENT-CAPABILITIES PRODUCT-RELEASE \"::=\" ::= { 1 6 }\n"
+                 "t OBJECT-TYPE SYNTAX T MAX-ACCESS read-only STATUS current ::= { a 7 }"),
           parsed);
-    EXPECT_EQ(parsed.records(), (std::vector<std::string>{"o a 1", "  1"}));
-    EXPECT_EQ(parsed.messages,
-              "Bad parse of OBJECT-IDENTITY - obsolete syntax: On or around line 2\n");
+    EXPECT_EQ(parsed.messages, "");
+    EXPECT_EQ(parsed.warnings, "");
+    EXPECT_EQ(parsed.records(),
+              (std::vector<std::string>{"o a 1", "d a 2", "5  5", "p 5 1", "c a 3", "g a 4",
+                                        "n a 5", "1  1", "ac 1 6", "t a 7"}));
+    const ParseNode* t = parsed.list;
+    while (t->next) t = t->next;
+    EXPECT_EQ(t->syntax, OCTET_STRING);
 }
 
 TEST(CompilerTraps, TrapTypeFillsTheRecordAndAddsNoNode) {
@@ -549,7 +581,9 @@ TEST(CompilerLabels, OnlyIdentifiersAreTaken) {
     } cases[] = {
         {"linkDown`touch$IFS\\PWNED` TRAP-TYPE ENTERPRISE e ::= 1", "linkDown`touch$IFS\\PWNED`"},
         {"t TRAP-TYPE ENTERPRISE e$(id) ::= 1", "e$"},
-        {"t TRAP-TYPE ENTERPRISE e VARIABLES { a, b\"c } ::= 1", "b\"c"},
+        // A quote ends the word; the quoted text that follows is no label.
+        {"t TRAP-TYPE ENTERPRISE e VARIABLES { a, b\"c } ::= 1", ""},
+        {"t TRAP-TYPE ENTERPRISE e VARIABLES { a, b%c } ::= 1", "b%c"},
         {"t TRAP-TYPE ENTERPRISE e VARIABLES { 5 } ::= 1", "5"},
         {"n NOTIFICATION-TYPE OBJECTS { a' } ::= { e 1 }", "a'"},
         {"n NOTIFICATION-TYPE ::= { e$x 1 }", "e$x"},

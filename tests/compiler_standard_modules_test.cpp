@@ -60,11 +60,10 @@ struct Compiled {
     ~Compiled() { release_mib_tree(tree); }
 };
 
-// Compiles the prefix followed by the first `count` standard modules.
-void compile_standard(const std::string& dir, int count, Compiled& out) {
+// Compiles the prefix followed by `modules`.
+void compile_after_prefix(const std::string& modules, Compiled& out) {
     const std::string prefix = prefix_text();
-    std::string text = prefix;
-    for (int i = 0; i < count; ++i) text += read_file(dir + "/" + kModules[i] + ".mib") + "\n";
+    std::string text = prefix + modules;
     FILE* stream = fmemopen(text.data(), text.size(), "r");
     clear_compile_messages();
     set_prefix_line_count(count_lines(prefix));
@@ -75,6 +74,13 @@ void compile_standard(const std::string& dir, int count, Compiled& out) {
     out.messages = compile_messages();
     set_prefix_line_count(0);
     std::fclose(stream);
+}
+
+// Compiles the prefix followed by the first `count` standard modules.
+void compile_standard(const std::string& dir, int count, Compiled& out) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += read_file(dir + "/" + kModules[i] + ".mib") + "\n";
+    compile_after_prefix(text, out);
 }
 
 int count_nodes(const MibNode* node) {
@@ -453,6 +459,156 @@ TEST(CompilerStandardModules, IdentifiersAgreeWithSmidump) {
         ++compared;
     }
     EXPECT_GT(compared, 350);
+}
+
+// FNV-1a, enough to tell two databases apart.
+uint64_t fingerprint(const std::string& bytes) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const unsigned char c : bytes) hash = (hash ^ c) * 0x100000001b3ull;
+    return hash;
+}
+
+TEST(CompilerStandardModules, DatabaseIsByteForByteTheOneEarlierVersionsWrote) {
+    REQUIRE_MODULES(dir);
+    Compiled compiled;
+    compile_standard(dir, 4, compiled);
+    ASSERT_NE(compiled.tree, nullptr);
+    testing_support::TempDir temp;
+    const std::string path = temp.file("mib.dat");
+    ASSERT_EQ(write_mib_file(path.c_str(), compiled.tree), 0) << mib_file_message(path.c_str());
+    const std::string bytes = read_file(path);
+    EXPECT_EQ(bytes.size(), 86376u);
+    EXPECT_EQ(fingerprint(bytes), 0xf8abc1b23ecf0517ull);
+}
+
+// Constructs of real-world modules, one small module each: each compiles alone and in one stream
+// with the others, quietly, and every node stands where its author put it.
+struct ExpectedNode {
+    const char* label;
+    const char* oid;
+    int32_t type;
+    int32_t access;
+    const char* enums;
+};
+
+struct Construct {
+    const char* module;
+    std::vector<ExpectedNode> nodes;
+};
+
+const Construct kConstructs[] = {
+    // name(number) arcs define the nodes they name; a deprecated OBJECT-IDENTITY is no error
+    {R"(LLDP-LIKE-MIB DEFINITIONS ::= BEGIN
+IMPORTS MODULE-IDENTITY, OBJECT-TYPE, Integer32 FROM SNMPv2-SMI;
+lldpLikeMIB MODULE-IDENTITY LAST-UPDATED "200505060000Z" ORGANIZATION "o" CONTACT-INFO "c"
+    DESCRIPTION "d" ::= { iso std(0) iso8802(8802) ieee802dot1(1) ieee802dot1mibs(1) 2 }
+lldpLikeObjects OBJECT IDENTIFIER ::= { lldpLikeMIB 1 }
+lldpLikeHold OBJECT-TYPE SYNTAX Integer32 (2..10) MAX-ACCESS read-write STATUS current
+    DESCRIPTION "h" DEFVAL { 4 } ::= { lldpLikeObjects 2 }
+lldpLikeOld OBJECT-IDENTITY STATUS deprecated DESCRIPTION "o" ::= { lldpLikeObjects old(9) 1 }
+END
+)",
+     {{"ieee802dot1mibs", "1.0.8802.1.1", 0, 0, ""},
+      {"lldpLikeMIB", "1.0.8802.1.1.2", 0, 0, ""},
+      {"lldpLikeHold", "1.0.8802.1.1.2.1.2", 3, 1, ""},
+      {"lldpLikeOld", "1.0.8802.1.1.2.1.9.1", 0, 0, ""}}},
+    // marks end words wherever they stand
+    {R"(TIGHT-MIB DEFINITIONS::=BEGIN
+IMPORTS enterprises,OBJECT-TYPE FROM SNMPv2-SMI;
+tight OBJECT IDENTIFIER::={enterprises 77}
+TightEntry::=SEQUENCE{tightIndex INTEGER,tightName OCTET STRING}
+tightTable OBJECT-TYPE SYNTAX SEQUENCE OF TightEntry MAX-ACCESS not-accessible STATUS current
+    DESCRIPTION"t"::={tight 1}
+tightEntry OBJECT-TYPE SYNTAX TightEntry MAX-ACCESS not-accessible STATUS current
+    INDEX{tightIndex}::={tightTable 1}
+tightIndex OBJECT-TYPE SYNTAX INTEGER(1..10|20..30)MAX-ACCESS read-only STATUS current
+    ::={tightEntry 1}
+tightName OBJECT-TYPE SYNTAX OCTET STRING(SIZE(0..255))MAX-ACCESS read-write STATUS current
+    DEFVAL{"a}b{"}::={tightEntry 2}
+END
+)",
+     {{"tightTable", "1.3.6.1.4.1.77.1", 0, 4, ""},
+      {"tightEntry", "1.3.6.1.4.1.77.1.1", 0, 4, ""},
+      {"tightIndex", "1.3.6.1.4.1.77.1.1.1", 3, 0, ""},
+      {"tightName", "1.3.6.1.4.1.77.1.1.2", 2, 1, ""}}},
+    // keywords are enumeration labels before "(number)"
+    {R"(ENUM-LIKE-MIB DEFINITIONS ::= BEGIN
+IMPORTS enterprises FROM SNMPv2-SMI;
+enumRoot OBJECT IDENTIFIER ::= { enterprises 78 }
+EnumState ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION "s"
+    SYNTAX INTEGER { current(1), deprecated(6), obsolete(7) }
+enumStatus OBJECT-TYPE SYNTAX EnumState MAX-ACCESS read-only STATUS current ::= { enumRoot 1 }
+enumAccess OBJECT-TYPE SYNTAX INTEGER { read-only(1), mandatory(2), other(3) }
+    MAX-ACCESS read-write STATUS current ::= { enumRoot 2 }
+END
+)",
+     {{"enumStatus", "1.3.6.1.4.1.78.1", 3, 0, "current(1) deprecated(6) obsolete(7) "},
+      {"enumAccess", "1.3.6.1.4.1.78.2", 3, 1, "read-only(1) mandatory(2) other(3) "}}},
+    // bare numbers are nodes identified by their number under their parent
+    {R"(DOCS-LIKE-MIB DEFINITIONS ::= BEGIN
+IMPORTS enterprises, Counter32 FROM SNMPv2-SMI;
+docsLikeMIB OBJECT IDENTIFIER ::= { enterprises 10418 16 }
+docsLikeCold NOTIFICATION-TYPE OBJECTS { docsLikeCount } STATUS current DESCRIPTION "c"
+    ::= { docsLikeMIB 2 0 }
+docsLikeWarm NOTIFICATION-TYPE OBJECTS { docsLikeCount } STATUS current DESCRIPTION "w"
+    ::= { docsLikeMIB 3 0 }
+docsLikeCount OBJECT-TYPE SYNTAX Counter32 MAX-ACCESS read-only STATUS current
+    ::= { docsLikeMIB 1 5 }
+END
+)",
+     {{"docsLikeMIB", "1.3.6.1.4.1.10418.16", 0, 0, ""},
+      {"docsLikeCold", "1.3.6.1.4.1.10418.16.2.0", 0, 0, ""},
+      {"docsLikeWarm", "1.3.6.1.4.1.10418.16.3.0", 0, 0, ""},
+      {"docsLikeCount", "1.3.6.1.4.1.10418.16.1.5", 18, 0, ""}}},
+    // keywords inside quoted texts are words of the text
+    {R"(TEXT-LIKE-MIB DEFINITIONS ::= BEGIN
+IMPORTS enterprises FROM SNMPv2-SMI;
+TeLikeAs ::= TEXTUAL-CONVENTION DISPLAY-HINT "d" STATUS current DESCRIPTION "An AS."
+    REFERENCE "the SYNTAX of an AS is OCTET STRING ::= { 1 }" SYNTAX Unsigned32 (0..65535)
+textRoot OBJECT IDENTIFIER ::= { enterprises 79 }
+textAs OBJECT-TYPE SYNTAX TeLikeAs MAX-ACCESS read-only STATUS current ::= { textRoot 1 }
+textCompliance MODULE-COMPLIANCE STATUS current DESCRIPTION "every ::= { x } here"
+    MODULE MANDATORY-GROUPS { textGroup } ::= { textRoot 2 }
+textGroup OBJECT-GROUP OBJECTS { textAs } STATUS current DESCRIPTION "g"
+    REFERENCE "see ::= and DESCRIPTION x" ::= { textRoot 3 }
+textEvent NOTIFICATION-TYPE OBJECTS { textAs } STATUS current DESCRIPTION "n"
+    REFERENCE "OBJECTS are listed ::= here" ::= { textRoot 4 }
+END
+)",
+     {{"textAs", "1.3.6.1.4.1.79.1", 19, 0, ""},
+      {"textCompliance", "1.3.6.1.4.1.79.2", 0, 0, ""},
+      {"textGroup", "1.3.6.1.4.1.79.3", 0, 0, ""},
+      {"textEvent", "1.3.6.1.4.1.79.4", 0, 0, ""}}},
+};
+
+void expect_nodes(const Compiled& compiled, const Construct& construct) {
+    for (const ExpectedNode& e : construct.nodes) {
+        EXPECT_EQ(oid_of(compiled.tree, e.label), e.oid) << e.label;
+        const MibNode* node = find_label(compiled.tree, e.label);
+        ASSERT_NE(node, nullptr) << e.label;
+        EXPECT_EQ(node->type, e.type) << e.label;
+        EXPECT_EQ(node->access, e.access) << e.label;
+        EXPECT_EQ(enum_text(node->enums), e.enums) << e.label;
+    }
+}
+
+TEST(CompilerConstructs, EachCompilesAloneAndInOneStreamAsItsAuthorMeant) {
+    std::string all;
+    for (const Construct& construct : kConstructs) {
+        Compiled compiled;
+        compile_after_prefix(construct.module, compiled);
+        ASSERT_NE(compiled.tree, nullptr) << construct.module << compiled.messages;
+        EXPECT_EQ(compiled.messages, "") << construct.module;
+        EXPECT_EQ(compiled.warnings, "") << construct.module;
+        expect_nodes(compiled, construct);
+        all += construct.module;
+    }
+    Compiled compiled;
+    compile_after_prefix(all, compiled);
+    ASSERT_NE(compiled.tree, nullptr) << compiled.messages;
+    EXPECT_EQ(compiled.messages, "");
+    EXPECT_EQ(compiled.warnings, "");
+    for (const Construct& construct : kConstructs) expect_nodes(compiled, construct);
 }
 
 bool same_tree(const MibNode* a, const MibNode* b, std::string& where) {

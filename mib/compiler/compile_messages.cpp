@@ -52,6 +52,9 @@ void append_compile_message(char* buffer, int limit, const char* text) {
 
 void report_at_line(const char* message, const char* token_text, int32_t token_code) {
     auto& state = compiler_state();
+    // After a NUL byte stopped the reading, what the parsers say about the missing rest adds
+    // nothing.
+    if (state.input_stopped) return;
     const std::string located = locate(message, token_text, token_code == END_OF_INPUT);
     append_compile_message(state.messages, state.message_limit, located.c_str());
 }

@@ -5,7 +5,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "mib/compiler/mib_compiler.h"
 #include "mib/compiler/mib_messages.h"
@@ -111,7 +116,20 @@ constexpr size_t kEscapedTextMax = 2047;  // characters of an escape_dollars res
 // Where the statement loop stands.
 enum class ModuleState { Outside = 1, Inside = 2 };
 
-// The parse-time record of one definition, or of one named arc of a value.
+// The module of a record or convention that stands outside any module.
+constexpr int32_t kNoModule = -1;
+// How many modules a label is followed through when one module imports it from another that
+// imports it in turn.
+constexpr int kImportDepth = 8;
+
+// What a record stands for.
+enum class RecordKind : int32_t {
+    Definition = 0,  // a definition of its own
+    NamedArc,        // name(number) inside a value (or a bare label after a label)
+    UnnamedArc,      // a bare number inside a value: its label is the number
+};
+
+// The parse-time record of one definition, or of one arc of a value.
 struct ParseNode {
     ParseNode* next;
     char label[kTokenSize];
@@ -121,6 +139,30 @@ struct ParseNode {
     int32_t access;
     EnumEntry* enums;
     char* description;
+    // Where the record stands, so that labels resolve in its module's scope.
+    int32_t module;  // index into CompilerState::modules, or kNoModule
+    RecordKind kind;
+    ParseNode* parent_arc;  // the record of the arc before it in the same value, when one was made
+    // Set when linking: the keys the linker matches (null: the label, the parent label), and
+    // whether the record names a node that another record defines (it links nothing then).
+    const char* link_key;
+    const char* parent_link_key;
+    bool dropped;
+};
+
+// Maps by text that can be searched with a string_view, without making a string.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+template <class V>
+using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
+
+// One module of the stream, as far as resolving its labels needs.
+struct ModuleInfo {
+    std::string name;
+    bool has_imports = false;
+    TextMap<std::string> imports;  // label -> the module it comes from
 };
 
 struct KeywordEntry {
@@ -135,6 +177,7 @@ struct TextualConvention {
     int32_t syntax;  // 0: free slot
     char name[kTokenSize];
     EnumEntry* enums;
+    int32_t module;  // where it was defined
 };
 
 // One element of a braced object-identifier value.
@@ -149,8 +192,12 @@ struct OidElement {
 struct CompilerState {
     // lexer
     int lookahead = ' ';
+    const char* lookahead_mark = nullptr;  // "::=" or ".." that ended the last word
+    bool input_stopped = false;            // a NUL byte inside a word ended the reading
     int line = 1;
     int32_t last_token = END_OF_INPUT;
+    char* text_buffer = nullptr;  // quoted texts and comments are read into this, and kept
+    size_t text_capacity = 0;
     KeywordEntry* chains[kKeywordChains] = {};
     // messages
     char messages[kMessageBufferSize] = {};
@@ -167,6 +214,9 @@ struct CompilerState {
     ModuleState module_state = ModuleState::Outside;
     int collect_traps = 0;
     int reserved = 0;
+    std::vector<ModuleInfo> modules;
+    TextMap<int> module_index;  // name -> first module of that name
+    int current_module = kNoModule;
     // textual conventions
     TextualConvention conventions[kTextualConventions] = {};
     // trap texts in current_trap that no saved copy has taken over: entries from these
@@ -185,12 +235,20 @@ char* compiler_copy_text(const char* text);
 ParseNode* new_parse_node();
 void release_parse_node(ParseNode* node);
 
+// The module of `name` in this compile, or kNoModule.
+int module_named(std::string_view name);
+
 // Keyword table.
 void build_keyword_chains();
 int32_t lookup_keyword(const char* text);  // LABEL when the word is no keyword
 
 // Lexer.
+void reset_lexer();
 int32_t next_token(FILE* stream, char* text);
+// The same, except that a quoted text is read and dropped whole (QUOTED_TEXT is returned after
+// it): the words of texts met while skipping clauses are never taken for keywords. END_OF_INPUT
+// when a text does not end (reported).
+int32_t next_token_past_text(FILE* stream, char* text);
 char* read_quoted_text(FILE* stream);
 // The quoted text after a clause word (DESCRIPTION, REFERENCE, UNITS), owned by the caller; null
 // when none follows ("Bad DESCRIPTION" is reported) or it does not end.
@@ -225,11 +283,19 @@ void copy_field(char* field, size_t size, const char* source, const char* what);
 
 // Values and records.
 int read_oid_value(FILE* stream, OidElement* elements, int maximum);
-// Fills `node` from the last two of `count` elements: 0 when the count is out of range.
-int apply_final_record_rule(ParseNode* node, const OidElement* elements, int count,
-                            const char* name);
-// The intermediate records of a value assignment, in order; null when none.
-ParseNode* chain_rule_records(const OidElement* elements, int count);
+// Which elements before the last pair of a value make records of their own: name(number) arcs
+// and bare numbers always; with the chain rule (value assignments, OBJECT-IDENTITY) also a bare
+// label after a label, with sub-identifier 0.
+enum class ArcRule { NamedArcs, ChainRule };
+// The arc records of a value, in order (null when none), then `node` as the defined name under
+// the element before the last. Null (reported, `node` left to the caller) when the count is out
+// of range.
+ParseNode* value_records(ParseNode* node, const OidElement* elements, int count, const char* name,
+                         ArcRule rule);
+// Reads the value after "::=" and makes its records with `node` as the defined name; null
+// (reported, `node` released) on failure. A value assignment or OBJECT-IDENTITY whose value does
+// not read says "Bad OBJECT IDENTIFIER".
+ParseNode* read_value_records(FILE* stream, ParseNode* node, const char* name, ArcRule rule);
 // Appends `more` to the chain `head` (either may be null).
 ParseNode* append_chain(ParseNode* head, ParseNode* more);
 
@@ -248,7 +314,7 @@ int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
 ParseNode* parse_object_type(FILE* stream, const char* name);
 int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text);
 ParseNode* parse_value_assignment(FILE* stream, const char* name);
-ParseNode* parse_object_identity(FILE* stream, const char* name, int* obsolete);
+ParseNode* parse_object_identity(FILE* stream, const char* name);
 ParseNode* parse_group(FILE* stream, const char* name);
 ParseNode* parse_module_compliance(FILE* stream, const char* name);
 ParseNode* parse_module_identity(FILE* stream, const char* name);
@@ -256,8 +322,21 @@ ParseNode* parse_agent_capabilities(FILE* stream, const char* name);
 int parse_trap_type(FILE* stream, const char* name);
 ParseNode* parse_notification_type(FILE* stream, const char* name);
 
-// Decimal conversions that never overflow.
-uint32_t token_to_unsigned(const char* text);
+// Linking: the standard nodes every tree starts from (label, sub-identifier, index of the parent;
+// listed parents first), and the keys each record is linked by.
+struct DefaultNode {
+    const char* label;
+    uint32_t subid;
+    int parent;
+};
+std::span<const DefaultNode> default_tree();
+// Sets link_key, parent_link_key and dropped on every record of the list: a reference resolves to
+// its own module's definition, then to the one its IMPORTS names, then to any. Returns the texts
+// the keys point into. Warns once for each label defined at different places.
+using LinkKeyTexts = std::deque<std::string>;
+LinkKeyTexts resolve_link_keys(ParseNode* list);
+
+// A decimal conversion that never overflows.
 int32_t token_to_int(const char* text);
 
 template <class... A>

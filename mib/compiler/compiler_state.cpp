@@ -30,7 +30,15 @@ char* compiler_copy_text(const char* text) {
 }
 
 ParseNode* new_parse_node() {
-    return static_cast<ParseNode*>(compiler_calloc(sizeof(ParseNode)));
+    auto* node = static_cast<ParseNode*>(compiler_calloc(sizeof(ParseNode)));
+    node->module = compiler_state().current_module;
+    return node;
+}
+
+int module_named(std::string_view name) {
+    const auto& index = compiler_state().module_index;
+    const auto found = index.find(name);
+    return found == index.end() ? kNoModule : found->second;
 }
 
 void release_parse_node(ParseNode* node) {
@@ -46,15 +54,6 @@ void release_parse_nodes(ParseNode* list) {
         release_parse_node(list);
         list = next;
     }
-}
-
-uint32_t token_to_unsigned(const char* text) {
-    uint64_t value = 0;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + static_cast<uint64_t>(*p - '0');
-        if (value > 0xFFFFFFFFull) return 0xFFFFFFFFu;
-    }
-    return static_cast<uint32_t>(value);
 }
 
 int32_t token_to_int(const char* text) {

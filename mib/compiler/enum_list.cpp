@@ -11,24 +11,52 @@ EnumEntry* new_enum_entry(const char* label, int32_t value) {
     return entry;
 }
 
+// A word of the source, keyword or not: no punctuation, number or quoted text.
+bool is_word(int32_t token) {
+    switch (token) {
+        case ASSIGN:
+        case LEFT_BRACE:
+        case RIGHT_BRACE:
+        case LEFT_PAREN:
+        case RIGHT_PAREN:
+        case COMMA:
+        case SEMICOLON:
+        case NUMBER:
+        case NEG_NUMBER:
+        case QUOTED_TEXT:
+        case END_OF_INPUT:
+            return false;
+        default:
+            return true;
+    }
+}
+
 }  // namespace
 
 int read_enum_list(FILE* stream, EnumEntry** list) {
     EnumEntry** end = list;
     while (*end) end = &(*end)->next;
     char text[kTokenSize];
+    int32_t token = next_token(stream, text);
     for (;;) {
-        int32_t token = next_token(stream, text);
         if (token == RIGHT_BRACE) return 1;
         if (token == END_OF_INPUT) {
             report_message(MibMessage::ExpectedCloseBrace, nullptr, token);
             return 0;
         }
-        if (token != LABEL) continue;
-        EnumEntry* entry = new_enum_entry(text, 0);
+        if (!is_word(token)) {
+            token = next_token(stream, text);
+            continue;
+        }
+        char label[kTokenSize];
+        std::memcpy(label, text, sizeof label);
+        const bool keyword = token != LABEL;
+        token = next_token(stream, text);
+        // A keyword is a label too when "(" follows (deprecated(6)); otherwise it is passed over.
+        if (keyword && token != LEFT_PAREN) continue;
+        EnumEntry* entry = new_enum_entry(label, 0);
         *end = entry;
         end = &entry->next;
-        token = next_token(stream, text);
         if (token != LEFT_PAREN) {
             report_message(MibMessage::ExpectedOpenParen, text, token);
             return 0;
@@ -44,6 +72,7 @@ int read_enum_list(FILE* stream, EnumEntry** list) {
             report_message(MibMessage::ExpectedCloseParen, text, token);
             return 0;
         }
+        token = next_token(stream, text);
     }
 }
 
@@ -61,7 +90,7 @@ int skip_constraint(FILE* stream) {
     char text[kTokenSize];
     int depth = 1;
     while (depth > 0) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token_past_text(stream, text);
         if (token == END_OF_INPUT) return 0;
         if (token == LEFT_PAREN) ++depth;
         if (token == RIGHT_PAREN) --depth;

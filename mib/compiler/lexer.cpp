@@ -1,4 +1,10 @@
+#include <sys/types.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "mib/compiler/compiler_internal.h"
 
@@ -19,8 +25,44 @@ inline bool is_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-inline bool is_delimiter(int c) {
-    return is_space(c) || c == '(' || c == ')' || c == ',' || c == ';' || c == '{' || c == '}';
+// What a character does to the word being read.
+enum CharClass : uint8_t {
+    kWordChar,
+    kSpace,
+    kPunctuation,  // ends a word and is a one-character word itself
+    kMarkStart,    // ':' or '.': "::=" and ".." end a word wherever they stand (read_mark)
+    kQuote,        // opens a text, so it ends a word
+    kNulChar,
+};
+
+constexpr std::array<CharClass, 256> kCharClasses = [] {
+    std::array<CharClass, 256> classes{};
+    for (const unsigned char c : std::string_view(" \t\n\r\v\f")) classes[c] = kSpace;
+    for (const unsigned char c : std::string_view("(),;{}|")) classes[c] = kPunctuation;
+    classes[':'] = classes['.'] = kMarkStart;
+    classes['"'] = kQuote;
+    classes[0] = kNulChar;
+    return classes;
+}();
+
+inline CharClass class_of(int ch) {
+    return kCharClasses[static_cast<unsigned char>(ch)];
+}
+
+constexpr const char* kAssignMark = "::=";
+constexpr const char* kRangeMark = "..";
+constexpr const char* kNulInWord = "NUL byte inside a word";
+constexpr int kNoChar = -2;                              // no character held back (EOF is -1)
+constexpr size_t kQuotedTextKept = kQuotedTextSize - 1;  // characters of a text that are kept
+
+// A word that starts with "--" is a comment: nothing inside it ends it early.
+inline bool is_comment_word(const char* text, int length) {
+    return length >= 2 && text[0] == '-' && text[1] == '-';
+}
+
+inline void add_char(char* text, int& length, int ch) {
+    // Characters past the 127th of a word are read and dropped.
+    if (length < kTokenSize - 1) text[length++] = static_cast<char>(ch);
 }
 
 int32_t finish(int32_t code) {
@@ -33,6 +75,39 @@ bool all_digits(const char* text) {
         if (*text < '0' || *text > '9') return false;
     }
     return true;
+}
+
+// At ':' or '.': "::=" or ".." is returned as the mark that ends the word; otherwise the
+// characters read belong to the word and `ch` is left at the first one that may not.
+const char* read_mark(FILE* stream, int& ch, char* text, int& length) {
+    const int first = ch;
+    const int second = read_char(stream);
+    if (first == '.') {
+        if (second == '.') return kRangeMark;
+        add_char(text, length, first);
+        ch = second;
+        return nullptr;
+    }
+    if (second != ':') {
+        add_char(text, length, first);
+        ch = second;
+        return nullptr;
+    }
+    const int third = read_char(stream);
+    if (third == '=') return kAssignMark;
+    add_char(text, length, first);
+    add_char(text, length, second);
+    ch = third;
+    return nullptr;
+}
+
+// A NUL byte would cut the word short without a trace: the compile stops with a located error.
+int32_t stop_at_nul(char* text) {
+    auto& state = compiler_state();
+    report_at_line(kNulInWord, text[0] ? text : nullptr, LABEL);
+    state.input_stopped = true;
+    text[0] = '\0';
+    return finish(END_OF_INPUT);
 }
 
 // Reads the rest of a directive line (the newline is consumed) and applies it. False at end of
@@ -73,15 +148,83 @@ bool read_directive(FILE* stream, const char* word) {
     return more;
 }
 
+// Reads the word that starts with `ch` into `text` (with the words a join word joins) and leaves
+// what ended it as the lookahead: its keyword code, or LABEL. END_OF_INPUT when the input ends
+// inside the word (the word is lost) or a NUL byte is in it (reported).
+int32_t read_word(FILE* stream, int ch, char* text) {
+    auto& state = compiler_state();
+    int length = 0;
+    bool nul = false;
+    for (;;) {
+        if (ch == EOF) {
+            text[length] = '\0';
+            state.lookahead = ' ';
+            return END_OF_INPUT;
+        }
+        const CharClass kind = class_of(ch);
+        // Inside a comment only white space and punctuation end the word.
+        if (kind == kWordChar ||
+            (kind >= kMarkStart && (kind == kNulChar || is_comment_word(text, length)))) {
+            if (kind == kNulChar && !is_comment_word(text, length)) nul = true;
+            add_char(text, length, ch);
+            ch = read_char(stream);
+            continue;
+        }
+        const char* mark = nullptr;
+        if (kind == kMarkStart) {
+            mark = read_mark(stream, ch, text, length);
+            if (!mark) continue;
+        }
+        if (mark && length == 0) {
+            length = static_cast<int>(std::strlen(mark));
+            std::memcpy(text, mark, static_cast<size_t>(length));
+            state.lookahead = ' ';
+        } else if (mark) {
+            state.lookahead_mark = mark;
+            state.lookahead = ' ';
+        } else if (kind != kSpace && length == 0) {
+            text[length++] = static_cast<char>(ch);
+            state.lookahead = ' ';
+        } else {
+            state.lookahead = ch;
+        }
+        text[length] = '\0';
+        if (nul) return stop_at_nul(text);
+        const int32_t code = lookup_keyword(text);
+        if (code != JOIN_NEXT) return code;
+        // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
+        state.lookahead_mark = nullptr;
+        if (state.lookahead == '\n') ++state.line;
+        ch = read_char(stream);
+    }
+}
+
+// Reads a text up to its closing quote (its opening quote was read) in one call, counting its
+// lines: `text` is left without the quote. False at end of input.
+bool read_raw_text(FILE* stream, std::string_view* text) {
+    auto& state = compiler_state();
+    const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '"', stream);
+    if (got <= 0) return false;
+    const std::string_view read(state.text_buffer, static_cast<size_t>(got));
+    for (size_t at = read.find('\n'); at != std::string_view::npos; at = read.find('\n', at + 1)) {
+        ++state.line;
+    }
+    if (read.back() != '"') return false;
+    *text = read.substr(0, read.size() - 1);
+    return true;
+}
+
+bool skip_quoted_text(FILE* stream) {
+    std::string_view text;
+    return read_raw_text(stream, &text);
+}
+
 // Skips the rest of a comment line with its newline. False at end of input.
 bool skip_comment(FILE* stream) {
     auto& state = compiler_state();
     if (state.lookahead != '\n') {
-        int ch;
-        do {
-            ch = read_char(stream);
-        } while (ch != '\n' && ch != EOF);
-        if (ch == EOF) {
+        const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '\n', stream);
+        if (got <= 0 || state.text_buffer[got - 1] != '\n') {
             state.lookahead = ' ';
             return false;
         }
@@ -93,11 +236,27 @@ bool skip_comment(FILE* stream) {
 
 }  // namespace
 
+void reset_lexer() {
+    auto& state = compiler_state();
+    // A delimiter left by an earlier compile must not be read as this stream's first character.
+    state.lookahead = ' ';
+    state.lookahead_mark = nullptr;
+    state.input_stopped = false;
+    state.line = 1;
+    state.last_token = END_OF_INPUT;
+}
+
 int32_t next_token(FILE* stream, char* text) {
     auto& state = compiler_state();
     for (;;) {
-        int length = 0;
         text[0] = '\0';
+        if (state.input_stopped) return finish(END_OF_INPUT);
+        if (state.lookahead_mark) {
+            // The mark that ended the previous word.
+            std::strcpy(text, state.lookahead_mark);
+            state.lookahead_mark = nullptr;
+            return finish(lookup_keyword(text));
+        }
         int ch = state.lookahead;
         while (is_space(ch)) {
             if (ch == '\n') ++state.line;
@@ -112,31 +271,7 @@ int32_t next_token(FILE* stream, char* text) {
             state.lookahead = ' ';
             return finish(QUOTED_TEXT);
         }
-        int32_t code;
-        for (;;) {
-            if (ch == EOF) {
-                text[length] = '\0';
-                state.lookahead = ' ';
-                return finish(END_OF_INPUT);
-            }
-            if (!is_delimiter(ch)) {
-                if (length < kTokenSize - 1) text[length++] = static_cast<char>(ch);
-                ch = read_char(stream);
-                continue;
-            }
-            if (!is_space(ch) && length == 0) {
-                text[length++] = static_cast<char>(ch);
-                state.lookahead = ' ';
-            } else {
-                state.lookahead = ch;
-            }
-            text[length] = '\0';
-            code = lookup_keyword(text);
-            if (code != JOIN_NEXT) break;
-            // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
-            if (state.lookahead == '\n') ++state.line;
-            ch = read_char(stream);
-        }
+        const int32_t code = read_word(stream, ch, text);
         if (code != LABEL) return finish(code);
         if (text[0] == '-' && text[1] == '-') {
             const bool more = text[2] == '#' ? read_directive(stream, text) : skip_comment(stream);
@@ -151,30 +286,41 @@ int32_t next_token(FILE* stream, char* text) {
     }
 }
 
+int32_t next_token_past_text(FILE* stream, char* text) {
+    const int32_t token = next_token(stream, text);
+    if (token != QUOTED_TEXT || skip_quoted_text(stream)) return token;
+    report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
+    return END_OF_INPUT;
+}
+
 char* read_quoted_text(FILE* stream) {
-    auto& state = compiler_state();
-    char buffer[kQuotedTextSize];
-    int length = 0;
-    bool line_start = false;
-    for (;;) {
-        const int ch = read_char(stream);
-        if (ch == EOF) {
-            report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
-            return nullptr;
-        }
-        if (ch == '"') break;
-        if (line_start) {
-            if (ch != '\n' && is_space(ch)) continue;
-            line_start = ch == '\n';
-        }
-        if (ch == '\n') {
-            ++state.line;
-            line_start = true;
-        }
-        if (length < kQuotedTextSize - 1) buffer[length++] = static_cast<char>(ch);
+    std::string_view raw;
+    if (!read_raw_text(stream, &raw)) {
+        report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
+        return nullptr;
     }
-    buffer[length] = '\0';
-    return compiler_copy_text(buffer);
+    auto* text = static_cast<char*>(compiler_calloc(std::min(raw.size(), kQuotedTextKept) + 1));
+    size_t length = 0;
+    const auto keep = [&](std::string_view part) {
+        const size_t n = std::min(part.size(), kQuotedTextKept - length);
+        std::memcpy(text + length, part.data(), n);
+        length += n;
+    };
+    // Line by line: the indentation of each continuation line is dropped (empty lines are kept),
+    // and, as a text-mode stream reads it, a carriage return before a newline.
+    for (size_t at = 0; at < raw.size();) {
+        if (at > 0) {
+            while (at < raw.size() && raw[at] != '\n' && is_space(raw[at])) ++at;
+        }
+        const size_t newline = raw.find('\n', at);
+        size_t end = newline == std::string_view::npos ? raw.size() : newline;
+        if (newline != std::string_view::npos && end > at && raw[end - 1] == '\r') --end;
+        keep(raw.substr(at, end - at));
+        if (newline == std::string_view::npos) break;
+        keep("\n");
+        at = newline + 1;
+    }
+    return text;
 }
 
 char* read_clause_text(FILE* stream) {
@@ -189,23 +335,45 @@ char* read_clause_text(FILE* stream) {
 
 int32_t skip_braced_value(FILE* stream) {
     auto& state = compiler_state();
-    int ch;
-    do {
-        ch = read_char(stream);
+    if (state.input_stopped || state.lookahead_mark) return 0;
+    // The brace may have ended the keyword before it (INDEX{ifIndex}): then it is the lookahead.
+    int ch = state.lookahead;
+    state.lookahead = ' ';
+    while (is_space(ch)) {
         if (ch == '\n') ++state.line;
-    } while (is_space(ch));
-    if (ch != '{') return 0;
-    bool inner = false;
-    for (;;) {
         ch = read_char(stream);
-        if (ch == EOF) return 0;
-        if (ch == '\n') {
-            ++state.line;
-        } else if (ch == '{') {
-            inner = true;
-        } else if (ch == '}') {
-            if (!inner) return OBJECT_IDENTIFIER;
-            inner = false;
+    }
+    if (ch != '{') return 0;
+    int depth = 1;
+    int pending = kNoChar;
+    for (;;) {
+        ch = pending != kNoChar ? pending : read_char(stream);
+        pending = kNoChar;
+        switch (ch) {
+            case EOF:
+                return 0;
+            case '\n':
+                ++state.line;
+                break;
+            case '"':
+                if (!skip_quoted_text(stream)) return 0;
+                break;
+            case '-':
+                // A comment runs to the end of its line; braces and quotes in it do not count.
+                pending = read_char(stream);
+                if (pending == '-') {
+                    pending = kNoChar;
+                    if (!skip_comment(stream)) return 0;
+                }
+                break;
+            case '{':
+                ++depth;
+                break;
+            case '}':
+                if (--depth == 0) return OBJECT_IDENTIFIER;
+                break;
+            default:
+                break;
         }
     }
 }

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "mib/compiler/compiler_internal.h"
@@ -32,13 +33,6 @@ constexpr SyntaxType kSyntaxTypes[] = {
     {UNSIGNED32, MIB_TYPE_GAUGE32},
 };
 
-// The standard nodes every link starts from: label, sub-identifier, index of the parent.
-struct DefaultNode {
-    const char* label;
-    uint32_t subid;
-    int parent;
-};
-
 constexpr DefaultNode kDefaultTree[] = {
     {"iso", 1, -1},        {"org", 3, 0},          {"dod", 6, 1},          {"internet", 1, 2},
     {"directory", 1, 3},   {"mgmt", 2, 3},         {"experimental", 3, 3}, {"private", 4, 3},
@@ -53,7 +47,25 @@ struct Linker {
     ParseNode* pending[kPendingChains] = {};
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
+    LinkKeyTexts key_texts;  // what the records' keys point into
+    // Nodes linked by a key other than their label.
+    std::unordered_map<const MibNode*, const char*> node_keys;
 };
+
+// What a record is matched by: its key, or its label when they are the same.
+const char* key_of(const ParseNode* record) {
+    return record->link_key ? record->link_key : record->label;
+}
+
+const char* parent_key_of(const ParseNode* record) {
+    return record->parent_link_key ? record->parent_link_key : record->parent_label;
+}
+
+const char* key_of(const Linker& linker, const MibNode* node) {
+    if (linker.node_keys.empty()) return node->label;
+    const auto found = linker.node_keys.find(node);
+    return found == linker.node_keys.end() ? node->label : found->second;
+}
 
 int label_hash(const char* label) {
     int hash = 0;
@@ -73,13 +85,14 @@ MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
 
 // The records waiting for `node` as their parent, in chain order.
 ParseNode* take_children(Linker& linker, const MibNode* node) {
-    ParseNode** link = &linker.pending[label_hash(node->label)];
+    const char* key = key_of(linker, node);
+    ParseNode** link = &linker.pending[label_hash(key)];
     ParseNode* work = nullptr;
     ParseNode** work_end = &work;
     while (*link) {
         ParseNode* record = *link;
-        if (std::strcmp(record->label, node->label) == 0) break;
-        if (std::strcmp(record->parent_label, node->label) == 0) {
+        if (std::strcmp(key_of(record), key) == 0) break;
+        if (std::strcmp(parent_key_of(record), key) == 0) {
             *link = record->next;
             record->next = nullptr;
             *work_end = record;
@@ -116,6 +129,7 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
     node->description = record->description;
     record->enums = nullptr;
     record->description = nullptr;
+    if (record->link_key) linker.node_keys.emplace(node, record->link_key);
     if (before) {
         node->peer = before->peer;
         before->peer = node;
@@ -171,12 +185,22 @@ void report_left_overs(Linker& linker) {
 
 }  // namespace
 
+std::span<const DefaultNode> default_tree() {
+    return kDefaultTree;
+}
+
 MibNode* link_parse_nodes(ParseNode* list) {
     Linker linker;
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
+    linker.key_texts = resolve_link_keys(list);
     while (list) {
         ParseNode* next = list->next;
-        ParseNode*& chain = linker.pending[label_hash(list->parent_label)];
+        if (list->dropped) {
+            release_parse_node(list);
+            list = next;
+            continue;
+        }
+        ParseNode*& chain = linker.pending[label_hash(parent_key_of(list))];
         list->next = chain;
         chain = list;
         list = next;

@@ -19,14 +19,12 @@ enum class MibMessage {
     BadOperator,
     BadTypeAssignment,
     BadDefinition,
-    ObsoleteSyntax,
     NestedModule,
     NoClosingBracket,
     ReservedWord,
     NoEndStatement,
     EndBeforeStart,
     NoEndToValue,
-    NoParentLabel,
     NoSubIdentifier,
     NoBeginStatement,
     Bad,
@@ -99,7 +97,6 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::BadOperator, 0x100008, "Bad operator"},
     {MibMessage::BadTypeAssignment, 0x100009, "Bad parse of ASN type definition"},
     {MibMessage::BadDefinition, 0x10000a, "Bad parse of: %1"},
-    {MibMessage::ObsoleteSyntax, 0x10000b, "Bad parse of %1 - obsolete syntax"},
     {MibMessage::NestedModule, 0x10000c, "Error, nested %1"},
     {MibMessage::NoClosingBracket, 0x10000d, "Could not find closing right bracket"},
     {MibMessage::ReservedWord, 0x10000e, "%1 is a reserved word"},
@@ -107,10 +104,6 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::EndBeforeStart, 0x100010, "Error, %1 statement before start of %2"},
     // object-identifier values: the final-record and chain rules, NOTIFICATION-TYPE
     {MibMessage::NoEndToValue, 0x100011, "No end to %1"},
-    // MODULE-IDENTITY value
-    {MibMessage::NoParentLabel, 0x100012,
-     "No label for parent. Accepted syntax for MODULE-IDENTITY nodes:\n { label1 [ label2(subid2) "
-     "... ] object-subid1 }\n"},
     // the final-record rule, a warning
     {MibMessage::NoSubIdentifier, 0x100013, "Warning: This entry has no sub-identifier"},
     // module header

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "mib/compiler/compiler_internal.h"
 
@@ -30,6 +32,7 @@ constexpr MacroParser kMacroParsers[] = {
     {MODULE_COMPLIANCE, parse_module_compliance, "MODULE-COMPLIANCE"},
     {MODULE_IDENTITY, parse_module_identity, "MODULE-IDENTITY"},
     {OBJECT_IDENTIFIER, parse_value_assignment, "OBJECT IDENTIFIER"},
+    {OBJECT_IDENTITY, parse_object_identity, "OBJECT-IDENTITY"},
 };
 
 // Skips tokens up to `wanted`: false at end of input.
@@ -70,13 +73,13 @@ ParseNode* fail() {
 void start_compile() {
     auto& state = compiler_state();
     state.head = state.tail = nullptr;
-    state.line = 1;
-    // A delimiter left by an earlier compile must not be read as this stream's first character.
-    state.lookahead = ' ';
-    state.last_token = END_OF_INPUT;
+    reset_lexer();
     build_keyword_chains();
     clear_textual_conventions();
     state.module_state = ModuleState::Outside;
+    state.modules.clear();
+    state.module_index.clear();
+    state.current_module = kNoModule;
 }
 
 // "Unsigned32 ::= Gauge32" in the prefix text; anything else is told but not fatal.
@@ -89,14 +92,52 @@ void check_unsigned32(FILE* stream, char* text) {
     if (token != GAUGE32) report_message(MibMessage::Unsigned32NotGauge32, nullptr, token);
 }
 
+// The IMPORTS list after its keyword, up to ";": which module each label comes from. False at
+// end of input.
+bool read_imports(FILE* stream, ModuleInfo& module, char* text) {
+    module.has_imports = true;
+    std::vector<std::string> symbols;
+    bool from = false;
+    int braces = 0;  // a module's braced identifier after its name
+    for (;;) {
+        const int32_t token = next_token(stream, text);
+        if (token == SEMICOLON) return true;
+        if (token == END_OF_INPUT) return false;
+        if (token == LEFT_BRACE) {
+            ++braces;
+        } else if (token == RIGHT_BRACE) {
+            if (braces > 0) --braces;
+        } else if (braces > 0 || token == COMMA) {
+            // inside a braced identifier, or between symbols
+        } else if (from) {
+            for (const std::string& symbol : symbols) module.imports.emplace(symbol, text);
+            symbols.clear();
+            from = false;
+        } else if (token == LABEL && std::strcmp(text, "FROM") == 0) {
+            from = true;
+        } else {
+            symbols.emplace_back(text);
+        }
+    }
+}
+
+// A new module named `name` becomes the current one.
+void begin_module_scope(const char* name) {
+    auto& state = compiler_state();
+    state.current_module = static_cast<int>(state.modules.size());
+    state.modules.push_back(ModuleInfo{name, false, {}});
+    state.module_index.emplace(name, state.current_module);
+}
+
 // After "DEFINITIONS": up to BEGIN and past a first IMPORTS or EXPORTS list.
-Step open_module(Statement& s) {
+Step open_module(Statement& s, const char* name) {
     auto& state = compiler_state();
     if (state.module_state == ModuleState::Inside) {
         report_message_plain(MibMessage::NestedModule, "MIBS");
         return Step::Fail;
     }
     state.module_state = ModuleState::Inside;
+    begin_module_scope(name);
     if (!skip_until(s.stream, BEGIN, s.text)) {
         report_message(MibMessage::NoBeginStatement, nullptr, END_OF_INPUT, "BEGIN");
         return Step::Fail;
@@ -107,7 +148,12 @@ Step open_module(Statement& s) {
         return Step::Next;
     }
     const char* list = s.token == IMPORTS ? "IMPORTS" : "EXPORTS";
-    if (!skip_until(s.stream, SEMICOLON, s.text)) {
+    const bool ended =
+        s.token == IMPORTS
+            ? read_imports(s.stream, state.modules[static_cast<size_t>(state.current_module)],
+                           s.text)
+            : skip_until(s.stream, SEMICOLON, s.text);
+    if (!ended) {
         const std::string message =
             std::string("Error, no \";\" at the end of the ") + list + " list";
         report_at_line(message.c_str(), nullptr, END_OF_INPUT);
@@ -120,6 +166,7 @@ Step close_module() {
     auto& state = compiler_state();
     if (state.module_state == ModuleState::Inside) {
         state.module_state = ModuleState::Outside;
+        state.current_module = kNoModule;
         return Step::Next;
     }
     report_message_plain(MibMessage::EndBeforeStart, "END", "MIB");
@@ -142,21 +189,11 @@ Step add_records(ParseNode* chain, const char* macro_name) {
     return Step::Next;
 }
 
-// An obsolete or deprecated OBJECT-IDENTITY is told and kept, whatever it returned.
-Step add_object_identity(FILE* stream, const char* name) {
-    int obsolete = 0;
-    ParseNode* chain = parse_object_identity(stream, name, &obsolete);
-    if (!obsolete) return add_records(chain, "OBJECT-IDENTITY");
-    report_message_plain(MibMessage::ObsoleteSyntax, "OBJECT-IDENTITY");
-    append_to_list(chain);
-    return Step::Next;
-}
-
 // The definition of `name`, chosen by the token after it.
 Step parse_definition(Statement& s, const char* name) {
     switch (s.token) {
         case DEFINITIONS:
-            return open_module(s);
+            return open_module(s, name);
         case TRAP_TYPE:
             return parse_trap_type(s.stream, name) ? Step::Next : Step::Fail;
         case ASSIGN:
@@ -166,8 +203,6 @@ Step parse_definition(Statement& s, const char* name) {
             }
             s.have_token = true;
             return Step::Next;
-        case OBJECT_IDENTITY:
-            return add_object_identity(s.stream, name);
         case AGENT_CAPABILITIES: {
             ParseNode* chain = parse_agent_capabilities(s.stream, name);
             if (!chain) {
@@ -237,6 +272,8 @@ ParseNode* parse_mib_stream(FILE* stream) {
             case Step::Fail:
                 return fail();
             case Step::Done:
+                // A NUL byte ended the reading early: what was read is not the whole module.
+                if (compiler_state().input_stopped) return fail();
                 return take_list();
         }
     }

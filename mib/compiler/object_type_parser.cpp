@@ -121,7 +121,8 @@ bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
     }
 }
 
-bool read_object_type(FILE* stream, ParseNode* node, const char* name) {
+// Everything from the syntax clause to "::=".
+bool read_object_type(FILE* stream, ParseNode* node) {
     char text[kTokenSize];
     int32_t token;
     if (!read_syntax(stream, node, &token, text)) return false;
@@ -152,10 +153,7 @@ bool read_object_type(FILE* stream, ParseNode* node, const char* name) {
         report_message(MibMessage::BadStatus, text, token);
         return false;
     }
-    if (!read_optional_clauses(stream, node, text)) return false;
-    OidElement elements[kOidElements];
-    const int count = read_oid_value(stream, elements, kOidElements);
-    return apply_final_record_rule(node, elements, count, name) != 0;
+    return read_optional_clauses(stream, node, text);
 }
 
 }  // namespace
@@ -168,9 +166,9 @@ ParseNode* parse_object_type(FILE* stream, const char* name) {
         return nullptr;
     }
     ParseNode* node = new_parse_node();
-    if (!read_object_type(stream, node, name)) {
-        release_parse_node(node);
-        return nullptr;
+    if (read_object_type(stream, node)) {
+        return read_value_records(stream, node, name, ArcRule::NamedArcs);
     }
-    return node;
+    release_parse_node(node);
+    return nullptr;
 }

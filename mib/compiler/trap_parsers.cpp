@@ -174,7 +174,7 @@ bool read_notification_clauses(FILE* stream, ParseNode* node) {
     TrapDefinition& trap = current_trap;
     char text[kTokenSize];
     for (;;) {
-        int32_t token = next_token(stream, text);
+        int32_t token = next_token_past_text(stream, text);
         if (token == ASSIGN) return true;
         if (token == END_OF_INPUT) {
             report_message(MibMessage::ExpectedAssign, nullptr, token, "NOTIFICATION-TYPE");
@@ -214,14 +214,14 @@ ParseNode* parse_notification_type(FILE* stream, const char* name) {
     }
     OidElement elements[kOidElements];
     const int count = read_oid_value(stream, elements, kOidElements);
-    if (apply_final_record_rule(node, elements, count, name)) {
+    ParseNode* records = value_records(node, elements, count, name, ArcRule::NamedArcs);
+    if (records) {
         copy_field(trap.enterprise, sizeof trap.enterprise, elements[count - 2].label,
                    "enterprise");
         trap.specific = static_cast<int32_t>(node->subid);
     } else {
         release_parse_node(node);
-        node = nullptr;
     }
     save_current_trap();
-    return node;
+    return records;
 }

@@ -4,10 +4,10 @@
 
 namespace {
 
-// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX, reading DESCRIPTION texts as texts.
+// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX; a DESCRIPTION must have its text.
 bool skip_to_syntax(FILE* stream, char* text) {
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token_past_text(stream, text);
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
             report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
@@ -32,6 +32,38 @@ bool skip_sequence(FILE* stream, char* text) {
     }
 }
 
+// The convention a name stands for in the current module: its own, else the one its IMPORTS
+// names (followed through further imports), else the first of that name. One pass over the
+// table: each match is ranked by where its module stands in that chain of modules.
+const TextualConvention* find_textual_convention(const char* name) {
+    const auto& state = compiler_state();
+    int chain[kImportDepth];
+    int length = 0;
+    for (int module = state.current_module; module != kNoModule && length < kImportDepth;) {
+        chain[length++] = module;
+        const auto& imports = state.modules[static_cast<size_t>(module)].imports;
+        const auto from = imports.find(std::string_view(name));
+        if (from == imports.end()) break;
+        const int next = module_named(from->second);
+        if (next == module) break;
+        module = next;
+    }
+    const TextualConvention* best = nullptr;
+    int best_rank = length;  // a match outside the chain ranks last
+    for (const auto& slot : state.conventions) {
+        if (slot.syntax == 0) break;
+        if (slot.name[0] != name[0] || std::strcmp(slot.name, name) != 0) continue;
+        int rank = 0;
+        while (rank < length && chain[rank] != slot.module) ++rank;
+        if (!best || rank < best_rank) {
+            best = &slot;
+            best_rank = rank;
+        }
+        if (rank == 0) break;
+    }
+    return best;
+}
+
 }  // namespace
 
 void clear_textual_conventions() {
@@ -40,18 +72,15 @@ void clear_textual_conventions() {
         slot.enums = nullptr;
         slot.syntax = 0;
         slot.name[0] = '\0';
+        slot.module = kNoModule;
     }
 }
 
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums) {
-    for (const auto& slot : compiler_state().conventions) {
-        if (slot.syntax == 0) break;
-        if (std::strcmp(slot.name, name) == 0) {
-            *enums = copy_enum_list(slot.enums);
-            return slot.syntax;
-        }
-    }
-    return LABEL;
+    const TextualConvention* slot = find_textual_convention(name);
+    if (!slot) return LABEL;
+    *enums = copy_enum_list(slot->enums);
+    return slot->syntax;
 }
 
 int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text) {
@@ -81,6 +110,7 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     slot->enums = nullptr;
     std::strncpy(slot->name, name, sizeof slot->name - 1);
     slot->name[sizeof slot->name - 1] = '\0';
+    slot->module = compiler_state().current_module;
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
         syntax = lookup_textual_convention(text, &enums);
