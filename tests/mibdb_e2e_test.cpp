@@ -81,6 +81,14 @@ TEST_F(MibdbTest, BuildsTheDatabaseFromTheStandardModules) {
                                        "IANAifType-MIB", "RFC1213-MIB", "IF-MIB", "SNMPv2-MIB"});
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(read_file(dir_->file("found.bin")), read_file(dir_->file("db.bin")));
+
+    // The whole folder: the SMI modules are the standard text's, RFC1158-MIB's { 0 0 } is the
+    // one node that hangs under no root.
+    const ProgramResult folder = mibdb({"build", "-o", dir_->file("folder.bin"), "-M", kModules});
+    EXPECT_EQ(folder.status, 0) << folder.err;
+    EXPECT_NE(folder.out.find("(5 modules)"), std::string::npos) << folder.out;
+    EXPECT_NE(folder.err.find("Left-over node nullSpecific ::= { 0 0 } (0)\n"), std::string::npos)
+        << folder.err;
 }
 
 TEST_F(MibdbTest, ListsTheIfEntrySubtree) {
