@@ -225,7 +225,11 @@ struct CompilerState {
     int variables_owned_from = 0;
 };
 
-CompilerState& compiler_state();
+// One state for the process, never destroyed. Inline: the lexer asks for it on every token.
+inline CompilerState& compiler_state() {
+    static CompilerState* const state = new CompilerState();
+    return *state;
+}
 
 // Memory: out of memory ends the process with kOutOfMemoryStatus.
 constexpr int kOutOfMemoryStatus = 12;

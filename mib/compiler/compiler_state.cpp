@@ -3,11 +3,6 @@
 
 #include "mib/compiler/compiler_internal.h"
 
-CompilerState& compiler_state() {
-    static CompilerState* state = new CompilerState();
-    return *state;
-}
-
 void out_of_memory() {
     std::fflush(stdout);
     const std::string text = catalogue_message(MibMessage::OutOfMemory, "MIB");

@@ -21,10 +21,6 @@ inline int read_char(FILE* stream) {
     return ch;
 }
 
-inline bool is_space(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 // What a character does to the word being read.
 enum CharClass : uint8_t {
     kWordChar,
@@ -47,6 +43,11 @@ constexpr std::array<CharClass, 256> kCharClasses = [] {
 
 inline CharClass class_of(int ch) {
     return kCharClasses[static_cast<unsigned char>(ch)];
+}
+
+// EOF falls in the word-character class, so it is no space.
+inline bool is_space(int c) {
+    return class_of(c) == kSpace;
 }
 
 constexpr const char* kAssignMark = "::=";
