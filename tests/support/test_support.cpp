@@ -60,16 +60,24 @@ std::string restore(FILE* stream, int fd, int saved, const std::string& path) {
 
 }  // namespace
 
-StderrCapture::StderrCapture() { saved_fd_ = redirect(stderr, STDERR_FILENO, path_); }
-StderrCapture::~StderrCapture() { finish(); }
+StderrCapture::StderrCapture() {
+    saved_fd_ = redirect(stderr, STDERR_FILENO, path_);
+}
+StderrCapture::~StderrCapture() {
+    finish();
+}
 std::string StderrCapture::finish() {
     if (done_) return {};
     done_ = true;
     return restore(stderr, STDERR_FILENO, saved_fd_, path_);
 }
 
-StdoutCapture::StdoutCapture() { saved_fd_ = redirect(stdout, STDOUT_FILENO, path_); }
-StdoutCapture::~StdoutCapture() { finish(); }
+StdoutCapture::StdoutCapture() {
+    saved_fd_ = redirect(stdout, STDOUT_FILENO, path_);
+}
+StdoutCapture::~StdoutCapture() {
+    finish();
+}
 std::string StdoutCapture::finish() {
     if (done_) return {};
     done_ = true;

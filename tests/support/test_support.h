@@ -9,7 +9,7 @@ namespace testing_support {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -17,7 +17,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -26,12 +26,12 @@ std::string read_file(const std::string& path);
 
 // Everything that was written to standard error while the capture lived.
 class StderrCapture {
-public:
+  public:
     StderrCapture();
     ~StderrCapture();
     std::string finish();  // stops capturing and returns the text
 
-private:
+  private:
     int saved_fd_ = -1;
     std::string path_;
     bool done_ = false;
@@ -39,12 +39,12 @@ private:
 
 // Same for standard output.
 class StdoutCapture {
-public:
+  public:
     StdoutCapture();
     ~StdoutCapture();
     std::string finish();
 
-private:
+  private:
     int saved_fd_ = -1;
     std::string path_;
     bool done_ = false;
