@@ -14,15 +14,12 @@ status 1 when one is missed.
 """
 
 import os
-import select
-import socket
 import subprocess
 import sys
 import tempfile
-import threading
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from udp_count_proxy import SnmpSimAgent  # noqa: E402
+from udp_count_proxy import CountingProxy, SnmpSimAgent  # noqa: E402
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 COMMUNITY = "fallback"
@@ -83,49 +80,27 @@ def refusal(request):
                 item(0xA2, pdu_body))
 
 
-class RefusingRelay:
+class RefusingRelay(CountingProxy):
     """Forwards datagrams between one client and the agent, but answers GetBulk with genErr
     itself. Counts what it refused and what it forwarded."""
 
     def __init__(self, agent_port):
-        self.agent = ("127.0.0.1", agent_port)
-        self.front = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.front.bind(("127.0.0.1", 0))
-        self.port = self.front.getsockname()[1]
-        self.back = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.back.bind(("127.0.0.1", 0))
-        self.client = None
-        self.refused = self.forwarded = 0
-        self._stop = False
-        self._thread = threading.Thread(target=self._run, daemon=True)
-        self._thread.start()
+        self.refused = 0
+        super().__init__(agent_port)
 
-    def _run(self):
-        while not self._stop:
-            ready, _, _ = select.select([self.front, self.back], [], [], 0.2)
-            for sock in ready:
-                data, sender = sock.recvfrom(65535)
-                if sock is self.back:
-                    if self.client:
-                        self.front.sendto(data, self.client)
-                    continue
-                self.client = sender
-                answer = refusal(data)
-                if answer:
-                    self.refused += 1
-                    self.front.sendto(answer, sender)
-                else:
-                    self.forwarded += 1
-                    self.back.sendto(data, self.agent)
+    @property
+    def forwarded(self):
+        return self.requests - self.refused
+
+    def answer(self, request):
+        refused = refusal(request)
+        if refused:
+            self.refused += 1
+        return refused or None
 
     def reset(self):
-        self.refused = self.forwarded = 0
-
-    def close(self):
-        self._stop = True
-        self._thread.join()
-        self.front.close()
-        self.back.close()
+        super().reset()
+        self.refused = 0
 
 
 def run_rowscan(rowscan, port, table, columns):

@@ -45,10 +45,18 @@ class CountingProxy:
                 if sock is self.front:
                     self.client = sender
                     self.requests += 1
-                    self.back.sendto(data, self.agent)
+                    answer = self.answer(data)
+                    if answer is not None:
+                        self.front.sendto(answer, sender)
+                    else:
+                        self.back.sendto(data, self.agent)
                 elif self.client is not None:
                     self.responses += 1
                     self.front.sendto(data, self.client)
+
+    def answer(self, request):
+        """The answer the proxy gives itself instead of forwarding `request`, or None."""
+        return None
 
     def reset(self):
         self.requests = 0
