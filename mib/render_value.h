@@ -1,6 +1,5 @@
-// One typed renderer: a value, what the MIB says of its syntax, and flags choosing plain, named or
-// hinted text. Index fields and -hints go through it; without kRenderHint its text is the bare
-// form of the value printers, byte for byte what an ordinary column of that type shows.
+// One typed renderer: a value, what the MIB says of its syntax, and flags choosing plain, named,
+// labelled or hinted text. The value printers, index fields and -hints all go through it.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +7,7 @@
 #include <string_view>
 
 #include "mib/mib_tree.h"
+#include "mib/text_out.h"
 
 // What the MIB says about a value's syntax. A caller fills it from the object's node (type and
 // enumerations) and, where it knows one, the DISPLAY-HINT of the object's textual convention.
@@ -18,17 +18,23 @@ struct ValueSyntax {
 };
 
 enum RenderFlags : unsigned {
-    kRenderPlain = 0,
-    kRenderHint = 1u << 0,     // render by the hint where it fits the value
-    kRenderNumeric = 1u << 1,  // numbers, not enumeration labels
+    kRenderPlain = 0,           // the bare form: "5", "up", "C0 00 02 09 "
+    kRenderHint = 1u << 0,      // render by the hint where it fits the value (bare form only)
+    kRenderNumeric = 1u << 1,   // numbers, not enumeration labels
+    kRenderLabelled = 1u << 2,  // the labelled form: "Gauge: 5", "INTEGER: up", a hex dump
 };
 
-// Appends the value's text to `out`. With kRenderHint, an OCTET STRING value takes an octet-string
-// hint and an INTEGER, Gauge or unsigned value without a label takes an integer hint; a hint that
-// is malformed, does not fit the value's kind, or cannot show its bytes (see display_hint.h) leaves
-// the value to its printer, as without the flag.
+// Appends the value's text to `out`. The value's tag chooses the form; of the syntax's type only
+// MIB_TYPE_DISPLAY_STRING matters (an OCTET STRING then ends at its first NUL and is labelled as a
+// display string). A tag the printers do not know reads "Variable has bad type".
+// With kRenderHint, an OCTET STRING value takes an octet-string hint and an INTEGER, Gauge or
+// unsigned value without a label takes an integer hint; a hint that is malformed, does not fit the
+// value's kind, or cannot show its bytes (see display_hint.h) leaves the value to the plain text.
 void render_value(std::string& out, const MibValue& value, const ValueSyntax& syntax,
                   unsigned flags);
+// The same into a caller's buffer, cut at its capacity as TextOut cuts (a hex dump at a whole
+// line, hex bytes at a whole byte).
+void render_value(TextOut& out, const MibValue& value, const ValueSyntax& syntax, unsigned flags);
 
 // InetAddressType codes and what an InetAddress of each type holds.
 enum InetAddressType : int64_t {
