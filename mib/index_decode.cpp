@@ -22,10 +22,8 @@ bool takes_string(IndexKind kind) {
 bool find_extent(const IndexComponent& c, bool last, const uint32_t* ids, uint32_t at,
                  uint32_t left, IndexValue& v) {
     v.first = at;
-    uint32_t need = 1;
-    if (c.kind == IndexKind::kIpAddress) need = kIpAddressSize;
-    if (c.kind == IndexKind::kOctetString && c.fixed_size > 0) need = c.fixed_size;
-    if (takes_string(c.kind) && !(c.kind == IndexKind::kOctetString && c.fixed_size > 0)) {
+    const bool fixed_string = c.kind == IndexKind::kOctetString && c.fixed_size > 0;
+    if (takes_string(c.kind) && !fixed_string) {
         if (c.implied && last) {
             v.data = at, v.size = left, v.count = left;
             return true;
@@ -34,6 +32,9 @@ bool find_extent(const IndexComponent& c, bool last, const uint32_t* ids, uint32
         v.data = at + 1, v.size = ids[at], v.count = ids[at] + 1;
         return true;
     }
+    const uint32_t need = fixed_string                      ? c.fixed_size
+                          : c.kind == IndexKind::kIpAddress ? kIpAddressSize
+                                                            : 1;
     if (need > left) return false;
     v.data = at, v.size = need, v.count = need;
     return true;

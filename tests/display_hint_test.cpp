@@ -270,7 +270,9 @@ TEST(RenderValueTest, PlainIsThePrinterText) {
     render_value(out, gauge, {MIB_TYPE_GAUGE, nullptr, "d-2"}, kRenderPlain);
     out += '|';
     render_value(out, gauge, {MIB_TYPE_GAUGE, nullptr, "d-2"}, kRenderHint);
-    EXPECT_EQ(out, "up|up.|1234|12.34");
+    out += '|';
+    render_value(out, gauge, {MIB_TYPE_GAUGE, nullptr, "d-2"}, kRenderHint | kRenderLabelled);
+    EXPECT_EQ(out, "up|up.|1234|12.34|Gauge: 1234");
 }
 
 }  // namespace
