@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < at + 2 * count) return 0;
     std::vector<IndexComponent> components(count);
     for (IndexComponent& c : components) {
-        c.kind = static_cast<IndexKind>(data[at] % 7);
+        c.kind = static_cast<IndexKind>(data[at] % 8);
         c.fixed_size = data[at + 1] & 7u;
         c.implied = data[at + 1] & 8u;
         c.syntax.type = data[at] >> 4;

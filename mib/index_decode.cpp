@@ -10,6 +10,7 @@ namespace {
 constexpr uint32_t kMaxIndexInteger = 2147483647;  // an index INTEGER is never negative
 constexpr uint32_t kMaxOctet = 255;
 constexpr uint32_t kIpAddressSize = 4;
+constexpr uint32_t kInternetAddress = 1;  // the one kind of NetworkAddress, before its octets
 constexpr size_t kInlineOctets = 256;
 
 bool takes_string(IndexKind kind) {
@@ -32,11 +33,15 @@ bool find_extent(const IndexComponent& c, bool last, const uint32_t* ids, uint32
         v.data = at + 1, v.size = ids[at], v.count = ids[at] + 1;
         return true;
     }
-    const uint32_t need = fixed_string                      ? c.fixed_size
-                          : c.kind == IndexKind::kIpAddress ? kIpAddressSize
-                                                            : 1;
+    const bool network = c.kind == IndexKind::kNetworkAddress;
+    uint32_t need = 1;
+    if (fixed_string) need = c.fixed_size;
+    if (c.kind == IndexKind::kIpAddress) need = kIpAddressSize;
+    if (network) need = kIpAddressSize + 1;
     if (need > left) return false;
-    v.data = at, v.size = need, v.count = need;
+    v.count = need;
+    v.data = network ? at + 1 : at;
+    v.size = network ? kIpAddressSize : need;
     return true;
 }
 
@@ -58,6 +63,8 @@ bool read_content(const IndexComponent& c, const uint32_t* ids, IndexValue& v) {
             return true;
         case IndexKind::kObjectId:
             return true;
+        case IndexKind::kNetworkAddress:
+            return ids[v.first] == kInternetAddress && octets_fit(ids, v);
         case IndexKind::kInetAddress:
             return octets_fit(ids, v) &&
                    (v.inet_type < 0 || inet_address_size_fits(v.inet_type, v.size));
@@ -67,6 +74,55 @@ bool read_content(const IndexComponent& c, const uint32_t* ids, IndexValue& v) {
 }
 
 }  // namespace
+
+std::optional<IndexComponent> index_component_for(const MibNode& node, std::string_view convention,
+                                                  std::string_view hint, uint32_t fixed_size,
+                                                  bool implied) {
+    IndexComponent c;
+    c.implied = implied;
+    c.syntax = {node.type, node.enums, hint};
+    switch (node.type) {
+        case MIB_TYPE_INTEGER:
+            c.kind =
+                convention == "InetAddressType" ? IndexKind::kInetAddressType : IndexKind::kInteger;
+            break;
+        case MIB_TYPE_GAUGE:
+        case MIB_TYPE_GAUGE32:
+        case MIB_TYPE_UINTEGER:
+        case MIB_TYPE_TIME_TICKS:
+        case MIB_TYPE_COUNTER:
+        case MIB_TYPE_COUNTER32:
+            c.kind = IndexKind::kUnsigned;
+            break;
+        case MIB_TYPE_IP_ADDRESS:
+            c.kind =
+                convention == "NetworkAddress" ? IndexKind::kNetworkAddress : IndexKind::kIpAddress;
+            break;
+        case MIB_TYPE_NET_ADDRESS:
+            c.kind = IndexKind::kNetworkAddress;
+            break;
+        case MIB_TYPE_OBJECT_ID:
+            c.kind = IndexKind::kObjectId;
+            break;
+        case MIB_TYPE_OCTET_STRING:
+        case MIB_TYPE_OCTET_STRING2:
+        case MIB_TYPE_DISPLAY_STRING:
+        case MIB_TYPE_OPAQUE:
+        case MIB_TYPE_NSAP_ADDRESS:
+        case MIB_TYPE_BIT_STRING:
+            if (convention == "InetAddress") {
+                c.kind = IndexKind::kInetAddress;
+                c.syntax.hint = {};
+            } else {
+                c.kind = IndexKind::kOctetString;
+                c.fixed_size = fixed_size;
+            }
+            break;
+        default:
+            return std::nullopt;
+    }
+    return c;
+}
 
 void decode_index(const uint32_t* instance, size_t count,
                   std::span<const IndexComponent> components, std::vector<IndexValue>& out) {
@@ -162,7 +218,9 @@ void render_index_value(std::string& out, const uint32_t* instance, const IndexV
     }
     for (uint32_t i = 0; i < value.size; ++i)
         octets[i] = static_cast<uint8_t>(instance[value.data + i]);
-    v.tag = component.kind == IndexKind::kIpAddress ? ASN_IP_ADDRESS : ASN_OCTET_STRING;
+    const bool address =
+        component.kind == IndexKind::kIpAddress || component.kind == IndexKind::kNetworkAddress;
+    v.tag = address ? ASN_IP_ADDRESS : ASN_OCTET_STRING;
     v.data.string.length = static_cast<int32_t>(value.size);
     v.data.string.bytes = octets;
     if (component.kind == IndexKind::kInetAddress && (flags & kRenderHint))

@@ -143,6 +143,7 @@ TEST_F(IndexDecodeTest, Instances) {
     const IndexComponent integer = component(IndexKind::kInteger, 0, false, {}, MIB_TYPE_INTEGER);
     const IndexComponent gauge = component(IndexKind::kUnsigned, 0, false, {}, MIB_TYPE_GAUGE);
     const IndexComponent ip = component(IndexKind::kIpAddress);
+    const IndexComponent network = component(IndexKind::kNetworkAddress);
     const IndexComponent oid = component(IndexKind::kObjectId);
     const IndexComponent implied_oid = component(IndexKind::kObjectId, 0, true);
     const IndexComponent string = component(IndexKind::kOctetString);
@@ -165,6 +166,16 @@ TEST_F(IndexDecodeTest, Instances) {
          {192, 0, 2, 1, 5},
          kRenderPlain,
          {"192.0.2.1", "5"}},
+        {"network address",
+         {integer, network},
+         {2, 1, 10, 0, 0, 1},
+         kRenderPlain,
+         {"2", "10.0.0.1"}},
+        {"network address of another kind",
+         {network, integer},
+         {2, 10, 0, 0, 1, 3},
+         kRenderPlain,
+         {".2.10.0.0.1", "3"}},
         {"address type and address, plain",
          net_to_physical,
          {3, 1, 4, 192, 0, 2, 9},
@@ -251,6 +262,38 @@ TEST_F(IndexDecodeTest, Instances) {
             cells.push_back(cell);
         }
         EXPECT_EQ(cells, c.cells) << c.what;
+    }
+}
+
+TEST(IndexComponentTest, FromNodeFacts) {
+    struct Case {
+        int32_t type;
+        const char* convention;
+        uint32_t fixed_size;
+        std::optional<IndexKind> kind;
+        uint32_t kept_size;
+    } cases[] = {
+        {MIB_TYPE_INTEGER, "", 0, IndexKind::kInteger, 0},
+        {MIB_TYPE_INTEGER, "InetAddressType", 0, IndexKind::kInetAddressType, 0},
+        {MIB_TYPE_GAUGE32, "", 0, IndexKind::kUnsigned, 0},
+        {MIB_TYPE_IP_ADDRESS, "NetworkAddress", 0, IndexKind::kNetworkAddress, 0},
+        {MIB_TYPE_OCTET_STRING, "PhysAddress", 6, IndexKind::kOctetString, 6},
+        {MIB_TYPE_OCTET_STRING, "InetAddress", 4, IndexKind::kInetAddress, 0},
+        {MIB_TYPE_OBJECT_ID, "", 0, IndexKind::kObjectId, 0},
+        {MIB_TYPE_COUNTER64, "", 0, std::nullopt, 0},
+        {MIB_TYPE_NULL, "", 0, std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        MibNode node{};
+        node.type = c.type;
+        const auto made = index_component_for(node, c.convention, "1x:", c.fixed_size, true);
+        ASSERT_EQ(made.has_value(), c.kind.has_value()) << c.type << c.convention;
+        if (!made) continue;
+        EXPECT_EQ(made->kind, *c.kind) << c.type << c.convention;
+        EXPECT_EQ(made->fixed_size, c.kept_size) << c.type << c.convention;
+        EXPECT_TRUE(made->implied);
+        // An InetAddress takes its hint from its type's value, never its own.
+        EXPECT_EQ(made->syntax.hint, *c.kind == IndexKind::kInetAddress ? "" : "1x:");
     }
 }
 
