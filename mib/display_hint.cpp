@@ -159,13 +159,10 @@ class HintText {
 bool render_checked(std::string& out, std::string_view hint, const uint8_t* data, size_t length) {
     HintText text(out);
     size_t pos = 0;
-    size_t last = 0;  // where the last specification starts, once reached
     Spec spec;
     for (size_t i = 0; i < length;) {
-        if (pos == hint.size()) pos = last;
-        const size_t start = pos;
-        read_spec(hint, pos, spec);
-        if (pos == hint.size()) last = start;
+        // Once the hint is used up, `spec` stays its last specification.
+        if (pos < hint.size()) read_spec(hint, pos, spec);
         const size_t before = i;
         const uint32_t count = spec.repeat ? data[i++] : 1;
         for (uint32_t r = 0; r < count && i < length; ++r) {
