@@ -1,8 +1,6 @@
 // The DISPLAY-HINT renderers: a hint is checked whole first, then applied to the value.
 #include "mib/display_hint.h"
 
-#include "mib/value_format.h"
-
 namespace {
 
 // Octet lengths beyond any value's size mean "the rest"; they stop growing here.
@@ -24,6 +22,10 @@ bool is_digit(char c) {
 }
 bool is_printable_ascii(char c) {
     return c >= 0x20 && c <= 0x7E;
+}
+// Printable ASCII or white space, whatever the program's locale says of other bytes.
+bool is_ascii_text(uint8_t b) {
+    return is_printable_ascii(static_cast<char>(b)) || (b >= '\t' && b <= '\r');
 }
 
 // Reads the specification that starts at `pos` and moves past it; false when malformed.
@@ -71,7 +73,7 @@ bool read_spec(std::string_view hint, size_t& pos, Spec& spec) {
 // or a control character other than white space.
 size_t utf8_char(const uint8_t* p, size_t n) {
     const uint8_t lead = p[0];
-    if (lead < 0x80) return byte_is_text(lead) ? 1 : 0;
+    if (lead < 0x80) return is_ascii_text(lead) ? 1 : 0;
     size_t length;
     uint32_t code;
     uint32_t least;
@@ -126,7 +128,7 @@ bool apply(std::string& out, char format, const uint8_t* data, size_t n) {
         }
         case 'a':
             for (size_t i = 0; i < n; ++i)
-                if (!byte_is_text(data[i])) return false;
+                if (!is_ascii_text(data[i])) return false;
             break;
         default:  // 't'
             for (size_t i = 0; i < n;) {
