@@ -61,7 +61,7 @@ void write_value(TextOut& out, const MibNode* node, const MibVariable* variable,
 
 void format_named_value(char* buffer, int32_t capacity, const uint32_t* ids, int32_t count,
                         const MibVariable* variable, const char* prefix, int form) {
-    static char path[kScratchSize];
+    char path[kScratchSize];  // on the stack: no call sees another's text
     const MibNode* node = format_oid(path, sizeof path, ids, count);
     TextOut out = TextOut::from_signed(buffer, capacity);
     out.printf("%s : ", short_name(path, prefix));
@@ -76,13 +76,13 @@ void format_node_value(char* buffer, int32_t capacity, const uint32_t* ids, int3
 }
 
 void show_named_value(const uint32_t* ids, int32_t count, const MibVariable* variable, int form) {
-    static char line[kLineSize];
+    char line[kLineSize];
     format_named_value(line, kLineSize, ids, count, variable, nullptr, form);
     PrintMessage("%s\n", line);
 }
 
 void show_node_value(const uint32_t* ids, int32_t count, const MibVariable* variable, int form) {
-    static char line[kLineSize];
+    char line[kLineSize];
     format_node_value(line, kLineSize, ids, count, variable, form);
     PrintMessage("%s\n", line);
 }
