@@ -194,9 +194,8 @@ TEST_F(V3EndToEndTest, PysnmpReadsTheSameWithTheSameUsers) {
 }
 
 TEST_F(V3EndToEndTest, RefusalsAreClearErrorsWithinTheTries) {
-    const char* const no_answer =
-        "No answer to the SNMPv3 user's requests, though the node "
-        "answered engine discovery";
+    // Silence to the user is a timeout like any other: it may be a lost datagram.
+    const char* const no_answer = "No response from the node (timeout)";
     struct Case {
         const char* what;
         const char* user;
@@ -229,10 +228,10 @@ TEST_F(V3EndToEndTest, RefusalsAreClearErrorsWithinTheTries) {
         {"a higher security level than the user's",
          "u-sha256",
          {"ZORVSNMP_PRIV_PROTOCOL=AES", "ZORVSNMP_PRIV_PASSPHRASE=wrong-pass-3"},
-         kRowscan,
+         kObjpeek,  // rowscan walks on its own after a silent GetBulk, as under SNMPv2c
          no_answer},
     };
-    constexpr int kTimeoutMs = 300;
+    constexpr int kTimeoutMs = 1000;
     constexpr int kRetries = 1;
     std::vector<std::future<void>> runs;
     for (const Case& c : cases) {
