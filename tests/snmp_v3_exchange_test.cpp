@@ -312,13 +312,13 @@ TEST_F(V3ExchangeTest, ReportsAndSilenceBecomeClearErrorsWithinTheTries) {
 }
 
 TEST_F(V3ExchangeTest, AnAnswerToAnEarlierTryIsTheAnswer) {
-    configure("500", "1");
+    configure("1000", "1");
     FakeUsm usm(kAlice);
     FakeAgent agent(serve_v3(usm,
                              [&](const FakeV3Request& r, int number) {
                                  if (number == 2) return std::vector<std::string>{};
                                  // The first try's answer comes while the second try waits.
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(750));
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(1500));
                                  return std::vector{usm.response(r, descr("real router"))};
                              }),
                     RawDatagrams{});
