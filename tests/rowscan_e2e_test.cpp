@@ -456,21 +456,8 @@ FakeHandler relay_refusing_tables(uint16_t agent_port, int refuse_from) {
         }
         snmp::BerWriter w;
         snmp::encode_message(request, w);
-        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(agent_port);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sendto(fd, w.data(), w.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        FakeReply reply;
-        pollfd p{fd, POLLIN, 0};
-        std::vector<char> buffer(65536);
-        if (poll(&p, 1, 3000) == 1) {
-            const ssize_t n = recv(fd, buffer.data(), buffer.size(), 0);
-            if (n > 0) reply.datagrams.emplace_back(buffer.data(), static_cast<size_t>(n));
-        }
-        close(fd);
-        return reply;
+        const std::string datagram(reinterpret_cast<const char*>(w.data()), w.size());
+        return FakeReply{{}, forward_datagram(agent_port, datagram, 3000)};
     };
 }
 

@@ -1,12 +1,15 @@
 // The credentials file: what it may hold, who may read it, and errors that never show a secret.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "runtime/snmp/credentials.h"
 #include "runtime/snmp/settings.h"
+#include "runtime/snmp/usm_keys.h"
 #include "support/fresh_state.h"
 #include "support/test_support.h"
 
@@ -22,6 +25,7 @@ TEST(CredentialsTest, FilesAreReadOrRefusedClearly) {
         mode_t mode;
         const char* error;  // a part of the message, or null
         FileSettings settings;
+        bool another_users = false;  // owned by nobody (needs root to arrange)
     };
     const Case cases[] = {
         {"names, comments and blank lines",
@@ -48,6 +52,7 @@ TEST(CredentialsTest, FilesAreReadOrRefusedClearly) {
          {}},
         {"NUL byte", std::string("ZORVSNMP_CONTEXT=a\0b\n", 21), 0600, "holds a NUL byte", {}},
         {"too large", std::string(70000, '#'), 0600, "larger than 64 KiB", {}},
+        {"another user's", "ZORVSNMP_CONTEXT=x\n", 0600, "belongs to another user", {}, true},
     };
     TempDir dir;
     int n = 0;
@@ -56,6 +61,9 @@ TEST(CredentialsTest, FilesAreReadOrRefusedClearly) {
         const std::string path = dir.file("credentials" + std::to_string(++n));
         testing_support::write_file(path, c.contents);
         chmod(path.c_str(), c.mode);
+        if (c.another_users && (geteuid() != 0 || chown(path.c_str(), 65534, 65534) != 0)) {
+            continue;
+        }
         Credentials read;
         std::string error;
         const bool ok = read_credentials(path.c_str(), kCredentialSettings, read, error);
@@ -165,8 +173,13 @@ TEST(CredentialsTest, SettingsTakeTheFileAndTheLevelFollowsTheSecrets) {
         EXPECT_EQ(s.version, snmp::kVersion3);
         EXPECT_EQ(s.user.name, "ops");
         EXPECT_EQ(s.user.level, c.level);
+        // Only the passphrases' keys are kept.
+        EXPECT_EQ(s.user.auth_passphrase, "");
+        EXPECT_EQ(s.user.priv_passphrase, "");
         if (!c.file.empty()) {
-            EXPECT_EQ(s.user.auth_passphrase, "file-pass");
+            snmp::SecretBytes key;
+            ASSERT_TRUE(snmp::password_to_key(snmp::Hash::kSha512, "file-pass", key));
+            EXPECT_TRUE(std::ranges::equal(s.user_keys.auth.view(), key.view()));
         }
     }
     testing_support::reset_library_state();

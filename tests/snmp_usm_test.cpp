@@ -262,7 +262,8 @@ TEST(UsmWrapTest, ForgedStaleOrForeignAnswersAreDropped) {
     struct Case {
         const char* name;
         void (*change)(Agent&);
-        const char* dropped;  // null: taken
+        const char* dropped;       // null: taken
+        bool synchronised = true;  // the manager has had an authenticated answer
     };
     const Case cases[] = {
         {"the same", [](Agent&) {}, nullptr},
@@ -272,6 +273,7 @@ TEST(UsmWrapTest, ForgedStaleOrForeignAnswersAreDropped) {
          "other engine"},
         {"another user", [](Agent& a) { a.user = "mallory"; }, "other user"},
         {"another message id", [](Agent& a) { a.msg_id = 78; }, "other message id"},
+        {"an earlier try's message id", [](Agent& a) { a.msg_id = 76; }, nullptr},
         {"not encrypted", [](Agent& a) { a.level = SecurityLevel::kAuthNoPriv; },
          "other security level"},
         {"unauthenticated response", [](Agent& a) { a.level = SecurityLevel::kNoAuthNoPriv; },
@@ -292,6 +294,10 @@ TEST(UsmWrapTest, ForgedStaleOrForeignAnswersAreDropped) {
         {"time inside the window", [](Agent& a) { a.time = 900; }, nullptr},
         {"replayed old time", [](Agent& a) { a.time = 800; }, "engine time from the past"},
         {"boots from the past", [](Agent& a) { a.boots = 4; }, "engine boots from the past"},
+        {"boots at their limit", [](Agent& a) { a.boots = kMaxEngineBoots; },
+         "engine boots at their limit"},
+        {"boots at their limit, first answer", [](Agent& a) { a.boots = kMaxEngineBoots; },
+         "engine boots at their limit", false},
         {"rebooted engine",
          [](Agent& a) {
              a.boots = 6;
@@ -301,11 +307,12 @@ TEST(UsmWrapTest, ForgedStaleOrForeignAnswersAreDropped) {
     };
     UsmPeer manager = make_peer("alice", AuthProtocol::kSha256, PrivProtocol::kAes128,
                                 SecurityLevel::kAuthPriv, kEngine, 5, 1000, now);
-    manager.engine.synchronised = true;
     V3Request request;
     request.msg_id = 77;
+    request.earlier_msg_ids = {75, 76};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        manager.engine.synchronised = c.synchronised;
         Agent a;
         c.change(a);
         UsmPeer agent = make_peer(a.user, AuthProtocol::kSha256, PrivProtocol::kAes128, a.level,

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/snmp/errors.h"
@@ -176,76 +177,171 @@ TEST_F(V3ExchangeTest, NotInTimeWindowResynchronisesOnce) {
 }
 
 TEST_F(V3ExchangeTest, ReportsAndSilenceBecomeClearErrorsWithinTheTries) {
+    enum Behaviour {
+        kReport,          // the report of `counter` at `level`
+        kSilence,         // after discovery
+        kOtherKey,        // answers under another user's key
+        kNoDiscovery,     // not even discovery is answered
+        kLongEngineId,    // discovery reports a 33-byte engine id
+        kSmallMaxSize,    // discovery reports a maximum message size of 100
+        kMalformed,       // a Response cut short
+        kBootsAtTheLimit  // an engine whose boots can go no higher
+    };
     struct Case {
         const char* what;
-        std::vector<uint32_t> counter;  // the report sent; empty: see `behaviour`
+        std::vector<uint32_t> counter;
         SecurityLevel level;
-        int behaviour;  // 0: report, 1: silence, 2: answers under another key, 3: no discovery
+        Behaviour behaviour;
         int code;
-        int datagrams;  // that the agent receives
+        const char* detail;  // in the error's text
+        int datagrams;       // that the agent receives
+        bool for_the_run;    // later requests fail at once, without being sent
     };
     const auto unauth = SecurityLevel::kNoAuthNoPriv;
+    const std::vector<uint32_t> none;
     const Case cases[] = {
-        {"unknown user", {1, 3, 6, 1, 6, 3, 15, 1, 1, 3, 0}, unauth, 0, snmp::kErrUnknownUser, 2},
+        {"unknown user",
+         {1, 3, 6, 1, 6, 3, 15, 1, 1, 3, 0},
+         unauth,
+         kReport,
+         snmp::kErrUnknownUser,
+         "usmStatsUnknownUserNames",
+         2,
+         false},
         {"unsupported level",
          {1, 3, 6, 1, 6, 3, 15, 1, 1, 1, 0},
          SecurityLevel::kAuthNoPriv,
-         0,
+         kReport,
          snmp::kErrUnsupportedSecurityLevel,
-         2},
-        {"wrong digest", {1, 3, 6, 1, 6, 3, 15, 1, 1, 5, 0}, unauth, 0, snmp::kErrWrongDigest, 2},
+         "usmStatsUnsupportedSecLevels",
+         2,
+         true},
+        {"wrong digest",
+         {1, 3, 6, 1, 6, 3, 15, 1, 1, 5, 0},
+         unauth,
+         kReport,
+         snmp::kErrWrongDigest,
+         "usmStatsWrongDigests",
+         2,
+         false},
         {"decryption error",
          {1, 3, 6, 1, 6, 3, 15, 1, 1, 6, 0},
          unauth,
-         0,
+         kReport,
          snmp::kErrDecryptionFailed,
-         2},
+         "usmStatsDecryptionErrors",
+         2,
+         false},
         {"unknown context",
          {1, 3, 6, 1, 6, 3, 12, 1, 5, 0},
          SecurityLevel::kAuthPriv,
-         0,
+         kReport,
          snmp::kErrUnknownContext,
-         2},
+         "snmpUnknownContexts",
+         2,
+         true},
         {"unknown engine after discovery",
          {1, 3, 6, 1, 6, 3, 15, 1, 1, 4, 0},
          unauth,
-         0,
+         kReport,
          snmp::kErrReport,
-         2},
-        {"silence to the user", {}, unauth, 1, snmp::kErrNoAnswerToUser, 3},
-        {"unauthenticated time report", kNotInTimeWindow, unauth, 0, snmp::kErrNoAnswerToUser, 3},
-        {"answers under another key", {}, unauth, 2, snmp::kErrAnswersFailDigest, 3},
-        {"no discovery answer", {}, unauth, 3, snmp::kErrTimeout, 2},
+         "usmStatsUnknownEngineIDs",
+         2,
+         false},
+        {"silence to the user", none, unauth, kSilence, snmp::kErrTimeout, "2 tries of 200 ms", 3,
+         false},
+        {"unauthenticated time report", kNotInTimeWindow, unauth, kReport, snmp::kErrTimeout,
+         "2 tries", 3, false},
+        {"answers under another key", none, unauth, kOtherKey, snmp::kErrAnswersFailDigest, "", 3,
+         true},
+        {"no discovery answer", none, unauth, kNoDiscovery, snmp::kErrTimeout, "2 tries", 2, false},
+        {"33-byte engine id", none, unauth, kLongEngineId, snmp::kErrUndecodable,
+         "bad engine id (from 127.0.0.1:", 2, false},
+        {"maximum message size 100", none, unauth, kSmallMaxSize, snmp::kErrUndecodable,
+         "bad maximum message size (from 127.0.0.1:", 2, false},
+        {"malformed response", none, unauth, kMalformed, snmp::kErrUndecodable,
+         "not a message sequence (from 127.0.0.1:", 3, false},
+        {"engine boots at their limit", none, unauth, kBootsAtTheLimit, snmp::kErrTimeout,
+         "2 tries", 3, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         reset_library_state();
         configure("200", "1");
-        FakeUsm usm(kAlice);
+        const int32_t boots = c.behaviour == kBootsAtTheLimit ? snmp::kMaxEngineBoots : 3;
+        FakeUsm usm(kAlice, {0x80, 0x00, 0x1f, 0x88, 0x80, 0x5a, 0x6f, 0x72, 0x76}, boots);
+        if (c.behaviour == kLongEngineId) usm.discovery_change.engine.assign(33, 0x80);
+        if (c.behaviour == kSmallMaxSize) usm.discovery_change.max_size = 100;
         snmp::UsmUser other_key = kAlice;
         other_key.auth_passphrase = "another-pass";
         FakeUsm impostor(other_key);
         FakeRawHandler v3 = serve_v3(usm, [&](const FakeV3Request& r, int) {
-            if (c.behaviour == 1) return std::vector<std::string>{};
-            if (c.behaviour == 2) return std::vector{impostor.response(r, descr("impostor"))};
-            return std::vector{usm.report(r, c.counter, c.level)};
+            switch (c.behaviour) {
+                case kReport:
+                    return std::vector{usm.report(r, c.counter, c.level)};
+                case kOtherKey:
+                    return std::vector{impostor.response(r, descr("impostor"))};
+                case kMalformed: {
+                    std::string cut = usm.response(r, descr("real router"));
+                    cut.pop_back();
+                    return std::vector{cut};
+                }
+                case kBootsAtTheLimit:
+                    return std::vector{usm.response(r, descr("real router"))};
+                default:
+                    return std::vector<std::string>{};
+            }
         });
         FakeAgent agent(
             [&](const uint8_t* data, size_t size, int number) {
-                return c.behaviour == 3 ? FakeReply{} : v3(data, size, number);
+                return c.behaviour == kNoDiscovery ? FakeReply{} : v3(data, size, number);
             },
             RawDatagrams{});
         const auto start = std::chrono::steady_clock::now();
         const std::string text = get_text(agent);
         const auto elapsed = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(ZorvsnmpErrno, c.code) << text;
+        EXPECT_NE(text.find(c.detail), std::string::npos) << text;
         EXPECT_LT(elapsed, std::chrono::milliseconds(400 + 150));
         EXPECT_EQ(agent.requests(), c.datagrams);
-        if (c.behaviour == 3) continue;
-        // The agent refused the user: the next request fails at once, without asking again.
+        // The next request fails the same way: at once when the agent refused the user, else
+        // after asking again.
         EXPECT_EQ(get_text(agent), text);
-        EXPECT_EQ(agent.requests(), c.datagrams);
+        EXPECT_EQ(agent.requests() > c.datagrams, !c.for_the_run) << agent.requests();
     }
+}
+
+TEST_F(V3ExchangeTest, AnAnswerToAnEarlierTryIsTheAnswer) {
+    configure("1000", "1");
+    FakeUsm usm(kAlice);
+    FakeAgent agent(serve_v3(usm,
+                             [&](const FakeV3Request& r, int number) {
+                                 if (number == 2) return std::vector<std::string>{};
+                                 // The first try's answer comes while the second try waits.
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                                 return std::vector{usm.response(r, descr("real router"))};
+                             }),
+                    RawDatagrams{});
+    EXPECT_EQ(get_text(agent), "real router");
+    EXPECT_EQ(agent.requests(), 3);  // discovery and two tries
+}
+
+TEST_F(V3ExchangeTest, AForgedReportEndsItsRequestOnly) {
+    configure("300", "0");
+    FakeUsm usm(kAlice);
+    const std::vector<uint32_t> unknown_user = {1, 3, 6, 1, 6, 3, 15, 1, 1, 3, 0};
+    FakeAgent agent(
+        serve_v3(usm,
+                 [&](const FakeV3Request& r, int number) {
+                     std::vector<std::string> out;
+                     if (number == 1)
+                         out.push_back(usm.report(r, unknown_user, SecurityLevel::kNoAuthNoPriv));
+                     out.push_back(usm.response(r, descr("real router")));
+                     return out;
+                 }),
+        RawDatagrams{});
+    EXPECT_NE(get_text(agent).find("does not know the SNMPv3 user"), std::string::npos);
+    EXPECT_EQ(get_text(agent), "real router");
 }
 
 TEST_F(V3ExchangeTest, DumpShowsHeadersAndTheDecryptedPduButNoSecret) {

@@ -3,14 +3,17 @@
 // refusals are clear errors within timeout x (retries + 1); the credentials file keeps secrets
 // out of the process list and the dump.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <sstream>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "runtime/snmp/usm_keys.h"
+#include "tests/support/fake_v3_agent.h"
 #include "tests/support/snmpsim.h"
 
 using namespace testing_support;
@@ -111,6 +115,31 @@ std::vector<std::string> user_env(const User& u) {
     return env;
 }
 
+// `u` as our library knows it, for a fake agent or relay that reads its requests.
+snmp::UsmUser usm_user(const User& u) {
+    snmp::UsmUser out;
+    out.name = u.name;
+    if (*u.auth) {
+        snmp::parse_auth_protocol(u.auth, out.auth);
+        out.auth_passphrase = auth_key(u);
+        out.level = snmp::SecurityLevel::kAuthNoPriv;
+    }
+    if (*u.priv) {
+        snmp::parse_priv_protocol(u.priv, out.priv);
+        out.priv_passphrase = priv_key(u);
+        out.level = snmp::SecurityLevel::kAuthPriv;
+    }
+    return out;
+}
+
+std::vector<uint8_t> engine_id() {
+    std::vector<uint8_t> engine;
+    for (size_t i = 0; i < kEngine.size(); i += 2) {
+        engine.push_back(static_cast<uint8_t>(std::stoi(kEngine.substr(i, 2), nullptr, 16)));
+    }
+    return engine;
+}
+
 std::vector<std::string> with(std::vector<std::string> args, const std::string& node) {
     args.insert(args.end(), {"-node", node});
     return args;
@@ -162,7 +191,10 @@ TEST_F(V3EndToEndTest, EveryUserReadsWhatSnmpv2cReads) {
         runs.push_back(std::async(std::launch::async, [&, u] {
             for (const auto& [program, args, expected] : {std::tuple{kRowscan, kTableArgs, &table},
                                                           std::tuple{kObjpeek, kFormArgs, &form}}) {
-                const ProgramResult r = run_program(program, with(args, node), user_env(u));
+                // Fourteen users at once on a busy machine: time enough that no try runs out.
+                std::vector<std::string> env = user_env(u);
+                env.push_back("ZORVSNMP_TIMEOUT_MS=5000");
+                const ProgramResult r = run_program(program, with(args, node), env);
                 EXPECT_EQ(r.status, 0) << u.name << ": " << r.err;
                 EXPECT_EQ(r.out, expected->out) << u.name;
                 EXPECT_EQ(r.err, "") << u.name;
@@ -194,9 +226,8 @@ TEST_F(V3EndToEndTest, PysnmpReadsTheSameWithTheSameUsers) {
 }
 
 TEST_F(V3EndToEndTest, RefusalsAreClearErrorsWithinTheTries) {
-    const char* const no_answer =
-        "No answer to the SNMPv3 user's requests, though the node "
-        "answered engine discovery";
+    // Silence to the user is a timeout like any other: it may be a lost datagram.
+    const char* const no_answer = "No response from the node (timeout)";
     struct Case {
         const char* what;
         const char* user;
@@ -229,10 +260,10 @@ TEST_F(V3EndToEndTest, RefusalsAreClearErrorsWithinTheTries) {
         {"a higher security level than the user's",
          "u-sha256",
          {"ZORVSNMP_PRIV_PROTOCOL=AES", "ZORVSNMP_PRIV_PASSPHRASE=wrong-pass-3"},
-         kRowscan,
+         kObjpeek,  // rowscan walks on its own after a silent GetBulk, as under SNMPv2c
          no_answer},
     };
-    constexpr int kTimeoutMs = 300;
+    constexpr int kTimeoutMs = 1000;
     constexpr int kRetries = 1;
     std::vector<std::future<void>> runs;
     for (const Case& c : cases) {
@@ -310,10 +341,7 @@ TEST_F(V3EndToEndTest, CredentialsFileKeepsSecretsOutOfSightAndMustBeTheOwners) 
     EXPECT_EQ(r.out, table.out);
     EXPECT_NE(r.err.find("scoped PDU, shown decrypted"), std::string::npos);
     // Neither passphrase, nor the keys made from them, in the dump (whose bytes are "xx ").
-    std::vector<uint8_t> engine;
-    for (size_t i = 0; i < kEngine.size(); i += 2) {
-        engine.push_back(static_cast<uint8_t>(std::stoi(kEngine.substr(i, 2), nullptr, 16)));
-    }
+    const std::vector<uint8_t> engine = engine_id();
     snmp::SecretBytes auth, priv;
     ASSERT_TRUE(snmp::localized_auth_key(snmp::AuthProtocol::kSha512, auth_key(u), engine, auth));
     ASSERT_TRUE(snmp::localized_priv_key(
@@ -353,4 +381,173 @@ TEST_F(V3EndToEndTest, CredentialsFileKeepsSecretsOutOfSightAndMustBeTheOwners) 
               std::string::npos)
         << refused.err;
     EXPECT_EQ(refused.err.find("snmp: sent to"), std::string::npos);
+
+    // So is another user's file, however closed.
+    if (geteuid() != 0) return;
+    chmod(path.c_str(), 0600);
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    const ProgramResult foreign = run_program(kRowscan, argv, {file_env});
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_NE(foreign.err.find("credentials file " + path + " belongs to another user"),
+              std::string::npos)
+        << foreign.err;
+    EXPECT_EQ(foreign.err.find("snmp: sent to"), std::string::npos);
+}
+
+namespace {
+
+// A relay to the simulated agent that reads the requests of `usm`'s user: `plan` says, for the
+// user's requests in turn (from 0), after how many milliseconds to pass each on (-1: never).
+// Everything else, discovery included, passes at once.
+using RelayPlan = std::function<int(const snmp::Message& pdu, int number)>;
+FakeRawHandler v3_relay(FakeUsm& usm, uint16_t agent_port, RelayPlan plan) {
+    auto user_requests = std::make_shared<int>(0);
+    return [&usm, agent_port, plan, user_requests](const uint8_t* data, size_t size, int) {
+        FakeV3Request request;
+        if (usm.unwrap(data, size, request)) {
+            const int delay = plan(request.pdu, (*user_requests)++);
+            if (delay < 0) return FakeReply{};
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        }
+        const std::string datagram(reinterpret_cast<const char*>(data), size);
+        return FakeReply{{}, forward_datagram(agent_port, datagram, 10000)};
+    };
+}
+
+}  // namespace
+
+// What SNMPv2c does with an agent that ignores GetBulk, or a first answer that comes late,
+// SNMPv3 does too: silence is not a refusal, and an answer to an earlier try is the answer.
+TEST_F(V3EndToEndTest, SilenceToGetBulkAndLateAnswersAreNoRefusal) {
+    const ProgramResult table = v2c(kRowscan, kTableArgs);
+    const ProgramResult form = v2c(kObjpeek, kFormArgs);
+    ASSERT_EQ(table.status, 0) << table.err;
+    ASSERT_EQ(form.status, 0) << form.err;
+    const RelayPlan no_bulk = [](const snmp::Message& pdu, int) {
+        return pdu.pdu_type == snmp::kPduGetBulk ? -1 : 0;
+    };
+    // The first try waits 6 s to be passed on, while the second (its retry, dropped) waits.
+    const RelayPlan late_first = [](const snmp::Message&, int n) {
+        return n == 0 ? 6000 : n == 1 ? -1 : 0;
+    };
+    // The title names the node: the relay's, here.
+    auto expected = [this](const ProgramResult& r, const std::string& relay) {
+        std::string out = r.out;
+        return out.replace(out.find(node), node.size(), relay);
+    };
+    // Each user's runs are a process of their own, side by side.
+    std::vector<std::future<void>> runs;
+    for (const char* name : {"u-sha256", "u-sha224-aes"}) {
+        runs.push_back(std::async(std::launch::async, [&, name] {
+            FakeUsm usm(usm_user(user(name)), engine_id());
+            std::vector<std::string> env = user_env(user(name));
+            env.insert(env.end(), {"ZORVSNMP_TIMEOUT_MS=4000", "ZORVSNMP_RETRIES=1"});
+            {
+                FakeAgent relay(v3_relay(usm, agent->sim->port(), no_bulk), RawDatagrams{});
+                const ProgramResult r =
+                    run_program(kRowscan, with(kTableArgs, relay.endpoint()), env);
+                EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+                EXPECT_EQ(r.out, expected(table, relay.endpoint())) << name;
+                EXPECT_EQ(r.err, "") << name;
+            }
+            FakeAgent relay(v3_relay(usm, agent->sim->port(), late_first), RawDatagrams{});
+            const ProgramResult r = run_program(kObjpeek, with(kFormArgs, relay.endpoint()), env);
+            EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+            EXPECT_EQ(r.out, expected(form, relay.endpoint())) << name;
+            EXPECT_EQ(r.err, "") << name;
+        }));
+    }
+    for (auto& run : runs) run.get();
+}
+
+namespace {
+
+// Where `secret` stands in the writable memory of process `pid`, read through /proc/PID/mem.
+std::string find_in_memory(pid_t pid, const std::vector<std::string>& secrets) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::ifstream maps(proc + "/maps");
+    const int mem = open((proc + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
+    if (mem < 0) return "cannot open " + proc + "/mem";
+    std::string found;
+    std::string line;
+    while (std::getline(maps, line)) {
+        unsigned long start = 0, end = 0;
+        char perms[5] = {};
+        if (std::sscanf(line.c_str(), "%lx-%lx %4s", &start, &end, perms) != 3 || perms[1] != 'w')
+            continue;
+        std::string bytes(end - start, '\0');
+        const ssize_t got = pread(mem, bytes.data(), bytes.size(), static_cast<off_t>(start));
+        if (got <= 0) continue;
+        bytes.resize(static_cast<size_t>(got));
+        for (const std::string& secret : secrets) {
+            if (bytes.find(secret) != std::string::npos) found += secret + " in " + line + "\n";
+        }
+    }
+    close(mem);
+    return found;
+}
+
+}  // namespace
+
+// A program that holds the user's keys keeps neither passphrase in its memory, and the memory
+// is closed to its own user (it cannot be dumped nor read by a debugger of that user).
+TEST(V3SecretsTest, NoPassphraseStaysInTheMemoryOfAWaitingProgram) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to run the program as another user";
+    const User& u = user("u-md5-aes256b");
+    TempDir dir;
+    chmod(dir.path().c_str(), 0711);
+    const std::string path = credentials_file(dir, u, 0600);
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    FakeUsm usm(usm_user(u));
+    std::atomic<bool> asked{false};
+    FakeAgent agent(serve_v3(usm,
+                             [&](const FakeV3Request&, int) {
+                                 asked = true;
+                                 return std::vector<std::string>{};
+                             }),
+                    RawDatagrams{});
+
+    const std::string node = agent.endpoint();
+    const std::string file_env = "ZORVSNMP_CREDENTIALS=" + path;
+    char* const argv[] = {const_cast<char*>(kObjpeek.c_str()),
+                          const_cast<char*>("-node"),
+                          const_cast<char*>(node.c_str()),
+                          const_cast<char*>("-obj"),
+                          const_cast<char*>(".1.3.6.1.2.1.1.1"),
+                          const_cast<char*>("-inst"),
+                          const_cast<char*>("0"),
+                          nullptr};
+    char* const envp[] = {const_cast<char*>(file_env.c_str()),
+                          const_cast<char*>("ZORVSNMP_TIMEOUT_MS=120000"),
+                          const_cast<char*>("ZORVSNMP_RETRIES=0"), nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, STDOUT_FILENO);
+        dup2(devnull, STDERR_FILENO);
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(127);
+        execve(argv[0], argv, envp);
+        _exit(126);
+    }
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    while (!asked && std::chrono::steady_clock::now() < give_up) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            // A checkout in a folder closed to others (under /root, say) cannot be run so.
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 126)
+                GTEST_SKIP() << kObjpeek << " cannot be run by uid 65534";
+            FAIL() << "the program ended before its request, status " << status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // The program now waits for the answer to its request, with its keys made.
+    struct stat mem {};
+    const bool waiting =
+        asked && stat(("/proc/" + std::to_string(pid) + "/mem").c_str(), &mem) == 0;
+    const std::string found = waiting ? find_in_memory(pid, {auth_key(u), priv_key(u)}) : "";
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(waiting) << "the program never sent its request";
+    EXPECT_EQ(found, "");
+    EXPECT_EQ(mem.st_uid, 0u);  // not dumpable
 }

@@ -35,7 +35,7 @@ enum ErrorCode : int {
     kErrUnknownContext = -16,
     kErrNotInTimeWindow = -17,    // still outside the window after resynchronising
     kErrReport = -18,             // any other report
-    kErrNoAnswerToUser = -19,     // discovery was answered, none of the user's requests
+    kErrNoAnswerToUser = -19,     // no longer given: silence to the user is a timeout
     kErrAnswersFailDigest = -20,  // only answers whose digest our key does not make came
     kErrSecurity = -21,           // libcrypto failed, or the engine's id is unusable
     kLastErrorCode = -21,

@@ -16,10 +16,11 @@ namespace snmp {
 struct V3Session {
     UsmPeer peer;
     bool discovered = false;
-    // Some request of the user was answered: later silence is a timeout, not a refusal.
+    // Some request of the user was answered: answers that fail our digest are not the key's
+    // fault then.
     bool user_answered = false;
-    // The agent refused the user (a report, or silence to every try while discovery was
-    // answered): every later request fails at once with the same error.
+    // The agent refused the user (a report it authenticated, or only answers that fail our
+    // digest): every later request fails at once with the same error.
     int refused = 0;
     std::string refused_detail;
 };

@@ -1,6 +1,7 @@
 #include "runtime/snmp/settings.h"
 
 #include <openssl/crypto.h>
+#include <sys/prctl.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -27,7 +28,7 @@ void read_number(Settings& s, const char* name, long low, long high, int& target
 }
 
 void wipe(std::string& secret) {
-    OPENSSL_cleanse(secret.data(), secret.size());
+    OPENSSL_cleanse(secret.data(), secret.capacity());
     secret.clear();
 }
 
@@ -41,9 +42,7 @@ class Source {
         std::string error;
         if (!read_credentials(path, kCredentialSettings, file_, error)) invalid(error);
     }
-    ~Source() {
-        for (auto& [name, value] : file_.settings) wipe(value);
-    }
+    ~Source() { wipe_credentials(file_); }
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
 
@@ -124,19 +123,30 @@ void read_usm(Settings& s, Source& source) {
     if (const char* v = source.get("ZORVSNMP_SECURITY_NAME")) u.name = v;
     if (const char* v = source.get("ZORVSNMP_AUTH_PASSPHRASE")) u.auth_passphrase = v;
     if (const char* v = source.get("ZORVSNMP_PRIV_PASSPHRASE")) u.priv_passphrase = v;
+    // A core dump (or a debugger of the same user) would show the secrets.
+    if (!u.auth_passphrase.empty() || !u.priv_passphrase.empty()) prctl(PR_SET_DUMPABLE, 0);
     if (const char* v = source.get("ZORVSNMP_CONTEXT")) s.context = v;
     read_protocol(source, "ZORVSNMP_AUTH_PROTOCOL", parse_auth_protocol, auth_protocol_names(),
                   u.auth);
     read_protocol(source, "ZORVSNMP_PRIV_PROTOCOL", parse_priv_protocol, priv_protocol_names(),
                   u.priv);
     read_level(source, source.get("ZORVSNMP_SECURITY_LEVEL"), u);
-    if (const char* problem = user_problem(u)) source.invalid(problem);
+    const char* problem = user_problem(u);
+    if (problem) source.invalid(problem);
     if (s.context.size() > kMaxContextName)
         source.invalid("ZORVSNMP_CONTEXT is longer than 32 bytes");
+    // From here on only the keys are needed: the passphrases go, used or not.
+    const char* why = nullptr;
+    if (problem) {
+        wipe(u.auth_passphrase);
+        wipe(u.priv_passphrase);
+    } else if (!make_user_keys(u, s.user_keys, &why)) {
+        source.invalid(why);
+    }
 }
 
-Settings load() {
-    Settings s;
+// Into `s` itself: a copy of the settings would leave the passphrases behind in freed memory.
+void load(Settings& s) {
     int port = s.port;
     read_number(s, "ZORVSNMP_PORT", 1, 65535, port);
     s.port = static_cast<uint16_t>(port);
@@ -148,7 +158,6 @@ Settings load() {
     read_version(s, source);
     // The SNMPv3 settings are not looked at for the other versions.
     if (s.version == kVersion3) read_usm(s, source);
-    return s;
 }
 
 Settings current;
@@ -158,7 +167,8 @@ bool known = false;
 
 const Settings& settings() {
     if (!known) {
-        current = load();
+        current = Settings{};
+        load(current);
         known = true;
     }
     return current;
@@ -167,6 +177,7 @@ const Settings& settings() {
 void reset_settings() {
     wipe(current.user.auth_passphrase);
     wipe(current.user.priv_passphrase);
+    current.user_keys = UsmUserKeys();
     known = false;
 }
 

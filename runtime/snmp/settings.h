@@ -22,7 +22,8 @@ struct Settings {
     // SNMPv3: ZORVSNMP_SECURITY_NAME, ZORVSNMP_SECURITY_LEVEL (default: the highest the given
     // passphrases allow), ZORVSNMP_AUTH_PROTOCOL and _PASSPHRASE, ZORVSNMP_PRIV_PROTOCOL and
     // _PASSPHRASE; each may come from the credentials file (ZORVSNMP_CREDENTIALS) instead.
-    UsmUser user;
+    UsmUser user;  // its passphrases wiped once `user_keys` are made
+    UsmUserKeys user_keys;
     std::string context;  // ZORVSNMP_CONTEXT
     // The first unusable setting: the variable's name, for SNMPv3 settings with what is wrong.
     // Never holds a value.

@@ -94,6 +94,11 @@ bool message_digest(const UsmPeer& peer, ByteView message, size_t offset, size_t
     return hmac.finish(digest);
 }
 
+void wipe(std::string& secret) {
+    OPENSSL_cleanse(secret.data(), secret.capacity());
+    secret.clear();
+}
+
 }  // namespace
 
 const char* user_problem(const UsmUser& u) {
@@ -115,9 +120,20 @@ const char* user_problem(const UsmUser& u) {
             return "the security level needs a privacy passphrase (ZORVSNMP_PRIV_PASSPHRASE)";
         if (u.priv_passphrase.size() < kMinPassphrase)
             return "the privacy passphrase is shorter than 8 characters";
-        return cipher_unavailable(priv_info(u.priv).cipher);
     }
-    return nullptr;
+    return has_priv(u.level) ? cipher_unavailable(priv_info(u.priv).cipher) : nullptr;
+}
+
+bool make_user_keys(UsmUser& u, UsmUserKeys& keys, const char** why) {
+    const Hash hash = auth_info(u.auth).hash;
+    bool ok = true;
+    if (has_auth(u.level) && keys.auth.empty())
+        ok = password_to_key(hash, u.auth_passphrase, keys.auth);
+    if (ok && has_priv(u.level) && keys.priv.empty())
+        ok = password_to_key(hash, u.priv_passphrase, keys.priv);
+    wipe(u.auth_passphrase);
+    wipe(u.priv_passphrase);
+    return ok || fail(why, "the user's keys could not be made");
 }
 
 int32_t UsmEngine::time_at(UsmClock::time_point now) const {
@@ -137,12 +153,13 @@ bool set_engine(UsmPeer& peer, ByteView engine_id, int32_t boots, int32_t time,
     e.time = time;
     e.latest_time = time;
     e.time_taken = now;
-    const UsmUser& u = peer.user;
+    UsmUser& u = peer.user;
+    if (!make_user_keys(u, peer.user_keys, why)) return false;
     if (has_auth(u.level) &&
-        !localized_auth_key(u.auth, u.auth_passphrase, engine_id, peer.auth_key))
+        !localize_auth_key(u.auth, peer.user_keys.auth.view(), engine_id, peer.auth_key))
         return fail(why, "the authentication key could not be made");
     if (has_priv(u.level) &&
-        !localized_priv_key(u.auth, u.priv, u.priv_passphrase, engine_id, peer.priv_key))
+        !localize_priv_key(u.auth, u.priv, peer.user_keys.priv.view(), engine_id, peer.priv_key))
         return fail(why, "the privacy key could not be made");
     return true;
 }
@@ -202,9 +219,11 @@ bool wrap_request(UsmPeer& peer, const V3Request& request, const PduWriter& pdu,
 bool unwrap_message(const UsmPeer& peer, const uint8_t* datagram, size_t size, V3Answer& out,
                     std::vector<uint8_t>& plaintext, const char** why) {
     out.authenticated = false;
+    out.malformed = true;
     V3Message& m = out.message;
     if (!decode_v3_message(datagram, size, m, why)) return false;
     if (!(m.flags & kFlagAuth)) return decode_scoped_pdu(m.data, 0, out.scoped, why);
+    out.malformed = false;
 
     // A digest can only be checked with the keys of our user at our engine.
     if (!same(m.usm.user_name, view(peer.user.name))) return fail(why, "other user");
@@ -219,7 +238,9 @@ bool unwrap_message(const UsmPeer& peer, const uint8_t* datagram, size_t size, V
     if (CRYPTO_memcmp(digest, m.usm.auth.data(), digest_length) != 0)
         return fail(why, kWrongDigest);
     out.authenticated = true;
+    out.malformed = true;
     if (!(m.flags & kFlagPriv)) return decode_scoped_pdu(m.data, 0, out.scoped, why);
+    out.malformed = false;
 
     if (peer.priv_key.empty()) return fail(why, "encrypted, but the user has no privacy key");
     if (m.usm.priv.size() != kSaltLength) return fail(why, "wrong salt length");
@@ -230,7 +251,8 @@ bool unwrap_message(const UsmPeer& peer, const uint8_t* datagram, size_t size, V
                     ByteView(iv, cipher_iv_length(info.cipher)), m.data, plaintext, why))
         return false;
     // Agents pad what they encrypt, AES data too (to 8 bytes), so up to an IV's length of
-    // bytes may follow the scoped PDU.
+    // bytes may follow the scoped PDU. The digest was right: what does not decode was sent so.
+    out.malformed = true;
     return decode_scoped_pdu(plaintext, cipher_iv_length(info.cipher), out.scoped, why);
 }
 
@@ -238,7 +260,10 @@ const char* match_answer(const UsmPeer& peer, const V3Request& request, const V3
                          UsmClock::time_point now) {
     const V3Message& m = answer.message;
     const ScopedPdu& s = answer.scoped;
-    if (m.msg_id != request.msg_id) return "other message id";
+    if (m.msg_id != request.msg_id &&
+        std::find(request.earlier_msg_ids.begin(), request.earlier_msg_ids.end(), m.msg_id) ==
+            request.earlier_msg_ids.end())
+        return "other message id";
     if (s.pdu_type != kPduResponse && s.pdu_type != kPduReport) return "not a response";
     const SecurityLevel sent = request_level(peer, request);
     const SecurityLevel got = level_of(m.flags);
@@ -264,15 +289,17 @@ const char* match_answer(const UsmPeer& peer, const V3Request& request, const V3
             !same(s.context_name, view(request.context_name)))
             return "other context";
     }
-    if (!answer.authenticated || !peer.engine.synchronised) return nullptr;
+    if (!answer.authenticated) return nullptr;
+    // An engine at the last boots value has to be reconfigured: nothing it sends is in time.
+    const int32_t boots = m.usm.boots;
+    if (boots == kMaxEngineBoots) return "engine boots at their limit";
+    if (!peer.engine.synchronised) return nullptr;
 
     // The engine's clock may move on (or reboot), but not go back further than the window.
     const UsmEngine& e = peer.engine;
-    const int32_t boots = m.usm.boots;
     const int32_t time = m.usm.time;
-    if (boots > e.boots) return boots == kMaxEngineBoots ? "engine boots at their limit" : nullptr;
+    if (boots > e.boots) return nullptr;
     if (boots < e.boots) return "engine boots from the past";
-    if (e.boots == kMaxEngineBoots) return "engine boots at their limit";
     if (time > e.latest_time) return nullptr;
     return int64_t{time} < int64_t{e.time_at(now)} - kTimeWindow ? "engine time from the past"
                                                                  : nullptr;

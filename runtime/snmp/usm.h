@@ -27,7 +27,8 @@ constexpr int32_t kTimeWindow = 150;
 // The largest UDP payload: the answer size we announce.
 constexpr int32_t kLargestMessage = 65507;
 
-// Who we are to the agent: the user and its secrets as the settings give them.
+// Who we are to the agent: the user and its secrets as the settings give them. The passphrases
+// are kept only until make_user_keys() has turned them into keys.
 struct UsmUser {
     std::string name;
     SecurityLevel level = SecurityLevel::kNoAuthNoPriv;
@@ -37,8 +38,19 @@ struct UsmUser {
     std::string priv_passphrase;
 };
 
+// The user's passphrases as keys for every engine (password_to_key() with the hash of the
+// user's authentication protocol); empty when the level needs none.
+struct UsmUserKeys {
+    SecretBytes auth;
+    SecretBytes priv;
+};
+
 // Null when the user can be used at its level; else what is wrong, without any secret in it.
 const char* user_problem(const UsmUser& user);
+
+// Makes the keys the user's level needs from its passphrases, unless `keys` holds them already,
+// then wipes both passphrases. False with `why` when libcrypto fails.
+bool make_user_keys(UsmUser& user, UsmUserKeys& keys, const char** why);
 
 // What we know of the agent's engine.
 struct UsmEngine {
@@ -56,6 +68,7 @@ struct UsmEngine {
 // One user at one engine, with the user's keys localized for that engine.
 struct UsmPeer {
     UsmUser user;
+    UsmUserKeys user_keys;
     UsmEngine engine;
     SecretBytes auth_key;
     SecretBytes priv_key;
@@ -63,14 +76,16 @@ struct UsmPeer {
 };
 
 // Records the engine a discovery answer names (id, boots and time, taken as a first estimate)
-// and localizes the user's keys for it. False with `why` for a malformed id or when libcrypto
-// fails.
+// and localizes the user's keys for it (making them first when the user still has only
+// passphrases). False with `why` for a malformed id or when libcrypto fails.
 bool set_engine(UsmPeer& peer, ByteView engine_id, int32_t boots, int32_t time,
                 UsmClock::time_point now, const char** why);
 
 // One request: what goes out and what the answer must match.
 struct V3Request {
     int32_t msg_id = 0;
+    // The message ids of the request's earlier tries: an answer to any of them is an answer.
+    std::vector<int32_t> earlier_msg_ids;
     int32_t max_size = kLargestMessage;  // the largest answer we take
     // Learning the engine: noAuthNoPriv with no user and no engine id.
     bool discovery = false;
@@ -92,6 +107,7 @@ struct V3Answer {
     V3Message message;
     ScopedPdu scoped;    // decrypted when the message was encrypted
     bool authenticated;  // the message carried a digest and it was right
+    bool malformed;      // unwrap_message() failed because the bytes do not decode
 };
 
 // What unwrap_message() gives as `why` for a digest that is not the one our key makes.
@@ -100,13 +116,15 @@ extern const char kWrongDigest[];
 // Decodes a datagram, checks its digest when it has one and decrypts it when it is encrypted.
 // The answer's views point into `datagram` and `plaintext`. False with `why` (a reason to drop
 // the datagram) when it is malformed, its digest is wrong, it was made for another user or
-// engine than the peer's keys, or it does not decrypt to a scoped PDU.
+// engine than the peer's keys, or it does not decrypt to a scoped PDU; `malformed` then tells
+// a datagram that does not decode from one that is not ours to read.
 bool unwrap_message(const UsmPeer& peer, const uint8_t* datagram, size_t size, V3Answer& out,
                     std::vector<uint8_t>& plaintext, const char** why);
 
 // Null when `answer` answers `request`, else why it is dropped. A Response must carry the
-// request's message id, user, engine, level and context, and an authenticated one must be in
-// the time window. A Report may also come unauthenticated (the agent could not check us), or
+// message id of one of the request's tries, its user, engine, level and context, and an
+// authenticated one must be in the time window (which no authenticated message with boots at their
+// limit is). A Report may also come unauthenticated (the agent could not check us), or
 // authenticated at a lower level; an unauthenticated Response to an authenticated request never
 // counts. Changes nothing: see note_engine_time().
 const char* match_answer(const UsmPeer& peer, const V3Request& request, const V3Answer& answer,

@@ -61,17 +61,14 @@ bool localize_key(Hash hash, ByteView key, ByteView engine_id, SecretBytes& loca
     return hasher.finish(localized.mutable_data());
 }
 
-bool localized_auth_key(AuthProtocol protocol, std::string_view passphrase, ByteView engine_id,
-                        SecretBytes& key) {
-    const Hash hash = auth_info(protocol).hash;
-    SecretBytes master;
-    return protocol != AuthProtocol::kNone && password_to_key(hash, passphrase, master) &&
-           localize_key(hash, master.view(), engine_id, key);
+bool localize_auth_key(AuthProtocol auth, ByteView master, ByteView engine_id, SecretBytes& key) {
+    return auth != AuthProtocol::kNone && !master.empty() &&
+           localize_key(auth_info(auth).hash, master, engine_id, key);
 }
 
-bool localized_priv_key(AuthProtocol auth, PrivProtocol priv, std::string_view passphrase,
-                        ByteView engine_id, SecretBytes& key) {
-    if (priv == PrivProtocol::kNone || !localized_auth_key(auth, passphrase, engine_id, key))
+bool localize_priv_key(AuthProtocol auth, PrivProtocol priv, ByteView master, ByteView engine_id,
+                       SecretBytes& key) {
+    if (priv == PrivProtocol::kNone || !localize_auth_key(auth, master, engine_id, key))
         return false;
     const Hash hash = auth_info(auth).hash;
     const PrivInfo& info = priv_info(priv);
@@ -83,6 +80,22 @@ bool localized_priv_key(AuthProtocol auth, PrivProtocol priv, std::string_view p
     }
     key.resize(info.key_material);
     return true;
+}
+
+bool localized_auth_key(AuthProtocol protocol, std::string_view passphrase, ByteView engine_id,
+                        SecretBytes& key) {
+    SecretBytes master;
+    return protocol != AuthProtocol::kNone &&
+           password_to_key(auth_info(protocol).hash, passphrase, master) &&
+           localize_auth_key(protocol, master.view(), engine_id, key);
+}
+
+bool localized_priv_key(AuthProtocol auth, PrivProtocol priv, std::string_view passphrase,
+                        ByteView engine_id, SecretBytes& key) {
+    SecretBytes master;
+    return auth != AuthProtocol::kNone &&
+           password_to_key(auth_info(auth).hash, passphrase, master) &&
+           localize_priv_key(auth, priv, master.view(), engine_id, key);
 }
 
 }  // namespace snmp

@@ -26,4 +26,10 @@ bool localized_auth_key(AuthProtocol protocol, std::string_view passphrase, Byte
 bool localized_priv_key(AuthProtocol auth, PrivProtocol priv, std::string_view passphrase,
                         ByteView engine_id, SecretBytes& key);
 
+// The same two from the passphrase's key (password_to_key() with the hash of `auth`), so that
+// the passphrase itself need not be kept.
+bool localize_auth_key(AuthProtocol auth, ByteView master, ByteView engine_id, SecretBytes& key);
+bool localize_priv_key(AuthProtocol auth, PrivProtocol priv, ByteView master, ByteView engine_id,
+                       SecretBytes& key);
+
 }  // namespace snmp

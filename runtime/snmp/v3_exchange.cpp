@@ -19,7 +19,8 @@ using Clock = UsmClock;
 
 constexpr uint32_t kMsgIdMask = 0x7FFFFFFF;
 
-// Message ids start at a random point, like request ids, and every message has its own.
+// Message ids start at a random point, like request ids, and every message has its own; 0
+// stands for "not sent yet".
 int32_t next_msg_id() {
     static uint32_t next = [] {
         uint32_t seed = 0;
@@ -27,6 +28,7 @@ int32_t next_msg_id() {
         return seed;
     }();
     next = (next + 1) & kMsgIdMask;
+    if (next == 0) next = 1;
     return static_cast<int32_t>(next);
 }
 
@@ -91,8 +93,14 @@ class UserExchange {
     bool request(Message& request, Message& response);
 
   private:
-    // Sends `pdu` once and waits for its answer until the try's deadline.
-    Ending send_once(const Message& pdu, bool discovery, Message& answer_pdu);
+    // The request every try of one PDU is sent as.
+    V3Request outstanding(bool discovery) const;
+    // Sends `pdu` once as a new try of `sent` and waits until the try's deadline for an answer
+    // to this try or an earlier one.
+    Ending send_once(const Message& pdu, V3Request& sent, Message& answer_pdu);
+    // After the last try: a request that got no answer fails alone, unless only answers under
+    // another key came.
+    bool unanswered();
     // Why a datagram is not the answer to `sent`, or null when it is.
     const char* examine(const Arrival& a, const V3Request& sent, const Message& pdu,
                         Message& answer_pdu, bool& unwrapped, bool& decoded);
@@ -109,19 +117,29 @@ class UserExchange {
     const Clock::time_point give_up_;
     V3Answer answer_{};
     int wrong_digests_ = 0;
+    const char* undecodable_ = nullptr;  // why the node's last undecodable datagram was dropped
 };
+
+V3Request UserExchange::outstanding(bool discovery) const {
+    V3Request r;
+    r.discovery = discovery;
+    r.context_name = config_.context;
+    return r;
+}
 
 bool UserExchange::discover(const Message& request) {
     UsmPeer& peer = v3_.peer;
     peer.user = config_.user;
+    peer.user_keys = config_.user_keys;
     random_bytes(reinterpret_cast<uint8_t*>(&peer.salt), sizeof peer.salt);
     Message probe;  // a Get without bindings: only the Report it brings matters
     probe.version = kVersion3;
     probe.pdu_type = kPduGet;
     probe.request_id = request.request_id;
     thread_local Message answer;
+    V3Request sent = outstanding(true);
     for (int attempt = 0; attempt <= config_.retries && Clock::now() < give_up_; ++attempt) {
-        const Ending ending = send_once(probe, true, answer);
+        const Ending ending = send_once(probe, sent, answer);
         if (ending == Ending::kFailed) return false;
         if (ending == Ending::kTimeout) continue;
         const UsmParameters& usm = answer_.message.usm;
@@ -133,16 +151,16 @@ bool UserExchange::discover(const Message& request) {
         v3_.discovered = true;
         return true;
     }
-    record_no_answer(session_, config_, nullptr);
+    record_no_answer(session_, config_, undecodable_);
     return false;
 }
 
 bool UserExchange::request(Message& request, Message& response) {
     bool resynchronised = false;
-    bool sent = false;
+    undecodable_ = nullptr;
+    V3Request sent = outstanding(false);
     for (int attempt = 0; attempt <= config_.retries && Clock::now() < give_up_; ++attempt) {
-        sent = true;
-        const Ending ending = send_once(request, false, response);
+        const Ending ending = send_once(request, sent, response);
         if (ending == Ending::kFailed) return false;
         if (ending == Ending::kTimeout) continue;
         note_engine_time(v3_.peer.engine, answer_, Clock::now());
@@ -160,23 +178,29 @@ bool UserExchange::request(Message& request, Message& response) {
             continue;
         }
         const ReportError& e = report_error(kind);
-        return refuse(e.code, (std::string("report ") + e.counter).c_str());
+        const std::string detail = std::string("report ") + e.counter;
+        // Anyone may send a report the agent could not authenticate: it ends this request only.
+        if (!answer_.authenticated) {
+            set_error(e.code, detail.c_str());
+            return false;
+        }
+        return refuse(e.code, detail.c_str());
     }
-    // Silence counts as a refusal only when the user was asked and has never been answered.
-    if (v3_.user_answered || !sent) {
-        record_no_answer(session_, config_, nullptr);
-        return false;
-    }
-    // The agent is there (it answered discovery) but stays silent to the user, or answers
-    // with a key that is not ours.
-    return refuse(wrong_digests_ ? kErrAnswersFailDigest : kErrNoAnswerToUser, nullptr);
+    return unanswered();
 }
 
-Ending UserExchange::send_once(const Message& pdu, bool discovery, Message& answer_pdu) {
-    V3Request sent;
+bool UserExchange::unanswered() {
+    // Silence may be a lost datagram, a slow agent or one that ignores this kind of request:
+    // it fails this request only. Answers that fail our digest say the user's key is wrong.
+    if (wrong_digests_ && !undecodable_ && !v3_.user_answered)
+        return refuse(kErrAnswersFailDigest, nullptr);
+    record_no_answer(session_, config_, undecodable_);
+    return false;
+}
+
+Ending UserExchange::send_once(const Message& pdu, V3Request& sent, Message& answer_pdu) {
+    if (sent.msg_id != 0) sent.earlier_msg_ids.push_back(sent.msg_id);
     sent.msg_id = next_msg_id();
-    sent.discovery = discovery;
-    sent.context_name = config_.context;
     const PduWriter writer = [&pdu](BerWriter& w) { encode_pdu(pdu, w); };
     thread_local std::vector<uint8_t> datagram;
     const char* why = nullptr;
@@ -207,16 +231,17 @@ Ending UserExchange::send_once(const Message& pdu, bool discovery, Message& answ
 
 const char* UserExchange::examine(const Arrival& a, const V3Request& sent, const Message& pdu,
                                   Message& answer_pdu, bool& unwrapped, bool& decoded) {
-    if (a.too_long) return "too long";
     if (!a.from_node) return "not from the node";
+    if (a.too_long) return undecodable_ = "too long";
     const char* why = nullptr;
     if (!unwrap_message(v3_.peer, a.data, a.size, answer_, plaintext, &why)) {
         if (why == kWrongDigest) ++wrong_digests_;
+        if (answer_.malformed) undecodable_ = why;
         return why;
     }
     unwrapped = true;
     if (!decode_pdu(answer_.scoped.pdu.data(), answer_.scoped.pdu.size(), answer_pdu, &why))
-        return why;
+        return undecodable_ = why;
     decoded = true;
     if ((why = match_answer(v3_.peer, sent, answer_, Clock::now()))) return why;
     if (sent.discovery) return nullptr;

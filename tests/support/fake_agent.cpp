@@ -313,6 +313,24 @@ void FakeAgent::serve_loop() {
     }
 }
 
+std::vector<std::string> forward_datagram(uint16_t port, const std::string& datagram, int wait_ms) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    std::vector<std::string> answer;
+    pollfd p{fd, POLLIN, 0};
+    std::vector<char> buffer(65536);
+    if (poll(&p, 1, wait_ms) == 1) {
+        const ssize_t n = recv(fd, buffer.data(), buffer.size(), 0);
+        if (n > 0) answer.emplace_back(buffer.data(), static_cast<size_t>(n));
+    }
+    close(fd);
+    return answer;
+}
+
 void FakeAgent::send_reply(const FakeReply& reply, const sockaddr_storage& from,
                            socklen_t from_length) const {
     for (const auto& d : reply.strays) {

@@ -86,6 +86,10 @@ struct RawDatagrams {};
 // The handler of a well-behaved agent serving `mib` (which must outlive the agent).
 FakeHandler serve(const FakeMib& mib, size_t max_bindings = 64);
 
+// For relays: sends `datagram` to the agent on 127.0.0.1:`port` from a socket of its own and
+// returns the agent's answer, or nothing after `wait_ms`.
+std::vector<std::string> forward_datagram(uint16_t port, const std::string& datagram, int wait_ms);
+
 // What the agent received, for counting requests and checking their contents.
 struct FakeRequestRecord {
     uint8_t pdu_type = 0;

@@ -47,7 +47,7 @@ bool FakeUsm::discovery_report(const uint8_t* data, size_t size, std::string& ou
     if (!snmp::decode_scoped_pdu(m.data, 0, scoped, nullptr) ||
         !snmp::decode_pdu(scoped.pdu.data(), scoped.pdu.size(), request.pdu, nullptr))
         return false;
-    out = report(request, kUnknownEngineIds, snmp::SecurityLevel::kNoAuthNoPriv);
+    out = report(request, kUnknownEngineIds, snmp::SecurityLevel::kNoAuthNoPriv, discovery_change);
     return true;
 }
 
@@ -72,13 +72,15 @@ std::string FakeUsm::report(const FakeV3Request& request, const std::vector<uint
 std::string FakeUsm::wrap(snmp::UsmPeer peer, int32_t msg_id, const std::string& context,
                           const snmp::Message& pdu, const FakeV3Change& change) {
     if (change.unauthenticated) peer.user.level = snmp::SecurityLevel::kNoAuthNoPriv;
-    if (!change.engine.empty()) {
-        snmp::set_engine(peer, change.engine, peer.engine.boots, peer.engine.time,
-                         peer.engine.time_taken, nullptr);
-    }
+    // An id no engine may have goes out as it is, in a message that carries no digest.
+    if (!change.engine.empty() &&
+        !snmp::set_engine(peer, change.engine, peer.engine.boots, peer.engine.time,
+                          peer.engine.time_taken, nullptr))
+        peer.engine.id = change.engine;
     peer.engine.time += change.time_offset;
     snmp::V3Request r;
     r.msg_id = msg_id;
+    r.max_size = change.max_size;
     r.context_name = context;
     std::vector<uint8_t> datagram;
     snmp::wrap_request(

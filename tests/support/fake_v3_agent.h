@@ -29,9 +29,10 @@ struct FakeV3Request {
 // What an answer gets wrong.
 struct FakeV3Change {
     int32_t time_offset = 0;       // seconds added to the engine time it carries
-    std::vector<uint8_t> engine;   // another engine's id (keys localized for it)
+    std::vector<uint8_t> engine;   // another engine's id (keys localized for it when it may be)
     bool flip_digest = false;      // a bit of the digest
     bool unauthenticated = false;  // sent at noAuthNoPriv
+    int32_t max_size = snmp::kLargestMessage;  // the message size it announces
 };
 
 class FakeUsm {
@@ -55,6 +56,9 @@ class FakeUsm {
                        snmp::SecurityLevel level, const FakeV3Change& change = {});
 
     const snmp::UsmPeer& peer() const { return peer_; }
+
+    // What the engine's discovery reports get wrong.
+    FakeV3Change discovery_change;
 
   private:
     std::string wrap(snmp::UsmPeer peer, int32_t msg_id, const std::string& context,
