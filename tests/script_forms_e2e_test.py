@@ -168,6 +168,9 @@ def check_switch(rowscan, common, env, expect):
             else:
                 expect(label + " -json", value, html_text)
     expect("switch numbers", type(lines[0]["values"]["ifInOctets"]), int)
+    # Rows outside the prefixes ("1" as text: no interface) are neither written nor counted.
+    status, out, err = run(rowscan, args + ["-json", "-inst", "1*"], env)
+    expect("prefix -json", (status, read_json_lines(out)), (0, [{"complete": True, "rows": 0}]))
 
 
 def check_hostile(rowscan, objpeek, common, env, expect):
