@@ -188,6 +188,12 @@ def check_hostile(rowscan, objpeek, common, env, expect):
     expect("hostile -json values", [line["values"][READ_LABELS[0]] for line in lines[:-1]],
            [t for _, t in HOSTILE])
     expect("hostile -json labels", list(lines[0]["values"]), READ_LABELS)
+    # Output that cannot be written is a failure, never a success.
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run([rowscan] + args + ["-json"], env=env, stdout=full,
+                              stderr=subprocess.PIPE, timeout=300)
+    expect("-json to a full disk", (done.returncode, done.stderr),
+           (1, b"ERROR: could not write standard output: No space left on device\n"))
     # Two labels that are one JSON key are refused before anything is asked.
     status, out, err = run(rowscan, args[:-1] + [b"a=ifDescr,a=ifType", "-json"], env)
     expect("duplicate labels", (status, out, err.splitlines()[0]),
