@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "appls/extmgr/ttycmds/program_output.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
@@ -42,10 +43,10 @@ class CsvTableSink : public OutputSink {
 
 class JsonTableSink : public OutputSink {
   public:
-    explicit JsonTableSink(const RowscanState& state) : state_(state) {
-        for (int32_t i = 0; i < state_.field_count; ++i) {
+    explicit JsonTableSink(const RowscanState& state) {
+        for (int32_t i = 0; i < state.field_count; ++i) {
             std::string key;
-            append_json_string(key, state_.fields[i].label);
+            append_json_string(key, state.fields[i].label);
             keys_.push_back(std::move(key));
         }
     }
@@ -80,7 +81,6 @@ class JsonTableSink : public OutputSink {
     }
 
   private:
-    const RowscanState& state_;
     std::vector<std::string> keys_;  // each label as a JSON string
     std::string line_;
     std::string value_;
