@@ -215,7 +215,7 @@ def check_hostile(rowscan, objpeek, common, env, expect):
                                     "errors": {"Missing": "noSuchName"}}])
 
 
-def check_silent(rowscan, agent_port, env, expect):
+def check_silent(rowscan, objpeek, agent_port, env, expect):
     relay = SilentAfter(agent_port, 4)
     try:
         quick = dict(env, ZORVSNMP_TIMEOUT_MS="200", ZORVSNMP_RETRIES="0",
@@ -234,6 +234,13 @@ def check_silent(rowscan, agent_port, env, expect):
         records = read_csv(out)
         expect("silent -csv", (status, {len(r) for r in records}), (1, {4}))
         expect("silent -csv rows", len(records) > 1, True)
+        # A form cut short is not written at all.
+        objects = "A=.1.3.6.1.2.1.1.5,B=.1.3.6.1.2.1.1.3"
+        for form in ("-json", "-csv"):
+            relay.left = 1
+            status, out, err = run(objpeek, args[:4] + ["-obj", objects, form], quick)
+            expect("silent objpeek " + form, (status, out, err.startswith("Could not perform")),
+                   (1, b"", True))
     finally:
         relay.close()
 
@@ -299,7 +306,7 @@ def main():
 
         if have_switch:
             check_switch(rowscan, common, env, expect)
-            check_silent(rowscan, port, env, expect)
+            check_silent(rowscan, objpeek, port, env, expect)
         check_hostile(rowscan, objpeek, common, env, expect)
     finally:
         if agent is not None:
