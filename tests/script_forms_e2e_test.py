@@ -50,6 +50,8 @@ HOSTILE = [
     ("ab\x00cd", "61 62 00 63 64 "),
     ("sep\u2028para", "73 65 70 E2 80 A8 70 61 72 61 "),
     ("\xff\xfe latin", "FF FE 20 6C 61 74 69 6E "),
+    # Longer as text than the text form's value buffer: written whole all the same.
+    ("\x01" * 11000, "01 " * 11000),
 ]
 # Labels reach both forms too; bytes that are not UTF-8 become U+FFFD.
 # (A field list is split at commas and line ends, and a label ends at its first "=".)
