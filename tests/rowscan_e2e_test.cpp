@@ -154,6 +154,16 @@ TEST(RowscanUsageTest, EveryUsageMessageWithItsStatus) {
         {{"-html", "-htmlFmt", "<table>%s%s</table>,,,"},
          "ERROR: invalid or missing argument for option, -htmlFmt\n",
          true},
+        // Each form for scripts stands alone.
+        {{"-csv", "-html", "-table", "1.3", "-fields", "1", "-node", "n"},
+         "ERROR: invalid parameter, -csv\n",
+         true},
+        {{"-json", "-js", "-table", "1.3", "-fields", "1", "-node", "n"},
+         "ERROR: invalid parameter, -json\n",
+         true},
+        {{"-csv", "-json", "-table", "1.3", "-fields", "1", "-node", "n"},
+         "ERROR: invalid parameter, -json\n",
+         true},
     };
     for (const auto& c : cases) {
         const ProgramResult r = run_program(kRowscan, c.args, {"MIBDBV2=" + agent->mib_base()});

@@ -69,7 +69,7 @@ void RowMerger::pop(Column& c) {
     }
 }
 
-size_t RowMerger::flush(SnmpRowFunction row_function) {
+size_t RowMerger::flush(SnmpRowCallback row_callback, void* context) {
     const uint32_t count = static_cast<uint32_t>(columns_.size());
     const uint32_t prefix = static_cast<uint32_t>(table_.size()) + 1;
     size_t delivered = 0;
@@ -133,7 +133,7 @@ size_t RowMerger::flush(SnmpRowFunction row_function) {
                 v.value.string.bytes = c.bytes.data() + e.bytes_offset;
             }
         }
-        row_function(row_.data());
+        row_callback(row_.data(), context);
         ++delivered;
         for (uint32_t i = 0; i < count; ++i) {
             if (matched_[i]) pop(columns_[i]);

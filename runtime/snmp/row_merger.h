@@ -29,8 +29,8 @@ class RowMerger {
         return columns_[column].entries.size() - columns_[column].head;
     }
 
-    // Hands every complete row to `row_function`; returns how many.
-    size_t flush(SnmpRowFunction row_function);
+    // Hands every complete row to `row_callback` with `context`; returns how many.
+    size_t flush(SnmpRowCallback row_callback, void* context);
 
   private:
     struct Entry {

@@ -52,6 +52,9 @@ const char* ZorvsnmpErrString(int code);
 // Called once per row with one binding per column, in column order. The row and everything it
 // points to belong to the library and are valid only during the call.
 using SnmpRowFunction = void (*)(VarBind* row);
+// The same with the `context` given to the table call, so that the caller's state needs no
+// global.
+using SnmpRowCallback = void (*)(VarBind* row, void* context);
 
 // The whole table: all columns together, rows in ascending instance order, each row handed out
 // as soon as it is complete. Returns the number of rows, or below 0 on failure with
@@ -65,6 +68,14 @@ int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_
                           int32_t table_length, const uint32_t* columns, int32_t column_count,
                           const uint32_t* instance, int32_t instance_length,
                           SnmpRowFunction row_function, int reserved);
+// Both table calls with a row callback that receives `context`.
+int veloSnmpGetTable(const char* community, const char* node, const uint32_t* table,
+                     int32_t table_length, const uint32_t* columns, int32_t column_count,
+                     SnmpRowCallback row_callback, void* context);
+int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_t* table,
+                          int32_t table_length, const uint32_t* columns, int32_t column_count,
+                          const uint32_t* instance, int32_t instance_length,
+                          SnmpRowCallback row_callback, void* context);
 // One request (pdu_type snmp::kPduGetNext 0xA1 or snmp::kPduGet 0xA0) for one identifier; null on
 // failure. An SNMPv2 exception in the answer (noSuchObject, noSuchInstance, endOfMibView) is
 // reported as error status 2 with its error index, as SNMPv1 would; the binding keeps the

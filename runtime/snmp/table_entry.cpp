@@ -87,9 +87,9 @@ bool get_columns(Session& session, const char* community, const EntryRequest& e,
 int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_t* table,
                           int32_t table_length, const uint32_t* columns, int32_t column_count,
                           const uint32_t* instance, int32_t instance_length,
-                          SnmpRowFunction row_function, int) {
+                          SnmpRowCallback row_callback, void* context) {
     using namespace snmp;
-    if (!valid_table_request(table, table_length, columns, column_count, row_function) ||
+    if (!valid_table_request(table, table_length, columns, column_count, row_callback) ||
         instance_length < 0 || (instance_length > 0 && !instance)) {
         set_error(kErrBadArgument);
         return -1;
@@ -111,5 +111,15 @@ int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_
     merger.start(table, e.table_length, columns, count);
     if (!get_columns(*session, community, e, std::move(wanted), merger)) return -1;
     for (uint32_t c = 0; c < count; ++c) merger.end_column(c);
-    return static_cast<int>(merger.flush(row_function));
+    return static_cast<int>(merger.flush(row_callback, context));
+}
+
+int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_t* table,
+                          int32_t table_length, const uint32_t* columns, int32_t column_count,
+                          const uint32_t* instance, int32_t instance_length,
+                          SnmpRowFunction row_function, int) {
+    snmp::PlainRowFunction plain{row_function};
+    return veloSnmpGetTableEntry(community, node, table, table_length, columns, column_count,
+                                 instance, instance_length,
+                                 row_function ? snmp::PlainRowFunction::call : nullptr, &plain);
 }

@@ -42,7 +42,7 @@ class TableWalk {
 
     // Requests until every column has ended, handing out rows as they complete. The number of
     // rows, or -1 with the error recorded.
-    int run(Session& session, const char* community, SnmpRowFunction row_function);
+    int run(Session& session, const char* community, SnmpRowCallback row_callback, void* context);
 
   private:
     // What one answer did to the walk.
@@ -73,7 +73,8 @@ class TableWalk {
     int repetition_cap_ = kNoRepetitionCap;
 };
 
-int TableWalk::run(Session& session, const char* community, SnmpRowFunction row_function) {
+int TableWalk::run(Session& session, const char* community, SnmpRowCallback row_callback,
+                   void* context) {
     thread_local Message request;
     thread_local Message response;
     start_request(request, community, bulk_ ? kPduGetBulk : kPduGetNext);
@@ -88,10 +89,10 @@ int TableWalk::run(Session& session, const char* community, SnmpRowFunction row_
             case Outcome::kAskSmaller:
                 break;
             case Outcome::kColumnEnded:
-                delivered += static_cast<int>(merger_.flush(row_function));
+                delivered += static_cast<int>(merger_.flush(row_callback, context));
                 break;
             case Outcome::kValues:
-                delivered += static_cast<int>(merger_.flush(row_function));
+                delivered += static_cast<int>(merger_.flush(row_callback, context));
                 // An agent whose identifiers keep increasing would otherwise never let the walk
                 // end.
                 if (delivered > config_.max_rows) {
@@ -101,7 +102,7 @@ int TableWalk::run(Session& session, const char* community, SnmpRowFunction row_
                 break;
         }
     }
-    delivered += static_cast<int>(merger_.flush(row_function));
+    delivered += static_cast<int>(merger_.flush(row_callback, context));
     return delivered;
 }
 
@@ -218,8 +219,8 @@ bool TableWalk::take(uint32_t c, const Binding& b) {
 }  // namespace
 
 bool valid_table_request(const uint32_t* table, int32_t table_length, const uint32_t* columns,
-                         int32_t count, SnmpRowFunction row_function) {
-    if (!table || table_length < 1 || !columns || count < 1 || !row_function) return false;
+                         int32_t count, SnmpRowCallback row_callback) {
+    if (!table || table_length < 1 || !columns || count < 1 || !row_callback) return false;
     std::vector<uint32_t> probe(table, table + table_length);
     probe.push_back(columns[0]);
     return encodable_oid(probe.data(), static_cast<int64_t>(probe.size()));
@@ -229,14 +230,22 @@ bool valid_table_request(const uint32_t* table, int32_t table_length, const uint
 
 int veloSnmpGetTable(const char* community, const char* node, const uint32_t* table,
                      int32_t table_length, const uint32_t* columns, int32_t column_count,
-                     SnmpRowFunction row_function, int) {
+                     SnmpRowCallback row_callback, void* context) {
     using namespace snmp;
-    if (!valid_table_request(table, table_length, columns, column_count, row_function)) {
+    if (!valid_table_request(table, table_length, columns, column_count, row_callback)) {
         set_error(kErrBadArgument);
         return -1;
     }
     Session* session = open_session(node);
     if (!session) return -1;
     TableWalk walk(table, table_length, columns, column_count);
-    return walk.run(*session, community, row_function);
+    return walk.run(*session, community, row_callback, context);
+}
+
+int veloSnmpGetTable(const char* community, const char* node, const uint32_t* table,
+                     int32_t table_length, const uint32_t* columns, int32_t column_count,
+                     SnmpRowFunction row_function, int) {
+    snmp::PlainRowFunction plain{row_function};
+    return veloSnmpGetTable(community, node, table, table_length, columns, column_count,
+                            row_function ? snmp::PlainRowFunction::call : nullptr, &plain);
 }

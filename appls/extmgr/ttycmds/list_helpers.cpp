@@ -1,6 +1,7 @@
 #include "appls/extmgr/ttycmds/list_helpers.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +11,11 @@
 #include "runtime/runtime.h"
 
 void flush_and_exit(int status) {
-    std::fflush(stdout);
+    // Output that could not be written (a full disk, say) must not end as a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "ERROR: could not write standard output: %s\n", std::strerror(errno));
+        if (status == 0) status = 1;
+    }
     std::fflush(stderr);
     std::exit(status);
 }

@@ -20,7 +20,8 @@ struct FieldSpec {
     char format[32];            // printf format of the column; room for any 32-bit width
 };
 
-// Flushes standard output, then standard error, then ends the process.
+// Flushes standard output, then standard error, then ends the process. When standard output
+// could not all be written, says so on standard error and ends with status 1 at least.
 [[noreturn]] void flush_and_exit(int status);
 
 // Memory that is kept until the process exits; "ERROR: out of memory\n" and status 1 when there

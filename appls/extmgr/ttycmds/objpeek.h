@@ -1,10 +1,14 @@
-// objpeek: state shared by its start-up and its form output.
+// objpeek: state shared by its start-up, its Gets and its form output.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/output_sink.h"
 #include "appls/extmgr/ttycmds/program_start.h"
 #include "runtime/snmp/snmp.h"
 
@@ -39,5 +43,25 @@ extern ObjpeekState objpeek;
 // answer that names another object is a failed get of this one: its error status is then
 // snmp::kErrBadResponse, whose text says what the answer named.
 ResponsePdu* get_object(const FieldSpec& object);
-// Fetches every object, prints the form and ends the process with its status.
-[[noreturn]] void print_form();
+
+struct FreeResponse {
+    void operator()(ResponsePdu* response) const { std::free(response); }
+};
+
+// What the Get of one object gave.
+struct FetchedObject {
+    std::unique_ptr<ResponsePdu, FreeResponse> response;  // null: no usable answer
+    std::string error;  // the text of the answer's error status, or of the failure
+};
+
+// Gets the objects in list order, up to and including the first that got no usable answer.
+std::vector<FetchedObject> fetch_objects();
+
+// The sink of the form the options chose, for the objects of `state` (which must outlive it).
+std::unique_ptr<OutputSink> make_form_sink(const ObjpeekState& state);
+std::unique_ptr<OutputSink> make_csv_form_sink(const ObjpeekState& state);
+std::unique_ptr<OutputSink> make_json_form_sink(const ObjpeekState& state);
+
+// Prints the form of what was fetched, with a message for each object that gave no value, and
+// ends the process with its status.
+[[noreturn]] void print_form(const std::vector<FetchedObject>& fetched);

@@ -1,5 +1,7 @@
-// objpeek: one Get per object and the labelled form, in text or through the HTML wrappers.
+// objpeek: the labelled form, in text or through the HTML wrappers, and printing the form of
+// what was fetched.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,37 +65,88 @@ void print_value_lines(char* text) {
     std::fputs(html ? "&nbsp;" : "\n", stdout);
 }
 
-void print_object(const FieldSpec& object) {
-    ResponsePdu* response = get_object(object);
-    printRowTag(objpeek.html, 0);
-    if (response == nullptr) {
-        objpeek_program.report(kCouldNotGet, objpeek.node, ZorvsnmpErrString(ZorvsnmpErrno));
-        flush_and_exit(1);
+// The form laid out for eyes: a labelled line per object, in text or through the HTML wrappers.
+class FormLayoutSink : public OutputSink {
+  public:
+    void begin() override { print_title(); }
+
+    void row(OidSpan, std::span<const SinkCell> cells) override {
+        for (size_t j = 0; j < cells.size(); ++j) print_object(objpeek.objects[j], cells[j]);
     }
-    if (response->error_status == snmp::kErrNoSuchName) {
-        print_label(object.label);
-        // Escaped in HTML, where the marker would otherwise be taken for a tag and not shown.
-        printCell(objpeek.html, "%s", form_text(objpeek_program.text(kNoValue)).c_str());
-    } else if (response->error_status != snmp::kErrNoError) {
-        print_label(object.label);
-        std::fputs(form_text("\n").c_str(), stdout);
-        objpeek_program.report(kCouldNotGetObject, object.id,
-                               ZorvsnmpErrString(response->error_status));
-    } else {
-        char* text = binding_value_text(response->variables);
-        print_label(object.label);
-        printDataTag(objpeek.html, 0);
-        print_value_lines(text);
-        printDataTag(objpeek.html, 1);
+
+    void end(const SinkEnd& end) override {
+        // The object whose Get failed had its row begun.
+        if (!end.finished) {
+            printRowTag(objpeek.html, 0);
+            return;
+        }
+        printTableTag(objpeek.html, 1);
     }
-    printRowTag(objpeek.html, 1);
-}
+
+  private:
+    static void print_object(const FieldSpec& object, const SinkCell& cell) {
+        printRowTag(objpeek.html, 0);
+        if (cell.error_status == snmp::kErrNoSuchName) {
+            print_label(object.label);
+            // Escaped in HTML, where the marker would otherwise be taken for a tag and not shown.
+            printCell(objpeek.html, "%s", form_text(objpeek_program.text(kNoValue)).c_str());
+        } else if (cell.error_status != snmp::kErrNoError) {
+            print_label(object.label);
+            std::fputs(form_text("\n").c_str(), stdout);
+        } else {
+            char* text = binding_value_text(cell.binding);
+            print_label(object.label);
+            printDataTag(objpeek.html, 0);
+            print_value_lines(text);
+            printDataTag(objpeek.html, 1);
+        }
+        printRowTag(objpeek.html, 1);
+    }
+};
 
 }  // namespace
 
-void print_form() {
-    print_title();
-    for (int32_t j = 0; j < objpeek.object_count; ++j) print_object(objpeek.objects[j]);
-    printTableTag(objpeek.html, 1);
+std::unique_ptr<OutputSink> make_form_sink(const ObjpeekState& state) {
+    switch (state.form) {
+        case OutputForm::kCsv:
+            return make_csv_form_sink(state);
+        case OutputForm::kJson:
+            return make_json_form_sink(state);
+        case OutputForm::kText:
+        case OutputForm::kHtml:
+            break;
+    }
+    return std::make_unique<FormLayoutSink>();
+}
+
+void print_form(const std::vector<FetchedObject>& fetched) {
+    std::vector<SinkCell> cells;
+    for (const FetchedObject& f : fetched) {
+        if (f.response == nullptr) break;
+        const int status = f.response->error_status;
+        if (status == snmp::kErrNoError) {
+            cells.push_back({f.response->variables, 0, nullptr});
+        } else {
+            cells.push_back({nullptr, status, f.error.c_str()});
+        }
+    }
+    const std::unique_ptr<OutputSink> sink = make_form_sink(objpeek);
+    sink->begin();
+    sink->row({}, cells);
+    for (size_t j = 0; j < cells.size(); ++j) {
+        const int status = cells[j].error_status;
+        if (status != snmp::kErrNoError && status != snmp::kErrNoSuchName) {
+            objpeek_program.report(kCouldNotGetObject, objpeek.objects[j].id, cells[j].error);
+        }
+    }
+    const int32_t count = static_cast<int32_t>(cells.size());
+    if (cells.size() < fetched.size()) {
+        const std::string message =
+            objpeek_program.message_text(kCouldNotGet, objpeek.node, fetched.back().error);
+        sink->end({false, count, message});
+        std::fputs(message.c_str(), stderr);
+        flush_and_exit(1);
+    }
+    sink->end({true, count, ""});
     flush_and_exit(0);
 }

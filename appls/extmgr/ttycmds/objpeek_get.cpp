@@ -1,20 +1,11 @@
-// objpeek: the Get of one object, and the check that the answer is for that object.
+// objpeek: the Get of each object, and the check that the answer is for that object.
 #include <string>
+#include <vector>
 
 #include "appls/extmgr/ttycmds/objpeek.h"
 #include "appls/extmgr/ttycmds/response_bindings.h"
 #include "runtime/snmp/errors.h"
 #include "runtime/snmp/snmp.h"
-
-namespace {
-
-std::string dotted(OidSpan name) {
-    std::string text;
-    for (const uint32_t id : name) text += (text.empty() ? "" : ".") + std::to_string(id);
-    return text;
-}
-
-}  // namespace
 
 ResponsePdu* get_object(const FieldSpec& object) {
     ResponsePdu* response = quorSnmpGet(objpeek.community, objpeek.node, object.identifier,
@@ -27,4 +18,21 @@ ResponsePdu* get_object(const FieldSpec& object) {
     snmp::set_error(snmp::kErrBadResponse, ("the answer is for " + dotted(name)).c_str());
     response->error_status = snmp::kErrBadResponse;
     return response;
+}
+
+std::vector<FetchedObject> fetch_objects() {
+    std::vector<FetchedObject> fetched;
+    for (int32_t j = 0; j < objpeek.object_count; ++j) {
+        FetchedObject& f = fetched.emplace_back();
+        f.response.reset(get_object(objpeek.objects[j]));
+        // Taken now: the text of a failure with details is the last failure's.
+        if (f.response == nullptr) {
+            f.error = ZorvsnmpErrString(ZorvsnmpErrno);
+            break;
+        }
+        if (f.response->error_status != snmp::kErrNoError) {
+            f.error = ZorvsnmpErrString(f.response->error_status);
+        }
+    }
+    return fetched;
 }

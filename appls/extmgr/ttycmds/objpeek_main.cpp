@@ -1,4 +1,5 @@
-// objpeek: fetches a list of MIB objects from a node and prints them as a labelled form.
+// objpeek: fetches a list of MIB objects from a node and prints them as a labelled form, or as
+// CSV or JSON.
 // Start-up, options, object and instance lists, and one full identifier per object.
 #include <algorithm>
 #include <cstdio>
@@ -6,6 +7,7 @@
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
 #include "appls/extmgr/ttycmds/objpeek.h"
+#include "appls/extmgr/ttycmds/script_writers.h"
 #include "mib/mib_init.h"
 #include "mib/oid_names.h"
 #include "mib/oid_parse.h"
@@ -123,7 +125,12 @@ int main(int argc, char** argv) {
     read_instances(instance_text);
     make_label_format(longest_label);
 
+    if (objpeek.form == OutputForm::kJson &&
+        !json_keys_distinct(objpeek.objects, objpeek.object_count)) {
+        objpeek_program.usage_error(kInvalidObjectList, object_text);
+    }
+
     refresh_mib();
     for (int32_t j = 0; j < objpeek.object_count; ++j) build_identifier(j);
-    print_form();
+    print_form(fetch_objects());
 }

@@ -28,3 +28,18 @@ char* binding_value_text(const VarBind* binding) {
     }
     return buffer;
 }
+
+void binding_full_text(const VarBind* binding, std::string& out) {
+    // Text that reaches this near the end of the buffer may have been cut: a value's text is
+    // a few times its bytes at most, and a datagram holds less than 64 KiB.
+    constexpr size_t kMargin = 64;
+    constexpr size_t kLargest = size_t{1} << 22;
+    out.clear();
+    if (binding == nullptr) return;
+    for (size_t size = kValueTextSize;; size *= 2) {
+        out.assign(size, '\0');
+        CMUmib_sprint_value(out.data(), static_cast<int32_t>(size), binding, 1);
+        out.resize(std::strlen(out.c_str()));
+        if (out.size() + kMargin < size || size >= kLargest) return;
+    }
+}

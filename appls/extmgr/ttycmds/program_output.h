@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "runtime/snmp/snmp.h"
 
@@ -15,3 +16,6 @@ constexpr int32_t kValueTextSize = 32768;
 // The binding's value as the library prints it, bare, in one buffer that the next call reuses
 // (the caller may change it in place); empty for no binding. Longer text is cut at the buffer.
 char* binding_value_text(const VarBind* binding);
+
+// The binding's whole value text into `out`, however long; empty for no binding.
+void binding_full_text(const VarBind* binding, std::string& out);

@@ -60,6 +60,9 @@ CommandLine::CommandLine(const Program& program, CommandLineMessages messages,
     }
     table_.push_back(text_option("-htmlFmt"));
     table_.push_back(text_option("-inst"));
+    for (const char* flag : {"-csv", "-json"}) {
+        table_.push_back({flag, kOptionFlag, "True", kOptionTypeFlag, 0});
+    }
     for (size_t slot = 0; slot < table_.size(); ++slot) {
         table_[slot].offset = option_slot_offset(static_cast<int>(slot));
     }
@@ -101,4 +104,13 @@ void CommandLine::take_common(CommonOptions& out, const ProgramMessage& default_
     out.community = value("-c");
     out.title = given("-title") ? value("-title") : program_.text(default_title);
     if (given("-d")) ZorvsnmpDumpPacket = 1;
+    out.form = out.html ? OutputForm::kHtml : OutputForm::kText;
+    for (const char* option : {"-csv", "-json"}) {
+        if (!given(option)) continue;
+        // Each of these forms has its own quoting: none can be combined with another.
+        if (out.html || out.script_escape || out.form != OutputForm::kText) {
+            program_.usage_error(messages_.stray_argument, option);
+        }
+        out.form = option[1] == 'c' ? OutputForm::kCsv : OutputForm::kJson;
+    }
 }

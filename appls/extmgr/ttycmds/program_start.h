@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -36,6 +38,14 @@ class Program {
     void report(const ProgramMessage& message, const A&... inserts) const {
         nl_fprintf(stderr, text(message), inserts...);
     }
+    // The same message as a text.
+    template <class... A>
+    std::string message_text(const ProgramMessage& message, const A&... inserts) const {
+        const NlArg list[] = {NlArg(inserts)..., NlArg("")};
+        std::string out;
+        nl_format(out, text(message), std::span<const NlArg>(list, sizeof...(A)));
+        return out;
+    }
 
     // The usage text on standard error, then status 1.
     [[noreturn]] void exit_with_usage() const;
@@ -59,6 +69,9 @@ struct CommandLineMessages {
     const ProgramMessage& stray_argument;  // an argument that is not an option of the table
 };
 
+// The form of a program's output: text, "-html", "-csv" or "-json".
+enum class OutputForm { kText, kHtml, kCsv, kJson };
+
 // What both programs take from their command line alike.
 struct CommonOptions {
     const char* title = nullptr;
@@ -66,11 +79,13 @@ struct CommonOptions {
     const char* node = nullptr;
     int html = 0;
     int script_escape = 0;  // "-js"
+    OutputForm form = OutputForm::kText;
 };
 
 // The command line both programs take, in table order: "-title" and "-c", the program's own
 // options (each with an argument), then "-node", "-appname" (any argument, never read), the
-// flags "-d", "-html" and "-js", then "-htmlFmt" and "-inst". "-t" stands for "-title".
+// flags "-d", "-html" and "-js", then "-htmlFmt", "-inst" and the flags "-csv" and "-json". "-t"
+// stands for "-title".
 class CommandLine {
   public:
     CommandLine(const Program& program, CommandLineMessages messages,
@@ -93,7 +108,9 @@ class CommandLine {
     void use_html_wrappers(const char* default_spec) const;
 
     // The options of CommonOptions into `out`, the title defaulting to the text of
-    // `default_title`; "-d" switches the packet dump on.
+    // `default_title`; "-d" switches the packet dump on. "-csv" or "-json" together with
+    // "-html", "-js" or each other ends the program with the stray-argument message and the
+    // usage text.
     void take_common(CommonOptions& out, const ProgramMessage& default_title) const;
 
   private:

@@ -19,3 +19,12 @@ bool is_hole(const VarBind* binding) {
     static const uint32_t null_name[kNullNameLength] = {};
     return oid_has_prefix(binding_name(binding), null_name);
 }
+
+std::string dotted(OidSpan name) {
+    std::string text;
+    for (const uint32_t id : name) {
+        if (!text.empty()) text += '.';
+        text += std::to_string(id);
+    }
+    return text;
+}

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "runtime/snmp/snmp.h"
 
@@ -19,3 +20,6 @@ bool oid_follows(OidSpan name, OidSpan start);
 
 // The binding stands for a column without a value: its name begins with kNullNameLength zeros.
 bool is_hole(const VarBind* binding);
+
+// The sub-identifiers in dotted decimal ("1.3.6"); empty for none.
+std::string dotted(OidSpan name);

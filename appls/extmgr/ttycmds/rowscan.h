@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
+#include "appls/extmgr/ttycmds/output_sink.h"
 #include "appls/extmgr/ttycmds/program_start.h"
 #include "runtime/snmp/snmp.h"
 
@@ -47,16 +49,41 @@ struct RowscanState : CommonOptions {
     // Each instance's sub-identifiers, in list order; any number, any length. In prefix mode
     // they are the prefixes (an empty one matches every row).
     std::vector<std::vector<uint32_t>> instance_ids;
-
-    int32_t row_count = 0;
 };
 
 extern RowscanState rowscan;
 
-// Title line and headings, before any row.
-void print_titles();
-// One row, one binding per field in field order; counts every row it is handed.
-void print_row(VarBind* row);
+// The sink of the form the options chose, for the fields of `state` (which must outlive it).
+std::unique_ptr<OutputSink> make_table_sink(const RowscanState& state);
+std::unique_ptr<OutputSink> make_csv_table_sink(const RowscanState& state);
+std::unique_ptr<OutputSink> make_json_table_sink(const RowscanState& state);
+
+// Hands the rows of a walk to the sink: counts every row, and in prefix mode gives a row that no
+// prefix matches without its cells.
+class RowFeed {
+  public:
+    RowFeed(const RowscanState& state, OutputSink& sink) : state_(state), sink_(sink) {}
+
+    // One row, one binding per field in field order.
+    void take(VarBind* row);
+    // take() as a row callback of the table calls, the feed being the context.
+    static void take_row(VarBind* row, void* feed);
+
+    int32_t delivered() const { return delivered_; }  // every row taken
+    int32_t written() const { return written_; }      // rows handed over with their cells
+    // The instance of the last row taken; empty before the first.
+    const std::vector<uint32_t>& last_instance() const { return last_instance_; }
+
+  private:
+    bool wanted(OidSpan instance) const;
+
+    const RowscanState& state_;
+    OutputSink& sink_;
+    int32_t delivered_ = 0;
+    int32_t written_ = 0;
+    std::vector<uint32_t> last_instance_;
+    std::vector<SinkCell> cells_;
+};
 // One GetNext from `start`. Its first binding is a value inside the column (*in_column = 1) or a
 // binding with the null name when the column has ended (an answer outside the column, or
 // noSuchName / endOfMibView). Null with ZorvsnmpErrno set when the request failed: no answer,
@@ -104,5 +131,6 @@ class FallbackWalk {
     bool failed_ = false;
 };
 
-// Asks for the rows in the mode the options chose and ends the process with its status.
-[[noreturn]] void retrieve_rows();
+// Asks for the rows in the mode the options chose, hands them to `sink` (begun already), ends
+// it and the process with its status.
+[[noreturn]] void retrieve_rows(OutputSink& sink);

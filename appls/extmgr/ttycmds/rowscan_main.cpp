@@ -1,12 +1,14 @@
-// rowscan: reads one table from a node and prints the chosen columns as text or HTML.
+// rowscan: reads one table from a node and prints the chosen columns as text, HTML, CSV or JSON.
 // Start-up, options, field and instance lists, and column resolution.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
+#include "appls/extmgr/ttycmds/script_writers.h"
 #include "mib/mib_init.h"
 #include "mib/oid_names.h"
 #include "mib/oid_parse.h"
@@ -160,6 +162,11 @@ int main(int argc, char** argv) {
     }
     for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, i);
 
-    print_titles();
-    retrieve_rows();
+    if (rowscan.form == OutputForm::kJson &&
+        !json_keys_distinct(rowscan.fields, rowscan.field_count))
+        rowscan_program.usage_error(kInvalidFieldList, field_text);
+
+    const std::unique_ptr<OutputSink> sink = make_table_sink(rowscan);
+    sink->begin();
+    retrieve_rows(*sink);
 }

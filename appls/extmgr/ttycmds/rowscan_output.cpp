@@ -1,100 +1,104 @@
-// rowscan: the title line, the headings and one line (or HTML row) per table row.
+// rowscan: the text and HTML forms: the title line, the headings and one line (or HTML row) per
+// table row.
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "appls/extmgr/ttycmds/program_output.h"
-#include "appls/extmgr/ttycmds/response_bindings.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "appls/extmgr/ttycmds/value_text.h"
 #include "runtime/runtime.h"
-#include "runtime/snmp/snmp.h"
 
 namespace {
 
 // The binding's value as it goes into its cell.
-std::string cell_text(const VarBind* binding, bool substitute_hole) {
+std::string cell_text(const VarBind* binding, bool html, bool script) {
     // In HTML the marker is escaped like any cell text: as it stands a browser would take it
     // for an unknown tag and show nothing.
-    if (substitute_hole && is_hole(binding)) {
-        return rowscan.html ? html_escape("<NO VALUE>") : "<NO VALUE>";
-    }
+    if (is_hole(binding)) return html ? html_escape("<NO VALUE>") : "<NO VALUE>";
     char* text = binding_value_text(binding);
     clean_value_text(text);
-    return prepare_value_text(text, rowscan.html, rowscan.script_escape);
+    return prepare_value_text(text, html, script);
 }
 
-const char* cell_format(int32_t i) {
-    if (rowscan.html) return "%s";
-    return i < rowscan.field_count ? rowscan.fields[i].format : "%s";
-}
+// Columns laid out by their printf formats; cells cut at their width.
+class TextTableSink : public OutputSink {
+  public:
+    explicit TextTableSink(const RowscanState& state) : state_(state) {}
 
-void print_plain_row(VarBind* row) {
-    int32_t i = 0;
-    for (VarBind* binding = row; binding != nullptr; binding = binding->next, ++i) {
-        const std::string text = cell_text(binding, true);
-        printCell(rowscan.html, cell_format(i), text.c_str());
-        if (!rowscan.html) std::fputs(binding->next != nullptr ? "\t" : "\n", stdout);
-    }
-}
-
-// The binding's instance (after the table identifier and the column number) begins with the
-// prefix.
-bool matches_prefix(const VarBind* binding, const std::vector<uint32_t>& prefix) {
-    const size_t start = rowscan.table.size() + 1;
-    const OidSpan name = binding_name(binding);
-    return name.size() >= start && oid_has_prefix(name.subspan(start), prefix);
-}
-
-// Cells are paired with prefixes binding by binding; a hole is printed with the prefix that
-// the rest of its row matches, so the row keeps its columns.
-void print_prefixed_row(VarBind* row) {
-    std::vector<VarBind*> bindings;
-    for (VarBind* binding = row; binding != nullptr; binding = binding->next) {
-        bindings.push_back(binding);
-    }
-    std::vector<bool> printed(bindings.size(), false);
-    for (const auto& prefix : rowscan.instance_ids) {
-        bool row_matches = false;
-        for (const VarBind* binding : bindings) {
-            if (!is_hole(binding) && matches_prefix(binding, prefix)) row_matches = true;
-        }
-        if (!row_matches) continue;
-        for (size_t i = 0; i < bindings.size(); ++i) {
-            if (printed[i]) continue;
-            const bool hole = is_hole(bindings[i]);
-            if (!hole && !matches_prefix(bindings[i], prefix)) continue;
-            printed[i] = true;
-            const std::string text = cell_text(bindings[i], true);
-            printCell(rowscan.html, cell_format(static_cast<int32_t>(i)), text.c_str());
-            if (!rowscan.html) std::fputs(i + 1 < bindings.size() ? "  " : "\n", stdout);
+    void begin() override {
+        print_title_line(state_.title, ' ', state_.node);
+        for (int32_t i = 0; i < state_.field_count; ++i) {
+            const FieldSpec& field = state_.fields[i];
+            // Through the same call as the cells, so that a heading is laid out as its column is.
+            printHead(0, formatHead(0, field.format), field.label);
+            std::fputs(i + 1 < state_.field_count ? "  " : "\n", stdout);
         }
     }
-}
+
+    void row(OidSpan, std::span<const SinkCell> cells) override {
+        // Rows picked by instance prefixes keep the headings' separator.
+        const char* separator = state_.prefix_mode ? "  " : "\t";
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const std::string text = cell_text(cells[i].binding, false, state_.script_escape);
+            const bool field = i < static_cast<size_t>(state_.field_count);
+            printCell(0, field ? state_.fields[i].format : "%s", text.c_str());
+            std::fputs(i + 1 < cells.size() ? separator : "\n", stdout);
+        }
+    }
+
+    void end(const SinkEnd&) override {}
+
+  private:
+    const RowscanState& state_;
+};
+
+// Headings and cells through the HTML wrappers, values escaped.
+class HtmlTableSink : public OutputSink {
+  public:
+    explicit HtmlTableSink(const RowscanState& state) : state_(state) {}
+
+    void begin() override {
+        for (int32_t i = 0; i < state_.field_count; ++i) {
+            const std::string heading = formatHead(1, "%s");
+            const std::string label =
+                prepare_label_text(state_.fields[i].label, true, state_.script_escape);
+            printHead(1, heading.c_str(), label.c_str());
+        }
+        printRowTag(1, 1);
+    }
+
+    // A row that the instance filter left out keeps its empty row wrappers.
+    void row(OidSpan, std::span<const SinkCell> cells) override {
+        printRowTag(1, 0);
+        for (const SinkCell& cell : cells) {
+            const std::string text = cell_text(cell.binding, true, state_.script_escape);
+            printCell(1, "%s", text.c_str());
+        }
+        printRowTag(1, 1);
+    }
+
+    // A table that could not be had whole is left open.
+    void end(const SinkEnd& end) override {
+        if (end.finished) printTableTag(1, 1);
+    }
+
+  private:
+    const RowscanState& state_;
+};
 
 }  // namespace
 
-void print_titles() {
-    if (!rowscan.html) print_title_line(rowscan.title, ' ', rowscan.node);
-    for (int32_t i = 0; i < rowscan.field_count; ++i) {
-        const FieldSpec& field = rowscan.fields[i];
-        const std::string heading = formatHead(rowscan.html, rowscan.html ? "%s" : field.format);
-        const std::string label =
-            prepare_label_text(field.label, rowscan.html, rowscan.script_escape);
-        // Through the same call as the cells, so that a heading is laid out as its column is.
-        printHead(rowscan.html, heading.c_str(), label.c_str());
-        if (!rowscan.html) std::fputs(i + 1 < rowscan.field_count ? "  " : "\n", stdout);
+std::unique_ptr<OutputSink> make_table_sink(const RowscanState& state) {
+    switch (state.form) {
+        case OutputForm::kHtml:
+            return std::make_unique<HtmlTableSink>(state);
+        case OutputForm::kCsv:
+            return make_csv_table_sink(state);
+        case OutputForm::kJson:
+            return make_json_table_sink(state);
+        case OutputForm::kText:
+            break;
     }
-    printRowTag(rowscan.html, 1);
-}
-
-void print_row(VarBind* row) {
-    ++rowscan.row_count;
-    printRowTag(rowscan.html, 0);
-    if (rowscan.prefix_mode) {
-        print_prefixed_row(row);
-    } else {
-        print_plain_row(row);
-    }
-    printRowTag(rowscan.html, 1);
+    return std::make_unique<TextTableSink>(state);
 }

@@ -1,7 +1,9 @@
 // rowscan: asking the node for the rows (per instance, the whole table, or a GetNext walk of
-// its own when the whole-table request fails) and the exit status.
+// its own when the whole-table request fails), ending the output and the exit status.
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/response_bindings.h"
@@ -16,95 +18,102 @@ using namespace rowscan_plain_message;
 
 namespace {
 
-// The instance of the last row the whole-table request delivered, so that a walk after its
-// failure goes on behind the rows printed instead of printing them again.
-std::vector<uint32_t> last_delivered;
-
-void print_delivered_row(VarBind* row) {
-    print_row(row);
-    const size_t prefix = rowscan.table.size() + 1;
-    for (const VarBind* binding = row; binding != nullptr; binding = binding->next) {
-        const OidSpan name = binding_name(binding);
-        if (!is_hole(binding) && name.size() > prefix) {
-            last_delivered.assign(name.begin() + static_cast<ptrdiff_t>(prefix), name.end());
-            return;
-        }
-    }
+std::string plain_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string plain_message(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
 }
 
-void print_entry_row(VarBind* row) {
-    print_row(row);
+// The message without its final line end, as the output form's own record of the failure.
+std::string without_line_end(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
 }
 
-[[noreturn]] void retrieve_instances() {
+// Ends the output; a `message` (written as it stands on standard error) makes the run fail.
+[[noreturn]] void finish(OutputSink& sink, const RowFeed& feed, bool finished,
+                         const std::string& message) {
+    sink.end({finished, feed.written(), without_line_end(message)});
+    if (message.empty()) flush_and_exit(0);
+    std::fputs(message.c_str(), stderr);
+    flush_and_exit(1);
+}
+
+[[noreturn]] void retrieve_instances(OutputSink& sink) {
+    RowFeed feed(rowscan, sink);
     for (int32_t k = 0; k < rowscan.instance_count; ++k) {
         const auto& instance = rowscan.instance_ids[k];
         const int result = veloSnmpGetTableEntry(
             rowscan.community, rowscan.node, rowscan.table.data(),
             static_cast<int32_t>(rowscan.table.size()), rowscan.columns, rowscan.field_count,
-            instance.data(), static_cast<int32_t>(instance.size()), print_entry_row, 0);
+            instance.data(), static_cast<int32_t>(instance.size()), RowFeed::take_row, &feed);
         if (result < 0) {
-            rowscan_program.report(kCannotGetTable, ZorvsnmpErrString(ZorvsnmpErrno));
-            flush_and_exit(1);
+            finish(sink, feed, false,
+                   rowscan_program.message_text(kCannotGetTable, ZorvsnmpErrString(ZorvsnmpErrno)));
         }
     }
-    printTableTag(rowscan.html, 1);
-    if (rowscan.row_count == 0) {
-        std::fprintf(stderr, kEmptyOrIncomplete, rowscan_program.name());
-        flush_and_exit(1);
+    if (feed.delivered() == 0) {
+        finish(sink, feed, true, plain_message(kEmptyOrIncomplete, rowscan_program.name()));
     }
-    flush_and_exit(0);
+    finish(sink, feed, true, "");
 }
 
-// The last failure, with the table left open: what was printed stays and is not taken for the
+// The last failure, with the table left open: what was written stays and is not taken for the
 // whole table.
-[[noreturn]] void fail_table() {
+[[noreturn]] void fail_table(OutputSink& sink, const RowFeed& feed) {
     const char* why = ZorvsnmpErrString(ZorvsnmpErrno);
-    if (rowscan.row_count == 0) {
-        std::fprintf(stderr, kCouldNotGetTable, rowscan_program.name(), why);
-    } else {
-        std::fprintf(stderr, kTableIncomplete, rowscan_program.name(), rowscan.row_count, why);
+    if (feed.delivered() == 0) {
+        finish(sink, feed, false, plain_message(kCouldNotGetTable, rowscan_program.name(), why));
     }
-    flush_and_exit(1);
+    finish(sink, feed, false,
+           plain_message(kTableIncomplete, rowscan_program.name(), feed.delivered(), why));
 }
 
-// The fallback walk, behind the rows already printed. False when it failed, or when the table
+// The fallback walk, behind the rows already written. False when it failed, or when the table
 // gave no row at all (the whole-table request's failure then stands).
-bool walk_after_failure() {
+bool walk_after_failure(RowFeed& feed) {
     FallbackWalk walk(rowscan.table.data(), static_cast<int32_t>(rowscan.table.size()),
                       rowscan.columns, rowscan.field_count);
-    if (rowscan.row_count > 0) walk.resume_after(last_delivered);
+    if (feed.delivered() > 0) walk.resume_after(feed.last_instance());
     // The walk keeps the row limit, so an agent that never stops answering cannot keep
     // rowscan running.
     const int max_rows = snmp::settings().max_rows;
     while (VarBind* row = walk.walk_next_row()) {
-        print_row(row);
-        if (rowscan.row_count > max_rows) {
+        feed.take(row);
+        if (feed.delivered() > max_rows) {
             snmp::set_error(snmp::kErrTooManyRows);
             return false;
         }
     }
-    return !walk.failed() && rowscan.row_count > 0;
+    return !walk.failed() && feed.delivered() > 0;
 }
 
-[[noreturn]] void retrieve_table() {
+[[noreturn]] void retrieve_table(OutputSink& sink) {
+    RowFeed feed(rowscan, sink);
     const int result = veloSnmpGetTable(rowscan.community, rowscan.node, rowscan.table.data(),
                                         static_cast<int32_t>(rowscan.table.size()), rowscan.columns,
-                                        rowscan.field_count, print_delivered_row, 0);
+                                        rowscan.field_count, RowFeed::take_row, &feed);
     // A walk that passed the row limit is not resumed.
-    if (result < 0 && (ZorvsnmpErrno == snmp::kErrTooManyRows || !walk_after_failure())) {
-        fail_table();
+    if (result < 0 && (ZorvsnmpErrno == snmp::kErrTooManyRows || !walk_after_failure(feed))) {
+        fail_table(sink, feed);
     }
-    printTableTag(rowscan.html, 1);
-    if (rowscan.row_count == 0) {
-        rowscan_program.fail(kNoTableInformation, rowscan.node);
+    if (feed.delivered() == 0) {
+        finish(sink, feed, true, rowscan_program.message_text(kNoTableInformation, rowscan.node));
     }
-    flush_and_exit(0);
+    finish(sink, feed, true, "");
 }
 
 }  // namespace
 
-void retrieve_rows() {
-    if (rowscan.instance_count > 0 && !rowscan.prefix_mode) retrieve_instances();
-    retrieve_table();
+void retrieve_rows(OutputSink& sink) {
+    if (rowscan.instance_count > 0 && !rowscan.prefix_mode) retrieve_instances(sink);
+    retrieve_table(sink);
 }
