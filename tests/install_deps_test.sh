@@ -23,7 +23,8 @@ chmod +x "$bin"/*
 
 build="cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev"
 demo="$build snmpsim"
-test_set="$demo python3-pysnmp4 smitools chromium chromium-driver"
+test_set="$demo python3-pysnmp4 smitools chromium chromium-driver man-db groff-base"
+package="debhelper dpkg-dev fakeroot lintian git"
 failures=0
 
 # run NAME UID NPM STEPS INSTALLED WANT_STATUS WANT_STDERR WANT_APT_CALLS
@@ -60,17 +61,20 @@ tell() {
   printf 'Missing Debian packages; install them as root, then run this again:\n  apt-get install %s' "$1"
 }
 
-run "all there, root" 0 yes ci "$test_set clang libclang-rt-14-dev" 0 "" ""
+run "all there, root" 0 yes ci "$test_set clang libclang-rt-14-dev $package" 0 "" ""
 run "all there, user" 1000 yes test "$test_set" 0 "" ""
 run "the demo does not want the browser" 1000 yes demo "$demo" 0 "" ""
-run "user is told the one line" 1000 yes test "$demo smitools" 1 \
+run "user is told the one line" 1000 yes test "$demo smitools man-db groff-base" 1 \
   "$(tell "python3-pysnmp4 chromium chromium-driver")" ""
 run "root installs only what is missing" 0 yes "demo build" "cmake make g++" 0 "" \
   "$(install "libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev snmpsim")"
 run "npm only when there is none on PATH" 0 no build "$build" 0 "" "$(install npm)"
 run "clang step" 1000 yes clang "$build" 1 "$(tell "clang libclang-rt-14-dev")" ""
+run "package step" 1000 yes package "$build lintian" 1 "$(tell "debhelper dpkg-dev fakeroot git")" ""
+run "ci wants the packaging tools" 1000 yes ci "$test_set clang libclang-rt-14-dev" 1 \
+  "$(tell "$package")" ""
 run "unknown step" 0 yes tests "" 2 \
-  "$script: unknown step 'tests' (build, demo, test, clang or ci)" ""
+  "$script: unknown step 'tests' (build, demo, test, clang, package or ci)" ""
 
 [ $failures = 0 ] && echo "install-deps: every case as expected"
 exit $failures

@@ -201,7 +201,7 @@ TEST(ValueTextTest, LabelsAreEscapedInHtmlAndCleanedInScripts) {
 TEST(CommandLineTest, SharedOptionsSurroundTheProgramsOwn) {
     static constexpr ProgramMessage kBad{14, "bad %1\n"}, kStray{13, "stray %1\n"};
     static constexpr ProgramMessage kTitle{9, "Default title"};
-    static constinit Program program("test", kRowscanSet, [](const char*) {});
+    static constinit Program program("test", kRowscanSet, [](FILE*, const char*) {});
     CommandLine options(program, {kBad, kStray}, {"-table", "-fields"});
     std::vector<std::string> args = {"test", "-t",  "Links", "-appname", "-d",    "-fields",
                                      "1,2",  "-js", "-inst", "3",        "-node", "n"};

@@ -1,5 +1,6 @@
 // mibdb run as a program: building a database from the standard modules, listing, translating,
 // writing event definitions, and its usage and errors.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -544,6 +545,9 @@ TEST(MibdbUsageTest, HelpAndMisuse) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(mibdb({"list", "-h"}).out, r.out);
     const std::string usage = r.out;
+    r = mibdb({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, testing::MatchesRegex("mibdb \\(zorv\\) [0-9]+\\.[0-9]+\\.[0-9]+\n"));
 
     struct Case {
         std::vector<std::string> args;

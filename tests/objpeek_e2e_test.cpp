@@ -1,5 +1,6 @@
 // The built objpeek against a simulated router (snmpsimd) and, for error statuses a real agent
 // will not produce, against the scripted agent of the test suite.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -114,6 +115,8 @@ TEST(ObjpeekUsageTest, EveryUsageMessageWithItsStatus) {
         {{}, "ERROR: missing required option, -obj\n", true},
         {{"-obj", "1.3"}, "ERROR: missing required option, -node\n", true},
         {{"-obj", "1.3", "-node", "n", "stray"}, "ERROR: invalid parameter, stray\n", true},
+        // Only a first argument asks for help.
+        {{"-obj", "1.3", "-node", "n", "--help"}, "ERROR: invalid parameter, --help\n", true},
         {{"-obj", "1.3", "-node"}, "ERROR: invalid or missing argument for option, -node\n", true},
         {{"-obj", ",1.3", "-node", "n"}, "ERROR: invalid object list: ,1.3\n", true},
         {{"-obj", "1.3", "-node", "n", "-inst", "0,"}, "ERROR: invalid object list: 0,\n", true},
@@ -143,6 +146,16 @@ TEST(ObjpeekUsageTest, EveryUsageMessageWithItsStatus) {
         EXPECT_EQ(r.out, "") << joined;
         EXPECT_EQ(r.err, c.message + (c.usage ? kUsage : "")) << joined;
     }
+}
+
+TEST(ObjpeekUsageTest, HelpAndVersionOnStandardOutput) {
+    ProgramResult r = objpeek({"--help", "-obj"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.err, "");
+    r = objpeek({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, testing::MatchesRegex("objpeek \\(zorv\\) [0-9]+\\.[0-9]+\\.[0-9]+\n"));
 }
 
 TEST_F(ObjpeekTest, TextFormWithPaddedLabels) {

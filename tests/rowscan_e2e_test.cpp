@@ -1,5 +1,6 @@
 // The built rowscan against a simulated router (snmpsimd) and, for what a real agent will not
 // do, against the scripted agent of the test suite.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -118,6 +119,10 @@ TEST(RowscanUsageTest, EveryUsageMessageWithItsStatus) {
         {{"-table", "1.3", "-fields", "1", "-node", "n", "stray"},
          "ERROR: invalid parameter, stray\n",
          true},
+        // Only a first argument asks for help or the version.
+        {{"-table", "1.3", "-fields", "1", "-node", "n", "--version"},
+         "ERROR: invalid parameter, --version\n",
+         true},
         {{"-table", "1.3", "-fields", "1", "-node"},
          "ERROR: invalid or missing argument for option, -node\n",
          true},
@@ -173,6 +178,16 @@ TEST(RowscanUsageTest, EveryUsageMessageWithItsStatus) {
         EXPECT_EQ(r.out, "") << joined;
         EXPECT_EQ(r.err, c.message + (c.usage ? kUsage : "")) << joined;
     }
+}
+
+TEST(RowscanUsageTest, HelpAndVersionOnStandardOutput) {
+    ProgramResult r = run_program(kRowscan, {"--help"}, {});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.err, "");
+    r = run_program(kRowscan, {"--version", "-table"}, {});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, testing::MatchesRegex("rowscan \\(zorv\\) [0-9]+\\.[0-9]+\\.[0-9]+\n"));
 }
 
 // A name that does not resolve while no database could be loaded: the message, then one line

@@ -1,5 +1,6 @@
 // mibdb's entry point: the command word chooses what to do.
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 
 #include "appls/mibdb/mibdb.h"
@@ -10,6 +11,10 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "-h" || command == "--help" || command == "help") {
         print_usage(stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("mibdb (zorv) %s\n", ZORV_VERSION);
         return 0;
     }
     ArgumentReader args(argc, argv, 2);

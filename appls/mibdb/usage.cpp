@@ -11,6 +11,7 @@ void print_usage(FILE* stream) {
         "       mibdb events --base-class CLASS --commands FILE [--classes FILE]\n"
         "                    [--variables FILE] [--rules FILE] [--standard TEXT] MODULE...\n"
         "       mibdb -h|--help\n"
+        "       mibdb --version\n"
         "\n"
         "  build      compile the standard definitions text followed by the MIB modules into\n"
         "             the MIB database FILE (the MIB intermediate file, e.g. snmpv2mib.bin)\n"

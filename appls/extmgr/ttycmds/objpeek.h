@@ -29,6 +29,9 @@ inline constexpr ProgramMessage kCouldNotGetObject{1, "Could not get %1: %2\n"},
 
 extern Program objpeek_program;
 
+// objpeek's own options, each with an argument; CommandLine adds those both programs take.
+inline constexpr const char* kObjpeekOptions[] = {"-obj"};
+
 struct ObjpeekState : CommonOptions {
     int32_t object_count = 0;
     FieldSpec* objects = nullptr;  // identifier = object part followed by the instance part

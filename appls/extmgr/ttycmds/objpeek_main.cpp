@@ -21,25 +21,25 @@ namespace {
 
 const char kDefaultHtmlSpec[] = "<PRE>%s</PRE>,,<STRONG>%s</STRONG>,";
 
-void print_usage(const char* program) {
-    std::fprintf(stderr, "usage: %s -obj objList -node nodeName\n", program);
-    std::fprintf(stderr,
+void print_usage(FILE* stream, const char* program) {
+    std::fprintf(stream, "usage: %s -obj objList -node nodeName\n", program);
+    std::fprintf(stream,
                  "                [-c community] [-d] [-appname applicationName ] [-t title]\n\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "                Required Arguments\n"
                  "       -node    Name or IP Address of device to query\n");
-    std::fprintf(stderr, "       -obj     Comma separated list of object ids, where\n");
-    std::fprintf(stderr, "                objList :: objSpec[,objSpec]...\n");
-    std::fprintf(stderr, "                objSpec :: [label=]objId[:width]\n");
-    std::fprintf(stderr, "                objId   :: object id of the MIB variable\n");
-    std::fprintf(stderr,
+    std::fprintf(stream, "       -obj     Comma separated list of object ids, where\n");
+    std::fprintf(stream, "                objList :: objSpec[,objSpec]...\n");
+    std::fprintf(stream, "                objSpec :: [label=]objId[:width]\n");
+    std::fprintf(stream, "                objId   :: object id of the MIB variable\n");
+    std::fprintf(stream,
                  "                label   :: label for the MIB variable\n"
                  "                width   :: display width of the MIB variable\n\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "                Optional Arguments\n"
                  "       -c       SNMP community name\n"
                  "       -d       dump SNMP packets\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "       -appname Unique name of the MIB application\n"
                  "       -title   Title for the MIB Application Window\n");
 }
@@ -113,7 +113,7 @@ constinit Program objpeek_program("objpeek", kObjpeekSet, print_usage);
 
 int main(int argc, char** argv) {
     objpeek_program.start(argc, argv);
-    CommandLine options(objpeek_program, {kBadOptionArgument, kStrayArgument}, {"-obj"});
+    CommandLine options(objpeek_program, {kBadOptionArgument, kStrayArgument}, kObjpeekOptions);
     options.parse(argc, argv);
     const char* object_text = options.required("-obj", kMissingObjects);
     options.required("-node", kMissingNode);

@@ -8,10 +8,23 @@
 #include "mib/mib_tree.h"
 #include "runtime/snmp/snmp.h"
 
+void print_version(FILE* stream, const char* name) {
+    std::fprintf(stream, "%s (zorv) %s\n", name, ZORV_VERSION);
+}
+
 void Program::start(int argc, char** argv) {
     SetCurDriveToProductDrive();
     std::setlocale(LC_ALL, "");
     if (argc > 0 && argv[0] != nullptr) name_ = _Zorvbasename(argv[0]);
+    if (argc < 2 || argv[1] == nullptr) return;
+    if (std::strcmp(argv[1], "--help") == 0) {
+        usage_text_(stdout, name_);
+        flush_and_exit(0);
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        print_version(stdout, name_);
+        flush_and_exit(0);
+    }
 }
 
 const char* Program::text(const ProgramMessage& message) const {
@@ -20,7 +33,7 @@ const char* Program::text(const ProgramMessage& message) const {
 }
 
 void Program::exit_with_usage() const {
-    usage_text_(name_);
+    usage_text_(stderr, name_);
     flush_and_exit(1);
 }
 
@@ -49,7 +62,7 @@ OptionDesc text_option(const char* option) {
 }  // namespace
 
 CommandLine::CommandLine(const Program& program, CommandLineMessages messages,
-                         std::initializer_list<const char*> own_options)
+                         std::span<const char* const> own_options)
     : program_(program), messages_(messages) {
     table_ = {text_option("-title"), text_option("-c")};
     for (const char* option : own_options) table_.push_back(text_option(option));
@@ -76,6 +89,12 @@ void CommandLine::parse(int argc, char** argv) {
     const char* at_index = index > 0 && index < argc ? argv[index] : "";
     if (parsed < 0) program_.usage_error(messages_.bad_argument, at_index);
     if (index != 0) program_.usage_error(messages_.stray_argument, at_index);
+}
+
+std::vector<const char*> CommandLine::options() const {
+    std::vector<const char*> names;
+    for (const OptionDesc& option : table_) names.push_back(option.option);
+    return names;
 }
 
 const char* CommandLine::value(const char* option) const {

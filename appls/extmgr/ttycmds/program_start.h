@@ -16,16 +16,21 @@ struct ProgramMessage {
     const char* default_text;  // used when the catalogue has no text of its own
 };
 
+// The version of the tools, "name (zorv) VERSION" on a line of its own.
+void print_version(FILE* stream, const char* name);
+
 // The program being run: its name, its catalogue set and its usage text. Every exit it makes
 // flushes standard output and standard error first.
 class Program {
   public:
-    // `usage_text` writes the usage text for the program name it is given.
-    constexpr Program(const char* name, int set, void (*usage_text)(const char* name))
+    // `usage_text` writes the usage text for the program name it is given on the stream.
+    constexpr Program(const char* name, int set, void (*usage_text)(FILE* stream, const char* name))
         : name_(name), set_(set), usage_text_(usage_text) {}
 
     // Makes the product drive current, sets the locale from the environment and takes the
-    // program name from argv[0].
+    // program name from argv[0]. A first argument "--help" writes the usage text on standard
+    // output, "--version" the version; either ends with status 0. Elsewhere on the command line
+    // they are arguments like any other.
     void start(int argc, char** argv);
 
     const char* name() const { return name_; }
@@ -60,7 +65,7 @@ class Program {
   private:
     const char* name_;
     int set_;
-    void (*usage_text_)(const char* name);
+    void (*usage_text_)(FILE* stream, const char* name);
 };
 
 // The messages, from the program's set, that its command line can give.
@@ -89,7 +94,13 @@ struct CommonOptions {
 class CommandLine {
   public:
     CommandLine(const Program& program, CommandLineMessages messages,
-                std::initializer_list<const char*> own_options);
+                std::span<const char* const> own_options);
+    CommandLine(const Program& program, CommandLineMessages messages,
+                std::initializer_list<const char*> own_options)
+        : CommandLine(program, messages, std::span(own_options.begin(), own_options.size())) {}
+
+    // Every option of the table, in table order.
+    std::vector<const char*> options() const;
 
     // Fills the slots from argv. An option without its argument, or an argument that is not an
     // option of the table, ends the program with its message and the usage text.

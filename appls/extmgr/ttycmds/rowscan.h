@@ -36,6 +36,9 @@ inline constexpr char kEmptyOrIncomplete[] = "%s: requested table was empty or i
 
 extern Program rowscan_program;
 
+// rowscan's own options, each with an argument; CommandLine adds those both programs take.
+inline constexpr const char* kRowscanOptions[] = {"-table", "-fields"};
+
 struct RowscanState : CommonOptions {
     std::vector<uint32_t> table;  // the table entry's identifier
 

@@ -23,28 +23,28 @@ namespace {
 const char kDefaultHtmlSpec[] =
     "<TABLE BORDER>%s</TABLE>,<TR>%s</TR>,<TH NOWRAP>%s</TH>,<TD NOWRAP>%s</TD>";
 
-void print_usage(const char* program) {
-    std::fprintf(stderr, "usage: %s -table objId -fields fieldList -node nodeName\n", program);
-    std::fprintf(stderr,
+void print_usage(FILE* stream, const char* program) {
+    std::fprintf(stream, "usage: %s -table objId -fields fieldList -node nodeName\n", program);
+    std::fprintf(stream,
                  "                [-c community] [-d] [-appname applicationName] [-t title]\n\n"
                  "                Required Arguments\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "       -table   Object id of the table entry\n"
                  "       -fields  Comma separated list of field ids, where\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "                fieldList :: fieldSpec[,fieldSpec]...\n"
                  "                fieldSpec :: [label=]fieldId[:width]\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "                fieldId   :: object sub-id of the field\n"
                  "                label     :: column label for the field\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "                width     :: column width for the field\n"
                  "       -node    Name or IP Address of device to query\n\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "                Optional Arguments\n"
                  "       -c       SNMP community name\n"
                  "       -d       dump SNMP packets\n");
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "       -appname Unique name of the MIB Application\n"
                  "       -title   Title for the MIB Application Window\n");
 }
@@ -138,8 +138,7 @@ constinit Program rowscan_program("rowscan", kRowscanSet, print_usage);
 
 int main(int argc, char** argv) {
     rowscan_program.start(argc, argv);
-    CommandLine options(rowscan_program, {kBadOptionArgument, kStrayArgument},
-                        {"-table", "-fields"});
+    CommandLine options(rowscan_program, {kBadOptionArgument, kStrayArgument}, kRowscanOptions);
     options.parse(argc, argv);
     options.use_html_wrappers(kDefaultHtmlSpec);
     const char* table_text = options.required("-table", kMissingTable);
