@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -125,22 +126,72 @@ TEST(OidOrder, SubIdentifiersThenLength) {
     }
 }
 
-TEST_F(TableWalkTest, BulkWalkFitsTheBindingLimit) {
-    use_version("2c");
-    FakeMib mib;
-    fill_table(mib, 100);
-    FakeAgent agent(serve(mib));
-    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
-    ASSERT_EQ(rows.size(), 100u);
-    for (uint32_t i = 1; i <= 100; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
-    // 3 columns: 21 repetitions (63 bindings) per request, so 100 rows take 5 requests.
-    const auto log = agent.received();
-    ASSERT_EQ(log.size(), 5u);
-    for (const auto& r : log) {
-        EXPECT_EQ(r.pdu_type, snmp::kPduGetBulk);
-        EXPECT_EQ(r.error_index, 21);
-        EXPECT_EQ(r.community, "public");
-        EXPECT_EQ(r.version, 1);
+// How the agent treats a GetBulk that would answer more than its limit of bindings.
+enum class Limit { kCut, kTooBig, kSilent };
+
+FakeHandler limited(const FakeMib& mib, Limit limit, size_t most) {
+    return [&mib, limit, most](const snmp::Message& request, int) {
+        const size_t asked =
+            request.bindings.size() * static_cast<size_t>(std::max(1, request.error_index));
+        FakeAnswer answer = mib.answer(request, limit == Limit::kCut ? most : asked);
+        if (asked <= most || limit == Limit::kCut)
+            return FakeReply{{}, {encode_response(request, answer)}};
+        if (limit == Limit::kSilent) return FakeReply{};
+        FakeAnswer too_big;
+        too_big.error_status = 1;
+        return FakeReply{{}, {encode_response(request, too_big)}};
+    };
+}
+
+TEST_F(TableWalkTest, BulkWalkAdaptsTheAnswerSizeToTheAgent) {
+    // 100 rows × 3 columns; the max-repetitions of every datagram the agent received, retries
+    // included.
+    struct Case {
+        const char* what;
+        Limit limit;
+        size_t most;
+        const char* setting;  // "NAME=value" or empty
+        std::vector<int32_t> repetitions;
+    } cases[] = {
+        // Full answers grow the next request; a cut-short answer stops the growth there.
+        {"cuts at 64", Limit::kCut, 64, "", {21, 42, 21, 21, 21}},
+        {"cuts at 2000", Limit::kCut, 2000, "", {21, 42, 84}},
+        {"fixed setting", Limit::kCut, 2000, "ZORVSNMP_MAX_REPETITIONS=5",
+         std::vector<int32_t>(21, 5)},
+        {"byte budget", Limit::kCut, 2000, "ZORVSNMP_MAX_ANSWER_BYTES=1000", {21, 21, 21, 21, 21}},
+        // Halved until answers fit, then back up to the largest size that works.
+        {"tooBig above 24",
+         Limit::kTooBig,
+         24,
+         "",
+         {21, 10, 5, 7, 8, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}},
+        // Silence after a larger request: the next try of the same request asks for less.
+        {"silent above 24",
+         Limit::kSilent,
+         24,
+         "ZORVSNMP_RETRIES=2",
+         {21, 10, 5, 7, 8, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_library_state();
+        use_version("2c");
+        setenv("ZORVSNMP_TIMEOUT_MS", "100", 1);
+        if (const char* eq = std::strchr(c.setting, '='))
+            setenv(std::string(c.setting, eq).c_str(), eq + 1, 1);
+        FakeMib mib;
+        fill_table(mib, 100);
+        FakeAgent agent(limited(mib, c.limit, c.most));
+        ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+        ASSERT_EQ(rows.size(), 100u);
+        for (uint32_t i = 1; i <= 100; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
+        std::vector<int32_t> sent;
+        for (const auto& r : agent.received()) {
+            EXPECT_EQ(r.pdu_type, snmp::kPduGetBulk);
+            EXPECT_EQ(r.community, "public");
+            sent.push_back(r.error_index);
+        }
+        EXPECT_EQ(sent, c.repetitions);
     }
 }
 
@@ -336,6 +387,24 @@ TEST_F(TableEntryTest, OneGetForAllColumnsWithHoles) {
                                     missing, 1, record_row, 0),
               0);
     EXPECT_TRUE(rows.empty());
+}
+
+TEST_F(TableEntryTest, TooBigSplitsTheGetAndClimbsBack) {
+    use_version("2c");
+    FakeMib mib;
+    fill_table(mib, 5);
+    FakeAgent agent(limited(mib, Limit::kTooBig, 2));
+    rows.clear();
+    const uint32_t columns[] = {1, 2, 3};
+    const uint32_t instance[] = {5};
+    ASSERT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
+                                    instance, 1, record_row, 0),
+              0)
+        << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(rows, (std::vector<std::string>{expected_row(5)}));
+    std::vector<size_t> sizes;
+    for (const auto& r : agent.received()) sizes.push_back(r.names.size());
+    EXPECT_EQ(sizes, (std::vector<size_t>{3, 1, 2}));
 }
 
 TEST_F(TableEntryTest, Version1AsksAgainWithoutTheMissingColumn) {

@@ -18,6 +18,8 @@ struct V3Session {
     bool discovered = false;
     // Some request of the user was answered: later silence is a timeout, not a refusal.
     bool user_answered = false;
+    // The agent's msgMaxSize from its latest answer, for the answer budget; 0 until known.
+    int32_t agent_max_size = 0;
     // The agent refused the user (a report, or silence to every try while discovery was
     // answered): every later request fails at once with the same error.
     int refused = 0;
