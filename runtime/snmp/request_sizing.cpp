@@ -109,7 +109,9 @@ void RequestSizing::answered(int asked, int got, size_t bytes, bool ended) {
     worked_ = std::max(worked_, asked);
     // Without growth the size still climbs back towards the one refused.
     if (!grow_ && refused_ == INT_MAX) return;
-    const int target = refused_ == INT_MAX ? 2 * worked_ : worked_ + (refused_ - worked_) / 2;
+    const int target = refused_ == INT_MAX
+                           ? static_cast<int>(std::min(2 * int64_t{worked_}, int64_t{INT_MAX}))
+                           : worked_ + (refused_ - worked_) / 2;
     int next = std::min({target, agent_cut_, refused_ - 1, kMostBindings});
     if (got > 0 && bytes > 0) {
         // As many bindings as fit the budget at the sizes just seen; never below what worked.

@@ -68,7 +68,10 @@ class TableWalk {
     void fill_request(Message& request, int repetitions) const;
     // Before a try after silence: a request larger than any answered goes again smaller.
     void before_retry(Message& request);
-    int asked() const { return static_cast<int>(group_.size()) * repetitions_; }
+    int asked() const {
+        const int64_t n = static_cast<int64_t>(group_.size()) * repetitions_;
+        return static_cast<int>(std::min<int64_t>(n, std::numeric_limits<int>::max()));
+    }
     Outcome read_answer(const Message& response);
     // After tooBig: false with the error recorded when nothing smaller can be asked.
     bool ask_smaller();
@@ -143,8 +146,8 @@ int TableWalk::group_repetitions() const {
     int r = std::max(1, sizing_.bindings() / static_cast<int>(group_.size()));
     if (config_.max_repetitions > 0) return std::min(r, config_.max_repetitions);
     // Growth never takes the walk far past the row limit.
-    r = std::min(r, std::max(1, config_.max_rows - delivered_ + 1));
-    return r;
+    const int64_t rows_left = int64_t{config_.max_rows} - delivered_ + 1;
+    return static_cast<int>(std::clamp<int64_t>(rows_left, 1, r));
 }
 
 void TableWalk::fill_request(Message& request, int repetitions) const {
