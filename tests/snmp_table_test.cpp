@@ -189,6 +189,7 @@ TEST_F(TableWalkTest, BulkWalkAdaptsTheAnswerSizeToTheAgent) {
         for (const auto& r : agent.received()) {
             EXPECT_EQ(r.pdu_type, snmp::kPduGetBulk);
             EXPECT_EQ(r.community, "public");
+            EXPECT_EQ(r.version, 1);
             sent.push_back(r.error_index);
         }
         EXPECT_EQ(sent, c.repetitions);
