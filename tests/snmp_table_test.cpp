@@ -2,9 +2,11 @@
 // the agent misbehaving (tooBig, answers cut short, identifiers that do not increase).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/snmp/errors.h"
@@ -129,8 +131,10 @@ TEST(OidOrder, SubIdentifiersThenLength) {
 // How the agent treats a GetBulk that would answer more than its limit of bindings.
 enum class Limit { kCut, kTooBig, kSilent };
 
-FakeHandler limited(const FakeMib& mib, Limit limit, size_t most) {
-    return [&mib, limit, most](const snmp::Message& request, int) {
+// `first_delay_ms`: the first answer comes that much late.
+FakeHandler limited(const FakeMib& mib, Limit limit, size_t most, int first_delay_ms = 0) {
+    return [&mib, limit, most, first_delay_ms](const snmp::Message& request, int number) {
+        if (number == 0) std::this_thread::sleep_for(std::chrono::milliseconds(first_delay_ms));
         const size_t asked =
             request.bindings.size() * static_cast<size_t>(std::max(1, request.error_index));
         FakeAnswer answer = mib.answer(request, limit == Limit::kCut ? most : asked);
@@ -152,25 +156,24 @@ TEST_F(TableWalkTest, BulkWalkAdaptsTheAnswerSizeToTheAgent) {
         size_t most;
         const char* setting;  // "NAME=value" or empty
         std::vector<int32_t> repetitions;
-    } cases[] = {
+        int first_delay_ms = 0;
+    };
+    const std::vector<int32_t> five_each(21, 5);  // 100 rows and the end, 5 a request
+    // Halved from 21 to 5, then up to 8 (24 bindings), 9 refused, 8 from then on.
+    const std::vector<int32_t> fit_24 = {21, 10, 5, 7, 8, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+    const Case cases[] = {
         // Full answers grow the next request; a cut-short answer stops the growth there.
         {"cuts at 64", Limit::kCut, 64, "", {21, 42, 21, 21, 21}},
         {"cuts at 2000", Limit::kCut, 2000, "", {21, 42, 84}},
-        {"fixed setting", Limit::kCut, 2000, "ZORVSNMP_MAX_REPETITIONS=5",
-         std::vector<int32_t>(21, 5)},
+        {"fixed setting", Limit::kCut, 2000, "ZORVSNMP_MAX_REPETITIONS=5", five_each},
         {"byte budget", Limit::kCut, 2000, "ZORVSNMP_MAX_ANSWER_BYTES=1000", {21, 21, 21, 21, 21}},
         // Halved until answers fit, then back up to the largest size that works.
-        {"tooBig above 24",
-         Limit::kTooBig,
-         24,
-         "",
-         {21, 10, 5, 7, 8, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}},
+        {"tooBig above 24", Limit::kTooBig, 24, "", fit_24},
         // Silence after a larger request: the next try of the same request asks for less.
-        {"silent above 24",
-         Limit::kSilent,
-         24,
-         "ZORVSNMP_RETRIES=2",
-         {21, 10, 5, 7, 8, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}},
+        {"silent above 24", Limit::kSilent, 24, "ZORVSNMP_RETRIES=2", fit_24},
+        // The first answer comes after the retry went out smaller: it answers the larger try,
+        // so growth goes on (the retry's own answer carries a spent id and is dropped).
+        {"slow first answer", Limit::kCut, 2000, "ZORVSNMP_TIMEOUT_MS=200", {21, 10, 42, 84}, 300},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -181,7 +184,7 @@ TEST_F(TableWalkTest, BulkWalkAdaptsTheAnswerSizeToTheAgent) {
             setenv(std::string(c.setting, eq).c_str(), eq + 1, 1);
         FakeMib mib;
         fill_table(mib, 100);
-        FakeAgent agent(limited(mib, c.limit, c.most));
+        FakeAgent agent(limited(mib, c.limit, c.most, c.first_delay_ms));
         ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
         ASSERT_EQ(rows.size(), 100u);
         for (uint32_t i = 1; i <= 100; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));

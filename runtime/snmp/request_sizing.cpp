@@ -107,6 +107,8 @@ void RequestSizing::answered(int asked, int got, size_t bytes, bool ended) {
         return;
     }
     worked_ = std::max(worked_, asked);
+    // A size answered in full is not too big, whatever silence said before.
+    if (asked >= refused_) refused_ = INT_MAX;
     // Without growth the size still climbs back towards the one refused.
     if (!grow_ && refused_ == INT_MAX) return;
     const int target = refused_ == INT_MAX

@@ -223,8 +223,10 @@ bool TableWalk::take_values(const Message& response) {
         if (!take(c, response.bindings[k])) return false;
     }
     if (bulk_) {
-        const int got = static_cast<int>(std::min(n, static_cast<size_t>(asked())));
-        sizing_.answered(asked(), got, encoded_size(response), column_ended_);
+        // More than the latest try asked: the answer to an earlier try, whose size was not too
+        // big after all.
+        const int got = static_cast<int>(n);
+        sizing_.answered(std::max(asked(), got), got, encoded_size(response), column_ended_);
     }
     return true;
 }
