@@ -12,9 +12,9 @@ SNMPv1/v2c only; anything it cannot read is forwarded as it came.
 import heapq
 import itertools
 import select
-import socket
-import threading
 import time
+
+from udp_count_proxy import CountingProxy
 
 GET_BULK = 0xA5
 RESPONSE = 0xA2
@@ -79,31 +79,22 @@ class Parsed:
                     item(pdu, pdu_body))
 
 
-class AgentRelay:
+class AgentRelay(CountingProxy):
     """Listens on 127.0.0.1:port, forwards to the agent on 127.0.0.1:agent_port and the answers
     back to the client that asked last."""
 
     def __init__(self, agent_port, delay_ms=0, most=None, mode="cut"):
         assert mode in ("cut", "toobig", "silent")
-        self.agent = ("127.0.0.1", agent_port)
         self.delay = delay_ms / 1000.0
         self.most = most
         self.mode = mode
-        self.front = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.front.bind(("127.0.0.1", 0))
-        self.port = self.front.getsockname()[1]
-        self.back = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.back.bind(("127.0.0.1", 0))
-        self.client = None
         self._queue = []  # (due, sequence, socket, data, address)
         self._sequence = itertools.count()
-        self._stop = False
-        self.reset()
-        self._thread = threading.Thread(target=self._run, daemon=True)
-        self._thread.start()
+        self.by_pdu = {}  # requests by PDU type
+        super().__init__(agent_port)
 
     def reset(self):
-        self.requests = 0
+        super().reset()
         self.by_pdu = {}
 
     def _send_later(self, sock, data, address):
@@ -152,9 +143,3 @@ class AgentRelay:
         if len(answer.bindings) <= self.most:
             return data
         return answer.rebuilt(answer.pdu, 0, 0, answer.bindings[:self.most])
-
-    def close(self):
-        self._stop = True
-        self._thread.join()
-        self.front.close()
-        self.back.close()

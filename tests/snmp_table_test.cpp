@@ -94,6 +94,15 @@ int get_table(const FakeAgent& agent, std::vector<uint32_t> columns) {
                             static_cast<int32_t>(columns.size()), record_row, 0);
 }
 
+// The row of `instance` with columns 1 to 3.
+int get_entry(const FakeAgent& agent, uint32_t instance) {
+    rows.clear();
+    const uint32_t columns[] = {1, 2, 3};
+    return veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(),
+                                 static_cast<int32_t>(kTable.size()), columns, 3, &instance, 1,
+                                 record_row, 0);
+}
+
 void use_version(const char* version) {
     setenv("ZORVSNMP_VERSION", version, 1);
     setenv("ZORVSNMP_TIMEOUT_MS", "300", 1);
@@ -398,13 +407,7 @@ TEST_F(TableEntryTest, TooBigSplitsTheGetAndClimbsBack) {
     FakeMib mib;
     fill_table(mib, 5);
     FakeAgent agent(limited(mib, Limit::kTooBig, 2));
-    rows.clear();
-    const uint32_t columns[] = {1, 2, 3};
-    const uint32_t instance[] = {5};
-    ASSERT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
-                                    instance, 1, record_row, 0),
-              0)
-        << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_GE(get_entry(agent, 5), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
     EXPECT_EQ(rows, (std::vector<std::string>{expected_row(5)}));
     std::vector<size_t> sizes;
     for (const auto& r : agent.received()) sizes.push_back(r.names.size());
@@ -417,13 +420,7 @@ TEST_F(TableEntryTest, Version1AsksAgainWithoutTheMissingColumn) {
     mib.add(integer(cell(1, {5}), 5));
     mib.add(octets(cell(3, {5}), "five"));
     FakeAgent agent(serve(mib));
-    rows.clear();
-    const uint32_t columns[] = {1, 2, 3};
-    const uint32_t instance[] = {5};
-    ASSERT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
-                                    instance, 1, record_row, 0),
-              0)
-        << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_GE(get_entry(agent, 5), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
     EXPECT_EQ(rows, (std::vector<std::string>{"5: 5|-|five"}));
     const auto log = agent.received();
     ASSERT_EQ(log.size(), 2u);
