@@ -19,6 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from agent_relay import read_item  # noqa: E402
 from udp_count_proxy import CountingProxy, SnmpSimAgent  # noqa: E402
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -44,16 +45,6 @@ def write_data(path):
     lines.append("1.3.6.1.4.1.99999.99.0|2|0")
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")
-
-
-def read_item(data, at):
-    """(tag, start of contents, end of contents) of the BER item at `at`."""
-    tag, length, at = data[at], data[at + 1], at + 2
-    if length & 0x80:
-        count = length & 0x7F
-        length = int.from_bytes(data[at:at + count], "big")
-        at += count
-    return tag, at, at + length
 
 
 def refusal(request):

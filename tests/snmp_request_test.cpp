@@ -350,6 +350,8 @@ TEST_F(RequestTest, UnusableSettingsAreReportedBeforeAnyRequest) {
         {{{"ZORVSNMP_PRIV_PASSPHRASE", ""}, {"ZORVSNMP_SECURITY_LEVEL", "authPriv"}},
          "needs a privacy passphrase"},
         {{{"ZORVSNMP_CONTEXT", std::string(33, 'c')}}, "ZORVSNMP_CONTEXT is longer than 32"},
+        {{{"ZORVSNMP_MAX_ANSWER_BYTES", "483"}}, "ZORVSNMP_MAX_ANSWER_BYTES"},
+        {{{"ZORVSNMP_MAX_ANSWER_BYTES", "65508"}}, "ZORVSNMP_MAX_ANSWER_BYTES"},
         {{{"ZORVSNMP_CREDENTIALS", "/nonexistent/zorv"}},
          "credentials file /nonexistent/zorv cannot be opened"},
     };

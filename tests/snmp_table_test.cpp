@@ -2,8 +2,11 @@
 // the agent misbehaving (tooBig, answers cut short, identifiers that do not increase).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/snmp/errors.h"
@@ -91,6 +94,15 @@ int get_table(const FakeAgent& agent, std::vector<uint32_t> columns) {
                             static_cast<int32_t>(columns.size()), record_row, 0);
 }
 
+// The row of `instance` with columns 1 to 3.
+int get_entry(const FakeAgent& agent, uint32_t instance) {
+    rows.clear();
+    const uint32_t columns[] = {1, 2, 3};
+    return veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(),
+                                 static_cast<int32_t>(kTable.size()), columns, 3, &instance, 1,
+                                 record_row, 0);
+}
+
 void use_version(const char* version) {
     setenv("ZORVSNMP_VERSION", version, 1);
     setenv("ZORVSNMP_TIMEOUT_MS", "300", 1);
@@ -125,22 +137,74 @@ TEST(OidOrder, SubIdentifiersThenLength) {
     }
 }
 
-TEST_F(TableWalkTest, BulkWalkFitsTheBindingLimit) {
-    use_version("2c");
-    FakeMib mib;
-    fill_table(mib, 100);
-    FakeAgent agent(serve(mib));
-    ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
-    ASSERT_EQ(rows.size(), 100u);
-    for (uint32_t i = 1; i <= 100; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
-    // 3 columns: 21 repetitions (63 bindings) per request, so 100 rows take 5 requests.
-    const auto log = agent.received();
-    ASSERT_EQ(log.size(), 5u);
-    for (const auto& r : log) {
-        EXPECT_EQ(r.pdu_type, snmp::kPduGetBulk);
-        EXPECT_EQ(r.error_index, 21);
-        EXPECT_EQ(r.community, "public");
-        EXPECT_EQ(r.version, 1);
+// How the agent treats a GetBulk that would answer more than its limit of bindings.
+enum class Limit { kCut, kTooBig, kSilent };
+
+// `first_delay_ms`: the first answer comes that much late.
+FakeHandler limited(const FakeMib& mib, Limit limit, size_t most, int first_delay_ms = 0) {
+    return [&mib, limit, most, first_delay_ms](const snmp::Message& request, int number) {
+        if (number == 0) std::this_thread::sleep_for(std::chrono::milliseconds(first_delay_ms));
+        const size_t asked =
+            request.bindings.size() * static_cast<size_t>(std::max(1, request.error_index));
+        FakeAnswer answer = mib.answer(request, limit == Limit::kCut ? most : asked);
+        if (asked <= most || limit == Limit::kCut)
+            return FakeReply{{}, {encode_response(request, answer)}};
+        if (limit == Limit::kSilent) return FakeReply{};
+        FakeAnswer too_big;
+        too_big.error_status = 1;
+        return FakeReply{{}, {encode_response(request, too_big)}};
+    };
+}
+
+TEST_F(TableWalkTest, BulkWalkAdaptsTheAnswerSizeToTheAgent) {
+    // 100 rows × 3 columns; the max-repetitions of every datagram the agent received, retries
+    // included.
+    struct Case {
+        const char* what;
+        Limit limit;
+        size_t most;
+        const char* setting;  // "NAME=value" or empty
+        std::vector<int32_t> repetitions;
+        int first_delay_ms = 0;
+    };
+    const std::vector<int32_t> five_each(21, 5);  // 100 rows and the end, 5 a request
+    // Halved from 21 to 5, then up to 8 (24 bindings), 9 refused, 8 from then on.
+    const std::vector<int32_t> fit_24 = {21, 10, 5, 7, 8, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+    const Case cases[] = {
+        // Full answers grow the next request; a cut-short answer stops the growth there.
+        {"cuts at 64", Limit::kCut, 64, "", {21, 42, 21, 21, 21}},
+        {"cuts at 2000", Limit::kCut, 2000, "", {21, 42, 84}},
+        {"fixed setting", Limit::kCut, 2000, "ZORVSNMP_MAX_REPETITIONS=5", five_each},
+        {"byte budget", Limit::kCut, 2000, "ZORVSNMP_MAX_ANSWER_BYTES=1000", {21, 21, 21, 21, 21}},
+        // Halved until answers fit, then back up to the largest size that works.
+        {"tooBig above 24", Limit::kTooBig, 24, "", fit_24},
+        // Silence after a larger request: the next try of the same request asks for less.
+        {"silent above 24", Limit::kSilent, 24, "ZORVSNMP_RETRIES=2", fit_24},
+        // The first answer comes after the retry went out smaller: it answers the larger try,
+        // so growth goes on (the retry's own answer carries a spent id and is dropped).
+        {"slow first answer", Limit::kCut, 2000, "ZORVSNMP_TIMEOUT_MS=200", {21, 10, 42, 84}, 300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_library_state();
+        use_version("2c");
+        setenv("ZORVSNMP_TIMEOUT_MS", "100", 1);
+        if (const char* eq = std::strchr(c.setting, '='))
+            setenv(std::string(c.setting, eq).c_str(), eq + 1, 1);
+        FakeMib mib;
+        fill_table(mib, 100);
+        FakeAgent agent(limited(mib, c.limit, c.most, c.first_delay_ms));
+        ASSERT_GE(get_table(agent, {1, 2, 3}), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+        ASSERT_EQ(rows.size(), 100u);
+        for (uint32_t i = 1; i <= 100; ++i) EXPECT_EQ(rows[i - 1], expected_row(i));
+        std::vector<int32_t> sent;
+        for (const auto& r : agent.received()) {
+            EXPECT_EQ(r.pdu_type, snmp::kPduGetBulk);
+            EXPECT_EQ(r.community, "public");
+            EXPECT_EQ(r.version, 1);
+            sent.push_back(r.error_index);
+        }
+        EXPECT_EQ(sent, c.repetitions);
     }
 }
 
@@ -338,19 +402,25 @@ TEST_F(TableEntryTest, OneGetForAllColumnsWithHoles) {
     EXPECT_TRUE(rows.empty());
 }
 
+TEST_F(TableEntryTest, TooBigSplitsTheGetAndClimbsBack) {
+    use_version("2c");
+    FakeMib mib;
+    fill_table(mib, 5);
+    FakeAgent agent(limited(mib, Limit::kTooBig, 2));
+    ASSERT_GE(get_entry(agent, 5), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
+    EXPECT_EQ(rows, (std::vector<std::string>{expected_row(5)}));
+    std::vector<size_t> sizes;
+    for (const auto& r : agent.received()) sizes.push_back(r.names.size());
+    EXPECT_EQ(sizes, (std::vector<size_t>{3, 1, 2}));
+}
+
 TEST_F(TableEntryTest, Version1AsksAgainWithoutTheMissingColumn) {
     use_version("1");
     FakeMib mib;
     mib.add(integer(cell(1, {5}), 5));
     mib.add(octets(cell(3, {5}), "five"));
     FakeAgent agent(serve(mib));
-    rows.clear();
-    const uint32_t columns[] = {1, 2, 3};
-    const uint32_t instance[] = {5};
-    ASSERT_GE(veloSnmpGetTableEntry(nullptr, agent.endpoint().c_str(), kTable.data(), 9, columns, 3,
-                                    instance, 1, record_row, 0),
-              0)
-        << ZorvsnmpErrString(ZorvsnmpErrno);
+    ASSERT_GE(get_entry(agent, 5), 0) << ZorvsnmpErrString(ZorvsnmpErrno);
     EXPECT_EQ(rows, (std::vector<std::string>{"5: 5|-|five"}));
     const auto log = agent.received();
     ASSERT_EQ(log.size(), 2u);

@@ -176,6 +176,11 @@ void start_request(Message& request, const char* community, uint8_t pdu_type) {
 }
 
 bool exchange(Session& session, Message& request, Message& response) {
+    return exchange(session, request, response, nullptr);
+}
+
+bool exchange(Session& session, Message& request, Message& response,
+              const RetryHook& before_retry) {
     thread_local BerWriter writer(1024);
     const Settings& config = settings();
     request.request_id = next_request_id();
@@ -184,6 +189,10 @@ bool exchange(Session& session, Message& request, Message& response) {
     const bool dump = ZorvsnmpDumpPacket == 1;
     const char* undecodable = nullptr;
     for (int attempt = 0; attempt <= config.retries; ++attempt) {
+        if (attempt > 0 && before_retry) {
+            before_retry(request);
+            encode_message(request, writer);
+        }
         if (dump) {
             dump_datagram("sent to", session.peer, writer.data(), writer.size(), &request, nullptr);
         }

@@ -20,6 +20,11 @@ namespace snmp {
 // kErrTimeout.
 bool exchange(Session& session, Message& request, Message& response);
 
+// Called before every try after the first with the request, whose fields (never its id) it may
+// change for that try: the answer to any try is taken. SNMPv3 requests go out unchanged.
+using RetryHook = std::function<void(Message& request)>;
+bool exchange(Session& session, Message& request, Message& response, const RetryHook& before_retry);
+
 // Records why every try went unanswered: kErrUndecodable with `undecodable` (why the node's last
 // datagram did not decode) when there is one, else kErrTimeout naming the tries.
 void record_no_answer(const Session& session, const Settings& config, const char* undecodable);

@@ -19,6 +19,8 @@ struct V3Session {
     // Some request of the user was answered: answers that fail our digest are not the key's
     // fault then.
     bool user_answered = false;
+    // The agent's msgMaxSize from its latest answer, for the answer budget; 0 until known.
+    int32_t agent_max_size = 0;
     // The agent refused the user (a report it authenticated, or only answers that fail our
     // digest): every later request fails at once with the same error.
     int refused = 0;

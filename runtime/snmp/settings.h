@@ -19,6 +19,9 @@ struct Settings {
     int retries = 2;               // ZORVSNMP_RETRIES
     int max_repetitions = 0;       // ZORVSNMP_MAX_REPETITIONS; 0 lets the table walk choose
     int max_rows = 10000000;       // ZORVSNMP_MAX_ROWS: a walk past this many rows is an error
+    // ZORVSNMP_MAX_ANSWER_BYTES: how large an answer a growing walk may ask for; 0 stays within
+    // one unfragmented datagram on the path to the node.
+    int max_answer_bytes = 0;
     // SNMPv3: ZORVSNMP_SECURITY_NAME, ZORVSNMP_SECURITY_LEVEL (default: the highest the given
     // passphrases allow), ZORVSNMP_AUTH_PROTOCOL and _PASSPHRASE, ZORVSNMP_PRIV_PROTOCOL and
     // _PASSPHRASE; each may come from the credentials file (ZORVSNMP_CREDENTIALS) instead.

@@ -33,7 +33,8 @@ constexpr int kNullNameLength = 6;
 
 // Settings from the environment, read on first use: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1",
 // "2c" or "3", default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
-// ZORVSNMP_MAX_REPETITIONS (0: chosen so that an answer stays within 64 bindings).
+// ZORVSNMP_MAX_REPETITIONS (0: sized to the agent's answers by the table walk),
+// ZORVSNMP_MAX_ANSWER_BYTES (0: one unfragmented datagram on the path to the node).
 // A null community means "public". SNMPv3 takes its user from ZORVSNMP_SECURITY_NAME,
 // ZORVSNMP_SECURITY_LEVEL, ZORVSNMP_AUTH_PROTOCOL, ZORVSNMP_AUTH_PASSPHRASE,
 // ZORVSNMP_PRIV_PROTOCOL, ZORVSNMP_PRIV_PASSPHRASE and ZORVSNMP_CONTEXT, each of which may

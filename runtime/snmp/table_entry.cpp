@@ -1,9 +1,11 @@
 // The one row of an instance: one Get of every requested column.
+#include <algorithm>
 #include <vector>
 
 #include "runtime/snmp/errors.h"
 #include "runtime/snmp/exchange.h"
 #include "runtime/snmp/oid_compare.h"
+#include "runtime/snmp/request_sizing.h"
 #include "runtime/snmp/row_merger.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
@@ -24,50 +26,45 @@ struct EntryRequest {
     const uint32_t* name(uint32_t c) const { return names.data() + c * name_length(); }
 };
 
-// Gets `wanted` (column numbers into the request) and adds their values to the merger; a column
-// without a value is left out. Recurses on halves when the answer would be too big.
+// Gets `wanted` (column numbers into the request), as many in one Get as the sizing allows, and
+// adds their values to the merger; a column without a value is left out.
 bool get_columns(Session& session, const char* community, const EntryRequest& e,
                  std::vector<uint32_t> wanted, RowMerger& merger) {
     thread_local Message request;
     thread_local Message response;
-    while (!wanted.empty()) {
+    RequestSizing sizing(static_cast<int>(wanted.size()), answer_budget(session), false);
+    size_t done = 0;
+    while (done < wanted.size()) {
+        const size_t n = std::min(wanted.size() - done, static_cast<size_t>(sizing.bindings()));
         start_request(request, community, kPduGet);
         request.bindings.clear();
-        for (uint32_t c : wanted) {
-            request.bindings.push_back(Binding{e.name(c), e.name_length(), ASN_NULL, {}});
+        for (size_t k = done; k < done + n; ++k) {
+            request.bindings.push_back(Binding{e.name(wanted[k]), e.name_length(), ASN_NULL, {}});
         }
         if (!exchange(session, request, response)) return false;
         const int32_t status = response.error_status;
-        if (status == kErrTooBig && wanted.size() > 1) {
-            const size_t half = wanted.size() / 2;
-            std::vector<uint32_t> first(wanted.begin(),
-                                        wanted.begin() + static_cast<ptrdiff_t>(half));
-            std::vector<uint32_t> second(wanted.begin() + static_cast<ptrdiff_t>(half),
-                                         wanted.end());
-            return get_columns(session, community, e, std::move(first), merger) &&
-                   get_columns(session, community, e, std::move(second), merger);
-        }
+        if (status == kErrTooBig && sizing.refused(static_cast<int>(n))) continue;
         if (status == kErrNoSuchName) {
             // SNMPv1 names the first binding without a value; ask again without it.
             const int32_t index = response.error_index;
-            if (index < 1 || static_cast<size_t>(index) > wanted.size()) {
+            if (index < 1 || static_cast<size_t>(index) > n) {
                 set_error(kErrBadResponse, "error index out of range");
                 return false;
             }
-            wanted.erase(wanted.begin() + (index - 1));
+            wanted.erase(wanted.begin() + static_cast<ptrdiff_t>(done) + (index - 1));
             continue;
         }
         if (status != kErrNoError) {
             set_error(status);
             return false;
         }
-        if (response.bindings.size() != wanted.size()) {
+        if (response.bindings.size() != n) {
             set_error(kErrBadResponse, "wrong number of bindings");
             return false;
         }
-        for (size_t k = 0; k < wanted.size(); ++k) {
+        for (size_t k = 0; k < n; ++k) {
             const Binding& b = response.bindings[k];
-            const uint32_t c = wanted[k];
+            const uint32_t c = wanted[done + k];
             if (compare_oids(b.name, b.name_length, e.name(c), e.name_length()) != 0) {
                 set_error(kErrBadResponse, "answer for another identifier");
                 return false;
@@ -75,7 +72,8 @@ bool get_columns(Session& session, const char* community, const EntryRequest& e,
             if (is_exception_tag(b.tag)) continue;
             merger.add(c, e.instance, e.instance_length, b);
         }
-        return true;
+        sizing.answered(static_cast<int>(n), static_cast<int>(n), encoded_size(response), true);
+        done += n;
     }
     return true;
 }
