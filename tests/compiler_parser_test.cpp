@@ -242,11 +242,29 @@ TEST(CompilerTypeAssignment, TextualConventionsCarryBaseSyntaxAndEnumerations) {
                  "Derived ::= Status\n"
                  "Octets ::= OCTET STRING (SIZE (0..4))\n"
                  "Entry ::= SEQUENCE { a INTEGER, b Octets }\n"
-                 "a OBJECT-TYPE SYNTAX Derived MAX-ACCESS read-only STATUS current ::= { t 1 }"),
+                 "a OBJECT-TYPE SYNTAX Derived MAX-ACCESS read-only STATUS current ::= { t 1 }\n"
+                 // used before it is defined, and narrowed
+                 "b OBJECT-TYPE SYNTAX Later { two(2) } MAX-ACCESS read-only STATUS current\n"
+                 "  ::= { t 2 }\n"
+                 "e OBJECT-TYPE SYNTAX Entry MAX-ACCESS not-accessible STATUS current ::= { t 3 }\n"
+                 "n OBJECT-TYPE SYNTAX Nowhere MAX-ACCESS read-only STATUS current ::= { t 4 }\n"
+                 "Later ::= INTEGER { one(1), two(2) }"),
           parsed);
     ASSERT_NE(parsed.list, nullptr) << parsed.messages;
-    EXPECT_EQ(parsed.list->syntax, INTEGER);
-    EXPECT_EQ(enum_text(parsed.list->enums), "up(1) down(2) ");
+    const struct {
+        int32_t syntax;
+        const char* enums;
+    } records[] = {
+        {INTEGER, "up(1) down(2) "}, {INTEGER, "one(1) two(2) two(2) "}, {LABEL, ""}, {LABEL, ""}};
+    const ParseNode* node = parsed.list;
+    for (const auto& r : records) {
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->syntax, r.syntax) << node->label;
+        EXPECT_EQ(enum_text(node->enums), r.enums) << node->label;
+        node = node->next;
+    }
+    EXPECT_EQ(parsed.warnings,
+              "Warning: Nowhere, the SYNTAX of n in TEST-MIB, is defined nowhere; n has no type\n");
     EnumEntry* enums = nullptr;
     EXPECT_EQ(lookup_textual_convention("Octets", &enums), OCTET_STRING);
     EXPECT_EQ(enums, nullptr);

@@ -129,6 +129,8 @@ enum class RecordKind : int32_t {
     UnnamedArc,      // a bare number inside a value: its label is the number
 };
 
+struct TextualConvention;
+
 // The parse-time record of one definition, or of one arc of a value.
 struct ParseNode {
     ParseNode* next;
@@ -148,6 +150,10 @@ struct ParseNode {
     const char* link_key;
     const char* parent_link_key;
     bool dropped;
+    // A SYNTAX that names a convention: its name, and the convention it resolved to while the
+    // module was read (null: none yet). Settled when the whole stream has been read.
+    char convention_name[kTokenSize];
+    const TextualConvention* convention;
 };
 
 // Maps by text that can be searched with a string_view, without making a string.
@@ -217,8 +223,9 @@ struct CompilerState {
     std::vector<ModuleInfo> modules;
     TextMap<int> module_index;  // name -> first module of that name
     int current_module = kNoModule;
-    // textual conventions
+    // textual conventions, and the names of SEQUENCE types (a row's SYNTAX names one)
     TextualConvention conventions[kTextualConventions] = {};
+    TextMap<int> sequence_types;
     // trap texts in current_trap that no saved copy has taken over: entries from these
     // indices up to the counts belong to the current record
     int slots_owned_from = 0;
@@ -313,6 +320,12 @@ int skip_constraint(FILE* stream);
 void clear_textual_conventions();
 // The convention's syntax and a copy of its enumerations, or LABEL when unknown.
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
+// The SYNTAX of `node`, the label `name`: the convention the current module sees so far.
+void read_syntax_convention(ParseNode* node, const char* name);
+// Once the whole stream is read: each record's SYNTAX convention as its module sees it (its own,
+// else the one its IMPORTS names, else the first of that name); one that is defined nowhere is
+// told.
+void settle_syntax_conventions(ParseNode* list);
 
 // Definition parsers.
 ParseNode* parse_object_type(FILE* stream, const char* name);

@@ -1,8 +1,9 @@
 // Which node each label of a parse list names, so that no module's objects move because another
 // module defines the same label elsewhere: a reference resolves to its own module's definition,
 // then to the one its IMPORTS clause names, then to any (the built-in nodes and modules without
-// IMPORTS first). Definitions of one label at one place are one node; at different places each
-// place gets a key of its own, and the linker matches records by these keys.
+// IMPORTS first). A name(number) arc stands where its value puts it, whatever other modules
+// define. Definitions of one label at one place are one node; at different places each place
+// gets a key of its own, and the linker matches records by these keys.
 #include <algorithm>
 #include <cstring>
 #include <memory_resource>
@@ -39,7 +40,7 @@ struct Definition {
     int module;
     Rank rank;
     int place = kNone;
-    int target = kNone;         // a named arc that names a definition seen from its module
+    int target = kNone;         // a named arc at the place of a definition of its label
     const char* key = nullptr;  // null: the label
     int next = kNone;           // the next definition of the same label, by rank
 };
@@ -73,13 +74,13 @@ class Resolver {
 
     LinkKeyTexts run() {
         collect_definitions();
-        for (Definition& definition : definitions_) {
-            if (definition.rank == kArc) definition.target = arc_target(definition);
-        }
         for (size_t i = 0; i < records_.size(); ++i) dependencies_.push_back(dependency(i));
         for (size_t i = 0; i < records_.size(); ++i) place_record(static_cast<int>(i));
         for (Definition& definition : definitions_) {
             if (definition.record != kNone) definition.place = place_of_record_[definition.record];
+        }
+        for (Definition& definition : definitions_) {
+            if (definition.rank == kArc) definition.target = arc_target(definition);
         }
         index_places();
         for (const auto& [label, first] : labels_) key_places(label, *first);
@@ -200,13 +201,28 @@ class Resolver {
         return d != kNone ? d : first;
     }
 
-    // A name(number) arc defines its node only when its module sees no other definition of the
-    // label: its own, an imported one, a built-in one or one of a module without IMPORTS.
+    // A name(number) arc states its parent and number: it stands there, and a definition of its
+    // label elsewhere never moves it. At the place of a definition of that label it is that
+    // definition (it links nothing); when the definition its module sees (its own, an imported
+    // or a built-in one) stands elsewhere, that is told and the arc defines a node of its own.
     int arc_target(const Definition& arc) const {
         const int first = first_definition(arc.label);
-        const int d = scoped(arc.label, first, arc.module, true);
-        if (d != kNone) return d;
-        return definitions_[first].rank <= kWithoutImports ? first : kNone;
+        for (int d = first; d != kNone; d = definitions_[d].next) {
+            if (definitions_[d].rank != kArc && definitions_[d].place == arc.place) return d;
+        }
+        int seen = scoped(arc.label, first, arc.module, true);
+        if (seen == kNone && definitions_[first].rank == kBuiltIn) seen = first;
+        if (seen != kNone) warn_arc_elsewhere(arc, definitions_[seen]);
+        return kNone;
+    }
+
+    void warn_arc_elsewhere(const Definition& arc, const Definition& seen) const {
+        const std::string text =
+            catalogue_message(MibMessage::ArcAwayFromDefinition, arc.label,
+                              static_cast<int>(records_[arc.record]->subid), module_text(arc),
+                              place_text(arc.place), place_text(seen.place));
+        std::fflush(stdout);
+        std::fputs(text.c_str(), compiler_state().diagnostics);
     }
 
     // The index of the arc record that record `i` hangs under: the record before it, as a value
@@ -222,11 +238,8 @@ class Resolver {
     // What the place of record `i` is computed from.
     Dependency dependency(size_t i) const {
         const ParseNode* record = records_[i];
-        const int self = definition_of_record_[i];
         int d = kNone;
-        if (self != kNone && definitions_[self].target != kNone) {
-            d = definitions_[self].target;
-        } else if (record->parent_arc) {
+        if (record->parent_arc) {
             return {index_of_arc(i), kNone, kNone};
         } else if (record->kind == RecordKind::UnnamedArc && !record->parent_label[0]) {
             return {kNone, 0, kNone};  // a leading number: an arc of the root
@@ -260,9 +273,7 @@ class Resolver {
                 }
             }
             if (parent == kNone) parent = unresolved_place(records_[i]->parent_label);
-            const int self = definition_of_record_[i];
-            const bool names_other = self != kNone && definitions_[self].target != kNone;
-            place_of_record_[i] = names_other ? parent : intern(parent, records_[i]->subid);
+            place_of_record_[i] = intern(parent, records_[i]->subid);
             waiting_[i] = false;
             stack.pop_back();
         }

@@ -65,6 +65,8 @@ enum class MibMessage {
     NoAssignForUnsigned32,
     Unsigned32NotGauge32,
     ShouldBeAccess,
+    ArcAwayFromDefinition,
+    ConventionDefinedNowhere,
     Count
 };
 
@@ -173,6 +175,13 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::Unsigned32NotGauge32, 0x10003b, "Unsigned32 not defined as Gauge32."},
     // OBJECT-TYPE: no access clause
     {MibMessage::ShouldBeAccess, 0x10003c, "Should be %1"},
+    // resolver: a name(number) arc away from the definition of its label that its module sees
+    {MibMessage::ArcAwayFromDefinition, 0x10003d,
+     "Warning: %1(%2!d!) in %3 stands at %4, but the %1 that %3 sees is at %5; the arc keeps its "
+     "place\n"},
+    // a SYNTAX that names a convention that no module of the stream defines
+    {MibMessage::ConventionDefinedNowhere, 0x10003e,
+     "Warning: %1, the SYNTAX of %2 in %3, is defined nowhere; %2 has no type\n"},
 };
 
 // The catalogue text of `message`, or its default text when the catalogue has none.

@@ -76,6 +76,7 @@ void start_compile() {
     reset_lexer();
     build_keyword_chains();
     clear_textual_conventions();
+    state.sequence_types.clear();
     state.module_state = ModuleState::Outside;
     state.modules.clear();
     state.module_index.clear();
@@ -274,6 +275,7 @@ ParseNode* parse_mib_stream(FILE* stream) {
             case Step::Done:
                 // A NUL byte ended the reading early: what was read is not the whole module.
                 if (compiler_state().input_stopped) return fail();
+                settle_syntax_conventions(compiler_state().head);
                 return take_list();
         }
     }

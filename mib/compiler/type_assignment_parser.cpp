@@ -32,14 +32,14 @@ bool skip_sequence(FILE* stream, char* text) {
     }
 }
 
-// The convention a name stands for in the current module: its own, else the one its IMPORTS
-// names (followed through further imports), else the first of that name. One pass over the
-// table: each match is ranked by where its module stands in that chain of modules.
-const TextualConvention* find_textual_convention(const char* name) {
+// The convention a name stands for in `from`: its own, else the one its IMPORTS names
+// (followed through further imports), else the first of that name. One pass over the table:
+// each match is ranked by where its module stands in that chain of modules.
+const TextualConvention* find_textual_convention(const char* name, int from) {
     const auto& state = compiler_state();
     int chain[kImportDepth];
     int length = 0;
-    for (int module = state.current_module; module != kNoModule && length < kImportDepth;) {
+    for (int module = from; module != kNoModule && length < kImportDepth;) {
         chain[length++] = module;
         const auto& imports = state.modules[static_cast<size_t>(module)].imports;
         const auto from = imports.find(std::string_view(name));
@@ -77,15 +77,60 @@ void clear_textual_conventions() {
 }
 
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums) {
-    const TextualConvention* slot = find_textual_convention(name);
+    const TextualConvention* slot = find_textual_convention(name, compiler_state().current_module);
     if (!slot) return LABEL;
     *enums = copy_enum_list(slot->enums);
     return slot->syntax;
 }
 
+void read_syntax_convention(ParseNode* node, const char* name) {
+    std::memcpy(node->convention_name, name, sizeof node->convention_name);
+    node->convention = find_textual_convention(name, compiler_state().current_module);
+    node->syntax = node->convention ? node->convention->syntax : LABEL;
+    if (node->convention) node->enums = copy_enum_list(node->convention->enums);
+}
+
+void settle_syntax_conventions(ParseNode* list) {
+    auto& state = compiler_state();
+    for (ParseNode* node = list; node; node = node->next) {
+        if (!node->convention_name[0]) continue;
+        const TextualConvention* slot =
+            find_textual_convention(node->convention_name, node->module);
+        if (slot && slot == node->convention) continue;
+        if (!slot) {
+            if (state.sequence_types.count(std::string_view(node->convention_name))) continue;
+            const bool in_module =
+                node->module >= 0 && static_cast<size_t>(node->module) < state.modules.size();
+            const std::string text = catalogue_message(
+                MibMessage::ConventionDefinedNowhere, node->convention_name, node->label,
+                in_module ? state.modules[static_cast<size_t>(node->module)].name.c_str()
+                          : "no module");
+            std::fflush(stdout);
+            std::fputs(text.c_str(), state.diagnostics);
+            continue;
+        }
+        // The object's own enumerations follow those copied from its convention.
+        EnumEntry** own = &node->enums;
+        if (node->convention) {
+            for (const EnumEntry* e = node->convention->enums; e && *own; e = e->next)
+                own = &(*own)->next;
+        }
+        EnumEntry* listed = *own;
+        *own = nullptr;
+        release_enum_list(node->enums);
+        node->enums = copy_enum_list(slot->enums);
+        EnumEntry** end = &node->enums;
+        while (*end) end = &(*end)->next;
+        *end = listed;
+        node->syntax = slot->syntax;
+        node->convention = slot;
+    }
+}
+
 int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text) {
     int32_t syntax = next_token(stream, text);
     if (syntax == SEQUENCE) {
+        compiler_state().sequence_types.emplace(name, 0);
         if (!skip_sequence(stream, text)) return 0;
         *token = next_token(stream, text);
         return 1;
