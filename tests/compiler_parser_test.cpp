@@ -84,10 +84,11 @@ TEST(CompilerModules, FrameErrorsFailTheParseWithLocatedMessages) {
         std::string source;
         std::string message;
     } cases[] = {
-        {"M DEFINITIONS ::= BEGIN\na OBJECT IDENTIFIER ::= { mgmt 1 }\n",
-         "Error, no END statement was found(End Of File): On or around line 3\n"},
+        // a module without END is told at its BEGIN
+        {"\nM DEFINITIONS ::=\nBEGIN\na OBJECT IDENTIFIER ::= { mgmt 1 }\n",
+         "Error, no END statement for M: On or around line 3\n"},
         {"M DEFINITIONS ::= BEGIN\nN DEFINITIONS ::= BEGIN END END\n",
-         "Error, nested MIBS: On or around line 2\n"},
+         "Error, no END statement for M before N: On or around line 1\n"},
         {"END\n", "Error, END statement before start of MIB: On or around line 1\n"},
         {module("42 x"), "42 is a reserved word(42): On or around line 2\n"},
         {"M DEFINITIONS ::= BEGIN\nEXPORTS a;\nIMPORTS b FROM C;\nEND\n",

@@ -388,6 +388,28 @@ TEST_F(MibdbTest, CompileErrorsPointIntoTheModuleTheyCameFrom) {
               std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+
+    // A module without END is told in its own file, at its BEGIN.
+    write_file(dir.file("open.mib"),
+               "-- no END\nOPEN-MIB DEFINITIONS ::= BEGIN\n"
+               "open OBJECT IDENTIFIER ::= { enterprises 4712 }\n");
+    const struct {
+        std::vector<std::string> files;
+        std::string message;
+    } cases[] = {
+        {{"good.mib", "open.mib"}, "Error, no END statement for OPEN-MIB: On or around line 5"},
+        {{"open.mib", "good.mib"},
+         "Error, no END statement for OPEN-MIB before GOOD-MIB: On or around line 2"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"build", "-o", dir.file("out.bin")};
+        for (const std::string& file : c.files) args.push_back(dir.file(file));
+        const ProgramResult open = mibdb(args);
+        EXPECT_EQ(open.status, 1);
+        EXPECT_NE(open.err.find(c.message + " (" + dir.file("open.mib") + ", line 2)\n"),
+                  std::string::npos)
+            << open.err;
+    }
 }
 
 TEST_F(MibdbTest, FailedBuildKeepsTheDatabaseThatWasThere) {

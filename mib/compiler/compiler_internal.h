@@ -167,6 +167,7 @@ using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 // One module of the stream, as far as resolving its labels needs.
 struct ModuleInfo {
     std::string name;
+    int begin_line = 0;  // the line of its BEGIN, where a missing END is reported
     bool has_imports = false;
     TextMap<std::string> imports;  // label -> the module it comes from
 };
@@ -279,6 +280,8 @@ void warn_at_line(const char* message, const char* label);
 void append_compile_message(char* buffer, int limit, const char* text);
 // Reports `message`, no token text, at the last token read.
 void report_plain(const char* message);
+// Reports `message`, no token text, at `line` of the stream.
+void report_at_given_line(const char* message, int line);
 // The catalogue text of `message` with its inserts applied.
 template <class... A>
 std::string catalogue_message(MibMessage message, const A&... inserts);

@@ -19,10 +19,8 @@ enum class MibMessage {
     BadOperator,
     BadTypeAssignment,
     BadDefinition,
-    NestedModule,
     NoClosingBracket,
     ReservedWord,
-    NoEndStatement,
     EndBeforeStart,
     NoEndToValue,
     NoSubIdentifier,
@@ -67,6 +65,8 @@ enum class MibMessage {
     ShouldBeAccess,
     ArcAwayFromDefinition,
     ConventionDefinedNowhere,
+    NoEndBeforeModule,
+    NoEndBeforeEndOfInput,
     Count
 };
 
@@ -99,10 +99,8 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::BadOperator, 0x100008, "Bad operator"},
     {MibMessage::BadTypeAssignment, 0x100009, "Bad parse of ASN type definition"},
     {MibMessage::BadDefinition, 0x10000a, "Bad parse of: %1"},
-    {MibMessage::NestedModule, 0x10000c, "Error, nested %1"},
     {MibMessage::NoClosingBracket, 0x10000d, "Could not find closing right bracket"},
     {MibMessage::ReservedWord, 0x10000e, "%1 is a reserved word"},
-    {MibMessage::NoEndStatement, 0x10000f, "Error, no %1 statement was found"},
     {MibMessage::EndBeforeStart, 0x100010, "Error, %1 statement before start of %2"},
     // object-identifier values: the final-record and chain rules, NOTIFICATION-TYPE
     {MibMessage::NoEndToValue, 0x100011, "No end to %1"},
@@ -182,6 +180,9 @@ inline constexpr MibMessageRow kMibMessages[] = {
     // a SYNTAX that names a convention that no module of the stream defines
     {MibMessage::ConventionDefinedNowhere, 0x10003e,
      "Warning: %1, the SYNTAX of %2 in %3, is defined nowhere; %2 has no type\n"},
+    // module parser: a module without END, located at its BEGIN
+    {MibMessage::NoEndBeforeModule, 0x10003f, "Error, no END statement for %1 before %2"},
+    {MibMessage::NoEndBeforeEndOfInput, 0x100040, "Error, no END statement for %1"},
 };
 
 // The catalogue text of `message`, or its default text when the catalogue has none.
