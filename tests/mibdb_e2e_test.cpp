@@ -497,10 +497,21 @@ class MibdbSearchPathTest : public ::testing::Test {
     TempDir dir_;
 };
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A gigabyte file among the modules (sparse: it costs no disk) is passed over unread.
 TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImports) {
     const std::string dir = dir_.path().string();
     const std::string top = dir_.file("top.mib"), mid = dir_.file("mid-module.txt"),
                       base = dir_.file("BASE-MIB.my");
+    write_file(dir_.file("huge.mib"), "");
+    fs::resize_file(dir_.file("huge.mib"), uint64_t{1} << 30);
+    const std::string huge = "mibdb: note: " + dir_.file("huge.mib") +
+                             " is larger than any MIB module (1073741824 bytes); not compiled\n";
     const std::string expected =
         "base(99999) .1.3.6.1.4.1.99999\n"
         "  mid(1) .1.3.6.1.4.1.99999.1\n"
@@ -510,12 +521,12 @@ TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImport
         std::vector<std::string> env;
         std::string err;
     } cases[] = {
-        {{"-M", dir, "TOP-MIB"}, {}, ""},
+        {{"-M", dir, "TOP-MIB"}, {}, huge},
         {{"-M", dir + "::" + dir, top, mid, base, "TOP-MIB"}, {}, ""},
-        {{"TOP-MIB"}, {"ZORVMIBDIRS=" + dir}, ""},
+        {{"TOP-MIB"}, {"ZORVMIBDIRS=" + dir}, huge},
         {{"-M", dir},
          {},
-         "mibdb: note: " + dir_.file("README") + " holds no MIB module; not compiled\n"},
+         "mibdb: note: " + dir_.file("README") + " holds no MIB module; not compiled\n" + huge},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"build", "-o", dir_.file("db.bin")};
@@ -528,6 +539,18 @@ TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImport
         EXPECT_EQ(listed.out, expected) << args[4];
         fs::remove(dir_.file("db.bin"));
     }
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    if (!kSanitized) {
+        EXPECT_LT(usage.ru_maxrss, 20 * 1024);  // kilobytes
+    }
+    const ProgramResult given = mibdb({"build", "-o", dir_.file("db.bin"), dir_.file("huge.mib")});
+    EXPECT_EQ(given.status, 1);
+    EXPECT_EQ(given.err.rfind("mibdb: cannot read " + dir_.file("huge.mib") +
+                                  ": larger than any MIB module (1073741824 bytes)\n",
+                              0),
+              0u)
+        << given.err;
 }
 
 TEST_F(MibdbSearchPathTest, MissingImportNamesBothModulesAndTheLine) {
