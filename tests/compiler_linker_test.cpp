@@ -226,7 +226,8 @@ TEST(CompilerLinker, BareNumbersInValuesAreNodesIdentifiedByTheirNumber) {
 }
 
 // A name(number) arc stands where its value puts it: at a definition of its label it is that
-// node; away from the one its module sees it is told and keeps its place.
+// node; away from the one its module sees it is told and keeps its place. A bare label after a
+// label states no number: it is the definition its module sees.
 TEST(CompilerLinker, NamedArcsStandWhereTheirValuesPutThem) {
     Linked linked;
     compile_modules(
@@ -240,7 +241,8 @@ TEST(CompilerLinker, NamedArcsStandWhereTheirValuesPutThem) {
         "  ::= { private acme(6) 1 }\nEND\n"
         "C-MIB DEFINITIONS ::= BEGIN\nIMPORTS acme FROM A-MIB;\n"
         "z OBJECT IDENTIFIER ::= { experimental acme(7) 2 }\n"
-        "w OBJECT IDENTIFIER ::= { enterprises acme(5) 3 }\nEND\n",
+        "w OBJECT IDENTIFIER ::= { enterprises acme(5) 3 }\n"
+        "v OBJECT IDENTIFIER ::= { enterprises acme 4 }\nEND\n",
         linked);
     ASSERT_NE(linked.tree, nullptr) << linked.messages;
     EXPECT_EQ(linked.messages, "");
@@ -256,7 +258,7 @@ TEST(CompilerLinker, NamedArcsStandWhereTheirValuesPutThem) {
     } cases[] = {
         {"1.0", "std"},           {"1.0.8802", "iso8802"}, {"1.0.8802.2", "lldp"},
         {"1.3.6.1.4.1.7", "x"},   {"1.3.6.1.4.6.1", "y"},  {"1.3.6.1.3.7.2", "z"},
-        {"1.3.6.1.4.1.5.3", "w"}, {"1.3.6.1.3.7", "acme"},
+        {"1.3.6.1.4.1.5.3", "w"}, {"1.3.6.1.3.7", "acme"}, {"1.3.6.1.4.1.5.4", "v"},
     };
     for (const auto& c : cases) EXPECT_NE(node_at(linked.tree, c.oid, c.label), nullptr) << c.oid;
 }

@@ -125,7 +125,8 @@ constexpr int kImportDepth = 8;
 // What a record stands for.
 enum class RecordKind : int32_t {
     Definition = 0,  // a definition of its own
-    NamedArc,        // name(number) inside a value (or a bare label after a label)
+    NamedArc,        // name(number) inside a value: it states its own parent and number
+    LabelArc,        // a bare label after a label (chain rule): it states no number
     UnnamedArc,      // a bare number inside a value: its label is the number
 };
 

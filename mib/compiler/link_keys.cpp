@@ -40,7 +40,8 @@ struct Definition {
     int module;
     Rank rank;
     int place = kNone;
-    int target = kNone;         // a named arc at the place of a definition of its label
+    bool numbered = false;      // an arc that states its number
+    int target = kNone;         // an arc that is another definition of its label
     const char* key = nullptr;  // null: the label
     int next = kNone;           // the next definition of the same label, by rank
 };
@@ -74,13 +75,18 @@ class Resolver {
 
     LinkKeyTexts run() {
         collect_definitions();
+        for (Definition& definition : definitions_) {
+            if (definition.rank == kArc && !definition.numbered)
+                definition.target = label_arc_target(definition);
+        }
         for (size_t i = 0; i < records_.size(); ++i) dependencies_.push_back(dependency(i));
         for (size_t i = 0; i < records_.size(); ++i) place_record(static_cast<int>(i));
         for (Definition& definition : definitions_) {
             if (definition.record != kNone) definition.place = place_of_record_[definition.record];
         }
         for (Definition& definition : definitions_) {
-            if (definition.rank == kArc) definition.target = arc_target(definition);
+            if (definition.rank == kArc && definition.numbered)
+                definition.target = arc_target(definition);
         }
         index_places();
         for (const auto& [label, first] : labels_) key_places(label, *first);
@@ -148,6 +154,7 @@ class Resolver {
             }
             definition_of_record_[i] = static_cast<int>(definitions_.size());
             definitions_.push_back({record->label, static_cast<int>(i), record->module, rank});
+            definitions_.back().numbered = record->kind == RecordKind::NamedArc;
         }
         for (size_t d = 0; d < definitions_.size(); ++d) {
             const auto [first, added] =
@@ -201,6 +208,15 @@ class Resolver {
         return d != kNone ? d : first;
     }
 
+    // A bare label after a label states no number: it is the definition its module sees (its
+    // own, an imported, a built-in one or one of a module without IMPORTS), where that stands.
+    int label_arc_target(const Definition& arc) const {
+        const int first = first_definition(arc.label);
+        const int d = scoped(arc.label, first, arc.module, true);
+        if (d != kNone) return d;
+        return definitions_[first].rank <= kWithoutImports ? first : kNone;
+    }
+
     // A name(number) arc states its parent and number: it stands there, and a definition of its
     // label elsewhere never moves it. At the place of a definition of that label it is that
     // definition (it links nothing); when the definition its module sees (its own, an imported
@@ -238,8 +254,11 @@ class Resolver {
     // What the place of record `i` is computed from.
     Dependency dependency(size_t i) const {
         const ParseNode* record = records_[i];
+        const int self = definition_of_record_[i];
         int d = kNone;
-        if (record->parent_arc) {
+        if (self != kNone && definitions_[self].target != kNone) {
+            d = definitions_[self].target;  // a bare label: where its definition stands
+        } else if (record->parent_arc) {
             return {index_of_arc(i), kNone, kNone};
         } else if (record->kind == RecordKind::UnnamedArc && !record->parent_label[0]) {
             return {kNone, 0, kNone};  // a leading number: an arc of the root
@@ -273,7 +292,9 @@ class Resolver {
                 }
             }
             if (parent == kNone) parent = unresolved_place(records_[i]->parent_label);
-            place_of_record_[i] = intern(parent, records_[i]->subid);
+            const int self = definition_of_record_[i];
+            const bool names_other = self != kNone && definitions_[self].target != kNone;
+            place_of_record_[i] = names_other ? parent : intern(parent, records_[i]->subid);
             waiting_[i] = false;
             stack.pop_back();
         }
