@@ -266,11 +266,25 @@ TEST(CompilerTypeAssignment, TextualConventionsCarryBaseSyntaxAndEnumerations) {
     }
     EXPECT_EQ(parsed.warnings,
               "Warning: Nowhere, the SYNTAX of n in TEST-MIB, is defined nowhere; n has no type\n");
+
     EnumEntry* enums = nullptr;
     EXPECT_EQ(lookup_textual_convention("Octets", &enums), OCTET_STRING);
     EXPECT_EQ(enums, nullptr);
     EXPECT_EQ(lookup_textual_convention("Entry", &enums), LABEL);
     EXPECT_EQ(lookup_textual_convention("status", &enums), LABEL);
+
+    // A convention defined as one its module defines later is that one, not an earlier module's.
+    Parsed later;
+    parse(
+        "A-MIB DEFINITIONS ::= BEGIN\nStatus ::= INTEGER { up(1), down(2) }\n"
+        "Middle ::= INTEGER { x(9) }\nEND\n"
+        "B-MIB DEFINITIONS ::= BEGIN\n"
+        "s OBJECT-TYPE SYNTAX Alias MAX-ACCESS read-only STATUS current ::= { t 1 }\n"
+        "Alias ::= Middle\nMiddle ::= Status { off(0) }\n"
+        "Status ::= INTEGER { on(1), off(2) }\nEND\n",
+        later);
+    ASSERT_NE(later.list, nullptr) << later.messages;
+    EXPECT_EQ(enum_text(later.list->enums), "on(1) off(2) off(0) ");
 }
 
 TEST(CompilerTypeAssignment, FailuresAndTheTableLimit) {

@@ -155,6 +155,7 @@ struct ParseNode {
     // module was read (null: none yet). Settled when the whole stream has been read.
     char convention_name[kTokenSize];
     const TextualConvention* convention;
+    int32_t copied_enums;  // how many of `enums`, at their front, are the convention's
 };
 
 // Maps by text that can be searched with a string_view, without making a string.
@@ -186,6 +187,13 @@ struct TextualConvention {
     char name[kTokenSize];
     EnumEntry* enums;
     int32_t module;  // where it was defined
+    // A convention defined as another: that one's name, the one it resolved to while its module
+    // was read, how many of `enums` (at their front) are copied from it, and whether settling
+    // the stream gave it another.
+    char base_name[kTokenSize];
+    const TextualConvention* base;
+    int32_t copied_enums;
+    bool rebased;
 };
 
 // One element of a braced object-identifier value.
@@ -326,9 +334,9 @@ void clear_textual_conventions();
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
 // The SYNTAX of `node`, the label `name`: the convention the current module sees so far.
 void read_syntax_convention(ParseNode* node, const char* name);
-// Once the whole stream is read: each record's SYNTAX convention as its module sees it (its own,
-// else the one its IMPORTS names, else the first of that name); one that is defined nowhere is
-// told.
+// Once the whole stream is read: each convention defined as another, then each record's SYNTAX
+// convention, as its module sees it (its own, else the one its IMPORTS names, else the first of
+// that name); a SYNTAX that is defined nowhere is told.
 void settle_syntax_conventions(ParseNode* list);
 
 // Definition parsers.
