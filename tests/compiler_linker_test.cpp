@@ -122,14 +122,20 @@ TEST(CompilerLinker, HangsDefinitionsUnderTheirParentsInSubidOrder) {
 }
 
 TEST(CompilerLinker, DuplicateLabelsRefuseTheTreeAndSayWhy) {
-    Linked linked;
-    compile("x OBJECT IDENTIFIER ::= { mgmt 5 }\nx OBJECT IDENTIFIER ::= { mgmt 6 }", linked);
-    EXPECT_TRUE(linked.parsed);
-    EXPECT_EQ(linked.tree, nullptr);
-    EXPECT_EQ(linked.messages,
-              "Error: Two child nodes of mgmt, x(5) and x(6), have the same label.\nOnly one of "
-              "them can be loaded at a time.\nUnload/reload MIBs as required to get the desired "
-              "node into the tree.\n");
+    // The second: a name(number) arc keeps its place beside its module's own definition.
+    for (const char* text :
+         {"x OBJECT IDENTIFIER ::= { mgmt 5 }\nx OBJECT IDENTIFIER ::= { mgmt 6 }",
+          "x OBJECT IDENTIFIER ::= { mgmt 5 }\ny OBJECT IDENTIFIER ::= { mgmt x(6) 1 }"}) {
+        Linked linked;
+        compile(text, linked);
+        EXPECT_TRUE(linked.parsed);
+        EXPECT_EQ(linked.tree, nullptr);
+        EXPECT_EQ(
+            linked.messages,
+            "Error: Two child nodes of mgmt, x(5) and x(6), have the same label.\nOnly one of "
+            "them can be loaded at a time.\nUnload/reload MIBs as required to get the desired "
+            "node into the tree.\n");
+    }
 }
 
 TEST(CompilerLinker, DefaultNodesAreLinkedChildrenFirstAndIsoLast) {
