@@ -122,14 +122,20 @@ TEST(CompilerLinker, HangsDefinitionsUnderTheirParentsInSubidOrder) {
 }
 
 TEST(CompilerLinker, DuplicateLabelsRefuseTheTreeAndSayWhy) {
-    Linked linked;
-    compile("x OBJECT IDENTIFIER ::= { mgmt 5 }\nx OBJECT IDENTIFIER ::= { mgmt 6 }", linked);
-    EXPECT_TRUE(linked.parsed);
-    EXPECT_EQ(linked.tree, nullptr);
-    EXPECT_EQ(linked.messages,
-              "Error: Two child nodes of mgmt, x(5) and x(6), have the same label.\nOnly one of "
-              "them can be loaded at a time.\nUnload/reload MIBs as required to get the desired "
-              "node into the tree.\n");
+    // The second: a name(number) arc keeps its place beside its module's own definition.
+    for (const char* text :
+         {"x OBJECT IDENTIFIER ::= { mgmt 5 }\nx OBJECT IDENTIFIER ::= { mgmt 6 }",
+          "x OBJECT IDENTIFIER ::= { mgmt 5 }\ny OBJECT IDENTIFIER ::= { mgmt x(6) 1 }"}) {
+        Linked linked;
+        compile(text, linked);
+        EXPECT_TRUE(linked.parsed);
+        EXPECT_EQ(linked.tree, nullptr);
+        EXPECT_EQ(
+            linked.messages,
+            "Error: Two child nodes of mgmt, x(5) and x(6), have the same label.\nOnly one of "
+            "them can be loaded at a time.\nUnload/reload MIBs as required to get the desired "
+            "node into the tree.\n");
+    }
 }
 
 TEST(CompilerLinker, DefaultNodesAreLinkedChildrenFirstAndIsoLast) {
@@ -225,31 +231,40 @@ TEST(CompilerLinker, BareNumbersInValuesAreNodesIdentifiedByTheirNumber) {
               (std::vector<std::string>{"named(5)", "c(8)"}));
 }
 
-TEST(CompilerLinker, NamedArcsDefineNodesTheirModuleSeesNowhereElse) {
+// A name(number) arc stands where its value puts it: at a definition of its label it is that
+// node; away from the one its module sees it is told and keeps its place. A bare label after a
+// label states no number: it is the definition its module sees.
+TEST(CompilerLinker, NamedArcsStandWhereTheirValuesPutThem) {
     Linked linked;
     compile_modules(
         "A-MIB DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n"
         "acme OBJECT IDENTIFIER ::= { enterprises 5 }\n"
         "lldp MODULE-IDENTITY ::= { iso std(0) iso8802(8802) 2 }\n"
-        "x OBJECT IDENTIFIER ::= { iso org(3) dod(6) internet(1) private(4) enterprises(2) 7 }\n"
+        "x OBJECT IDENTIFIER ::= { iso org(3) dod(6) internet(1) private(4) enterprises(1) 7 }\n"
         "END\n"
         "B-MIB DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n"
         "y OBJECT-TYPE SYNTAX INTEGER MAX-ACCESS read-only STATUS current\n"
         "  ::= { private acme(6) 1 }\nEND\n"
         "C-MIB DEFINITIONS ::= BEGIN\nIMPORTS acme FROM A-MIB;\n"
-        "z OBJECT IDENTIFIER ::= { enterprises acme(6) 2 }\nEND\n",
+        "z OBJECT IDENTIFIER ::= { experimental acme(7) 2 }\n"
+        "w OBJECT IDENTIFIER ::= { enterprises acme(5) 3 }\n"
+        "v OBJECT IDENTIFIER ::= { enterprises acme 4 }\nEND\n",
         linked);
     ASSERT_NE(linked.tree, nullptr) << linked.messages;
     EXPECT_EQ(linked.messages, "");
     EXPECT_EQ(linked.warnings,
-              "Warning: acme is defined at 2 places: 1.3.6.1.4.1.5 (A-MIB) and 1.3.6.1.4.6 "
-              "(B-MIB); each module's references keep to its own or imported definition\n");
+              "Warning: acme(7) in C-MIB stands at 1.3.6.1.3.7, but the acme that C-MIB sees is "
+              "at 1.3.6.1.4.1.5; the arc keeps its place\n"
+              "Warning: acme is defined at 3 places: 1.3.6.1.4.1.5 (A-MIB), 1.3.6.1.4.6 "
+              "(B-MIB) and 1.3.6.1.3.7 (C-MIB); each module's references keep to its own or "
+              "imported definition\n");
     const struct {
         const char* oid;
         const char* label;
     } cases[] = {
-        {"1.0", "std"},         {"1.0.8802", "iso8802"}, {"1.0.8802.2", "lldp"},
-        {"1.3.6.1.4.1.7", "x"}, {"1.3.6.1.4.6.1", "y"},  {"1.3.6.1.4.1.5.2", "z"},
+        {"1.0", "std"},           {"1.0.8802", "iso8802"}, {"1.0.8802.2", "lldp"},
+        {"1.3.6.1.4.1.7", "x"},   {"1.3.6.1.4.6.1", "y"},  {"1.3.6.1.3.7.2", "z"},
+        {"1.3.6.1.4.1.5.3", "w"}, {"1.3.6.1.3.7", "acme"}, {"1.3.6.1.4.1.5.4", "v"},
     };
     for (const auto& c : cases) EXPECT_NE(node_at(linked.tree, c.oid, c.label), nullptr) << c.oid;
 }

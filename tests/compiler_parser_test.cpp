@@ -84,10 +84,11 @@ TEST(CompilerModules, FrameErrorsFailTheParseWithLocatedMessages) {
         std::string source;
         std::string message;
     } cases[] = {
-        {"M DEFINITIONS ::= BEGIN\na OBJECT IDENTIFIER ::= { mgmt 1 }\n",
-         "Error, no END statement was found(End Of File): On or around line 3\n"},
+        // a module without END is told at its BEGIN
+        {"\nM DEFINITIONS ::=\nBEGIN\na OBJECT IDENTIFIER ::= { mgmt 1 }\n",
+         "Error, no END statement for M: On or around line 3\n"},
         {"M DEFINITIONS ::= BEGIN\nN DEFINITIONS ::= BEGIN END END\n",
-         "Error, nested MIBS: On or around line 2\n"},
+         "Error, no END statement for M before N: On or around line 1\n"},
         {"END\n", "Error, END statement before start of MIB: On or around line 1\n"},
         {module("42 x"), "42 is a reserved word(42): On or around line 2\n"},
         {"M DEFINITIONS ::= BEGIN\nEXPORTS a;\nIMPORTS b FROM C;\nEND\n",
@@ -242,16 +243,48 @@ TEST(CompilerTypeAssignment, TextualConventionsCarryBaseSyntaxAndEnumerations) {
                  "Derived ::= Status\n"
                  "Octets ::= OCTET STRING (SIZE (0..4))\n"
                  "Entry ::= SEQUENCE { a INTEGER, b Octets }\n"
-                 "a OBJECT-TYPE SYNTAX Derived MAX-ACCESS read-only STATUS current ::= { t 1 }"),
+                 "a OBJECT-TYPE SYNTAX Derived MAX-ACCESS read-only STATUS current ::= { t 1 }\n"
+                 // used before it is defined, and narrowed
+                 "b OBJECT-TYPE SYNTAX Later { two(2) } MAX-ACCESS read-only STATUS current\n"
+                 "  ::= { t 2 }\n"
+                 "e OBJECT-TYPE SYNTAX Entry MAX-ACCESS not-accessible STATUS current ::= { t 3 }\n"
+                 "n OBJECT-TYPE SYNTAX Nowhere MAX-ACCESS read-only STATUS current ::= { t 4 }\n"
+                 "Later ::= INTEGER { one(1), two(2) }"),
           parsed);
     ASSERT_NE(parsed.list, nullptr) << parsed.messages;
-    EXPECT_EQ(parsed.list->syntax, INTEGER);
-    EXPECT_EQ(enum_text(parsed.list->enums), "up(1) down(2) ");
+    const struct {
+        int32_t syntax;
+        const char* enums;
+    } records[] = {
+        {INTEGER, "up(1) down(2) "}, {INTEGER, "one(1) two(2) two(2) "}, {LABEL, ""}, {LABEL, ""}};
+    const ParseNode* node = parsed.list;
+    for (const auto& r : records) {
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->syntax, r.syntax) << node->label;
+        EXPECT_EQ(enum_text(node->enums), r.enums) << node->label;
+        node = node->next;
+    }
+    EXPECT_EQ(parsed.warnings,
+              "Warning: Nowhere, the SYNTAX of n in TEST-MIB, is defined nowhere; n has no type\n");
+
     EnumEntry* enums = nullptr;
     EXPECT_EQ(lookup_textual_convention("Octets", &enums), OCTET_STRING);
     EXPECT_EQ(enums, nullptr);
     EXPECT_EQ(lookup_textual_convention("Entry", &enums), LABEL);
     EXPECT_EQ(lookup_textual_convention("status", &enums), LABEL);
+
+    // A convention defined as one its module defines later is that one, not an earlier module's.
+    Parsed later;
+    parse(
+        "A-MIB DEFINITIONS ::= BEGIN\nStatus ::= INTEGER { up(1), down(2) }\n"
+        "Middle ::= INTEGER { x(9) }\nEND\n"
+        "B-MIB DEFINITIONS ::= BEGIN\n"
+        "s OBJECT-TYPE SYNTAX Alias MAX-ACCESS read-only STATUS current ::= { t 1 }\n"
+        "Alias ::= Middle\nMiddle ::= Status { off(0) }\n"
+        "Status ::= INTEGER { on(1), off(2) }\nEND\n",
+        later);
+    ASSERT_NE(later.list, nullptr) << later.messages;
+    EXPECT_EQ(enum_text(later.list->enums), "on(1) off(2) off(0) ");
 }
 
 TEST(CompilerTypeAssignment, FailuresAndTheTableLimit) {

@@ -150,7 +150,10 @@ TEST_F(MibdbTest, WritesTheEventDefinitionsOfTheStandardTraps) {
                "--classes", out.file("classes"), "--variables", out.file("variables"), "--rules",
                out.file("rules"), module("IF-MIB"), module("SNMPv2-MIB")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    // IF-MIB without the module it imports IANAifType from.
+    EXPECT_EQ(r.err,
+              "Warning: IANAifType, the SYNTAX of ifType in IF-MIB, is defined nowhere; ifType "
+              "has no type\n");
 
     const std::string tail = "-o A  -c LOGONLY -t 0 -S 1 ";
     const std::string format = "-f - -F \"$E $G $S $# args: $*\" \n";
@@ -386,6 +389,28 @@ TEST_F(MibdbTest, CompileErrorsPointIntoTheModuleTheyCameFrom) {
               std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(dir.file("out.bin")));
+
+    // A module without END is told in its own file, at its BEGIN.
+    write_file(dir.file("open.mib"),
+               "-- no END\nOPEN-MIB DEFINITIONS ::= BEGIN\n"
+               "open OBJECT IDENTIFIER ::= { enterprises 4712 }\n");
+    const struct {
+        std::vector<std::string> files;
+        std::string message;
+    } cases[] = {
+        {{"good.mib", "open.mib"}, "Error, no END statement for OPEN-MIB: On or around line 5"},
+        {{"open.mib", "good.mib"},
+         "Error, no END statement for OPEN-MIB before GOOD-MIB: On or around line 2"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"build", "-o", dir.file("out.bin")};
+        for (const std::string& file : c.files) args.push_back(dir.file(file));
+        const ProgramResult open = mibdb(args);
+        EXPECT_EQ(open.status, 1);
+        EXPECT_NE(open.err.find(c.message + " (" + dir.file("open.mib") + ", line 2)\n"),
+                  std::string::npos)
+            << open.err;
+    }
 }
 
 TEST_F(MibdbTest, FailedBuildKeepsTheDatabaseThatWasThere) {
@@ -473,10 +498,21 @@ class MibdbSearchPathTest : public ::testing::Test {
     TempDir dir_;
 };
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A gigabyte file among the modules (sparse: it costs no disk) is passed over unread.
 TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImports) {
     const std::string dir = dir_.path().string();
     const std::string top = dir_.file("top.mib"), mid = dir_.file("mid-module.txt"),
                       base = dir_.file("BASE-MIB.my");
+    write_file(dir_.file("huge.mib"), "");
+    fs::resize_file(dir_.file("huge.mib"), uint64_t{1} << 30);
+    const std::string huge = "mibdb: note: " + dir_.file("huge.mib") +
+                             " is larger than any MIB module (1073741824 bytes); not compiled\n";
     const std::string expected =
         "base(99999) .1.3.6.1.4.1.99999\n"
         "  mid(1) .1.3.6.1.4.1.99999.1\n"
@@ -486,12 +522,12 @@ TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImport
         std::vector<std::string> env;
         std::string err;
     } cases[] = {
-        {{"-M", dir, "TOP-MIB"}, {}, ""},
+        {{"-M", dir, "TOP-MIB"}, {}, huge},
         {{"-M", dir + "::" + dir, top, mid, base, "TOP-MIB"}, {}, ""},
-        {{"TOP-MIB"}, {"ZORVMIBDIRS=" + dir}, ""},
+        {{"TOP-MIB"}, {"ZORVMIBDIRS=" + dir}, huge},
         {{"-M", dir},
          {},
-         "mibdb: note: " + dir_.file("README") + " holds no MIB module; not compiled\n"},
+         "mibdb: note: " + dir_.file("README") + " holds no MIB module; not compiled\n" + huge},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"build", "-o", dir_.file("db.bin")};
@@ -504,6 +540,18 @@ TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImport
         EXPECT_EQ(listed.out, expected) << args[4];
         fs::remove(dir_.file("db.bin"));
     }
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    if (!kSanitized) {
+        EXPECT_LT(usage.ru_maxrss, 20 * 1024);  // kilobytes
+    }
+    const ProgramResult given = mibdb({"build", "-o", dir_.file("db.bin"), dir_.file("huge.mib")});
+    EXPECT_EQ(given.status, 1);
+    EXPECT_EQ(given.err.rfind("mibdb: cannot read " + dir_.file("huge.mib") +
+                                  ": larger than any MIB module (1073741824 bytes)\n",
+                              0),
+              0u)
+        << given.err;
 }
 
 TEST_F(MibdbSearchPathTest, MissingImportNamesBothModulesAndTheLine) {

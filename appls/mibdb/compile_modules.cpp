@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
@@ -27,7 +28,16 @@ bool is_regular_file(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-bool append_file(const std::string& path, std::string& text, std::string& why) {
+std::string too_large_text(uint64_t size) {
+    return "larger than any MIB module (" + std::to_string(size) + " bytes)";
+}
+
+namespace {
+
+// Appends at most `limit` bytes of a regular file to `text`; `size` is the file's size. A file
+// larger than `refuse_above` is not read.
+bool read_regular_file(const std::string& path, uint64_t limit, uint64_t refuse_above,
+                       std::string& text, uint64_t& size, std::string& why) {
     // Not blocking, so a FIFO without a writer (met in a searched folder, say) is refused
     // rather than waited for.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -41,24 +51,56 @@ bool append_file(const std::string& path, std::string& text, std::string& why) {
         close(fd);
         return false;
     }
+    size = static_cast<uint64_t>(status.st_size);
+    if (size > refuse_above) {
+        why = too_large_text(size);
+        close(fd);
+        return false;
+    }
     FILE* in = fdopen(fd, "rb");
     if (!in) {
         why = std::strerror(errno);
         close(fd);
         return false;
     }
-    const size_t start = text.size();
     char chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, n);
+    for (uint64_t left = limit; left > 0; left -= n) {
+        n = std::fread(chunk, 1, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, left)), in);
+        if (n == 0) break;
+        text.append(chunk, n);
+    }
     const bool failed = std::ferror(in) != 0;
     std::fclose(in);
     if (failed) {
         why = "read error";
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool append_file(const std::string& path, std::string& text, std::string& why) {
+    const size_t start = text.size();
+    uint64_t size = 0;
+    // One byte past the limit tells a file that grew past it after it was measured.
+    if (!read_regular_file(path, kMaxModuleFileBytes + 1, kMaxModuleFileBytes, text, size, why)) {
+        return false;
+    }
+    if (text.size() - start > kMaxModuleFileBytes) {
+        why = too_large_text(text.size() - start);
+        text.resize(start);
+        return false;
+    }
     if (text.size() > start && text.back() != '\n') text += '\n';
     return true;
+}
+
+bool read_file_start(const std::string& path, size_t limit, std::string& text, uint64_t& size,
+                     std::string& why) {
+    text.clear();
+    return read_regular_file(path, limit, UINT64_MAX, text, size, why);
 }
 
 namespace {

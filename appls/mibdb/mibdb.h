@@ -2,6 +2,7 @@
 // database, and writes the event definitions of the traps that the modules define.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,9 +44,19 @@ int run_events(ArgumentReader& args);
 std::string standard_text_path(const std::string& given);
 
 bool is_regular_file(const std::string& path);
+// No MIB module comes near this size: a larger file is never read whole.
+constexpr uint64_t kMaxModuleFileBytes = uint64_t{64} << 20;
+// How much of a file is read to find the modules it defines: their headers are at its start.
+constexpr size_t kModuleHeaderBytes = size_t{1} << 20;
 // Appends the whole file to `text`, with a line end after it when it has none; false with `why`
-// set.
+// set (also for a file larger than kMaxModuleFileBytes).
 bool append_file(const std::string& path, std::string& text, std::string& why);
+// The first `limit` bytes of the file into `text` and its size into `size`; false with `why`
+// set.
+bool read_file_start(const std::string& path, size_t limit, std::string& text, uint64_t& size,
+                     std::string& why);
+// "larger than any MIB module (N bytes)"
+std::string too_large_text(uint64_t size);
 
 // Folders searched for modules by name: those of the -M options, then those of this variable.
 constexpr const char* kSearchPathVariable = "ZORVMIBDIRS";

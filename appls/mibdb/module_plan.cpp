@@ -51,7 +51,10 @@ class Planner {
     ModulePlan ordered_plan() const;
 
   private:
-    bool scan(const std::string& path, std::vector<ModuleHeader>& modules);
+    enum class Scan { Read, TooLarge, Failed };
+    Scan scan(const std::string& path, std::vector<ModuleHeader>& modules, std::string& why);
+    void pass_over(const std::string& path, const std::string& why);
+    bool cannot_read(const std::string& path, const std::string& why) const;
     std::optional<size_t> add(const std::string& path, const std::vector<ModuleHeader>& modules);
     bool find(const std::string& module, std::optional<size_t>& found);
     bool find_by_contents(const std::string& module, std::optional<size_t>& found);
@@ -64,25 +67,51 @@ class Planner {
     std::map<std::string, size_t> unit_of_module_;
     std::map<std::string, std::optional<size_t>> unit_of_file_;  // by canonical path
     std::map<std::string, std::vector<ModuleHeader>> scanned_;
+    std::map<std::string, std::string> too_large_;  // why, by path
+    std::set<std::string> passed_over_;             // each told once
     // Module name to file, from reading every file on the search path; built when first needed.
     std::optional<std::map<std::string, std::string>> contents_index_;
 };
 
-bool Planner::scan(const std::string& path, std::vector<ModuleHeader>& modules) {
+// The modules of a file, from its start only: a module's header is at the start of its text,
+// so neither a large file nor one larger than any module (TooLarge) is held whole. `why` tells
+// what is not Read.
+Planner::Scan Planner::scan(const std::string& path, std::vector<ModuleHeader>& modules,
+                            std::string& why) {
+    modules.clear();
+    const auto large = too_large_.find(path);
+    if (large != too_large_.end()) {
+        why = large->second;
+        return Scan::TooLarge;
+    }
     const auto known = scanned_.find(path);
     if (known != scanned_.end()) {
         modules = known->second;
-        return true;
+        return Scan::Read;
     }
     std::string text;
-    std::string why;
-    if (!append_file(path, text, why)) {
-        report_error("cannot read " + path + ": " + why);
-        return false;
+    uint64_t size = 0;
+    if (!read_file_start(path, kModuleHeaderBytes, text, size, why)) return Scan::Failed;
+    if (size > kMaxModuleFileBytes) {
+        why = too_large_text(size);
+        too_large_.emplace(path, why);
+        return Scan::TooLarge;
     }
     modules = scan_module_headers(text);
     scanned_.emplace(path, modules);
-    return true;
+    return Scan::Read;
+}
+
+// A file met while searching that is too large to be a module.
+void Planner::pass_over(const std::string& path, const std::string& why) {
+    if (passed_over_.insert(path).second) {
+        report_error("note: " + path + " is " + why + "; not compiled");
+    }
+}
+
+bool Planner::cannot_read(const std::string& path, const std::string& why) const {
+    report_error("cannot read " + path + ": " + why);
+    return false;
 }
 
 // The unit of the file: a new one, or none when its modules are compiled already (the first
@@ -127,7 +156,8 @@ bool Planner::add_given(const std::string& given) {
     struct stat status;
     if (given.find('/') != std::string::npos || stat(given.c_str(), &status) == 0) {
         std::vector<ModuleHeader> modules;
-        if (!scan(given, modules)) return false;
+        std::string why;
+        if (scan(given, modules, why) != Scan::Read) return cannot_read(given, why);
         add(given, modules);
         return true;
     }
@@ -147,8 +177,12 @@ bool Planner::add_every_module_of(const std::string& folder) {
     if (!files_of_folder(folder, files)) return false;
     for (const std::string& path : files) {
         std::vector<ModuleHeader> modules;
-        if (!scan(path, modules)) return false;
-        if (modules.empty()) {
+        std::string why;
+        const Scan read = scan(path, modules, why);
+        if (read == Scan::Failed) return cannot_read(path, why);
+        if (read == Scan::TooLarge) {
+            pass_over(path, why);
+        } else if (modules.empty()) {
             report_error("note: " + path + " holds no MIB module; not compiled");
         } else {
             add(path, modules);
@@ -170,7 +204,10 @@ bool Planner::find(const std::string& module, std::optional<size_t>& found) {
             const std::string path = folder + "/" + module + suffix;
             if (!is_regular_file(path)) continue;
             std::vector<ModuleHeader> modules;
-            if (!scan(path, modules)) return false;
+            std::string why;
+            const Scan read = scan(path, modules, why);
+            if (read == Scan::Failed) return cannot_read(path, why);
+            if (read == Scan::TooLarge) pass_over(path, why);
             if (defines(modules, module)) {
                 found = add(path, modules);
                 return true;
@@ -187,16 +224,10 @@ bool Planner::find_by_contents(const std::string& module, std::optional<size_t>&
             std::vector<std::string> files;
             if (!files_of_folder(folder, files)) return false;
             for (const std::string& path : files) {
+                // A file that cannot be read was not asked for by name: passed over.
                 std::vector<ModuleHeader> modules;
-                std::string text;
                 std::string why;
-                if (scanned_.count(path)) {
-                    modules = scanned_[path];
-                } else if (append_file(path, text, why)) {
-                    // A file that cannot be read was not asked for by name: passed over.
-                    modules = scan_module_headers(text);
-                    scanned_.emplace(path, modules);
-                }
+                if (scan(path, modules, why) == Scan::TooLarge) pass_over(path, why);
                 for (const ModuleHeader& m : modules) contents_index_->emplace(m.name, path);
             }
         }

@@ -6,11 +6,10 @@ namespace {
 
 constexpr const char* kPrefixFileName = "snmpv2mib";
 
-// The located text of a message: in the user's module by its own line, in the prefix text by
-// the line of that text. `end_of_file` selects the end-of-file forms.
-std::string locate(const char* message, const char* token_text, bool end_of_file) {
+// The located text of a message at `line` of the stream: in the user's module by its own line,
+// in the prefix text by the line of that text. `end_of_file` selects the end-of-file forms.
+std::string locate(const char* message, const char* token_text, bool end_of_file, int line) {
     const auto& state = compiler_state();
-    const int line = state.line;
     if (line > state.prefix_lines) {
         const int shown = line - state.prefix_lines;
         if (end_of_file) return catalogue_message(MibMessage::LocatedEnd, message, shown);
@@ -55,18 +54,25 @@ void report_at_line(const char* message, const char* token_text, int32_t token_c
     // After a NUL byte stopped the reading, what the parsers say about the missing rest adds
     // nothing.
     if (state.input_stopped) return;
-    const std::string located = locate(message, token_text, token_code == END_OF_INPUT);
+    const std::string located = locate(message, token_text, token_code == END_OF_INPUT, state.line);
     append_compile_message(state.messages, state.message_limit, located.c_str());
 }
 
 void warn_at_line(const char* message, const char* label) {
-    const std::string located = locate(message, label, false);
+    const std::string located = locate(message, label, false, compiler_state().line);
     std::fflush(stdout);
     std::fputs(located.c_str(), compiler_state().diagnostics);
 }
 
 void report_plain(const char* message) {
     report_at_line(message, nullptr, compiler_state().last_token);
+}
+
+void report_at_given_line(const char* message, int line) {
+    auto& state = compiler_state();
+    if (state.input_stopped) return;
+    const std::string located = locate(message, nullptr, false, line);
+    append_compile_message(state.messages, state.message_limit, located.c_str());
 }
 
 void copy_field(char* field, size_t size, const char* source, const char* what) {

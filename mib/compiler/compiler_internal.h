@@ -125,9 +125,12 @@ constexpr int kImportDepth = 8;
 // What a record stands for.
 enum class RecordKind : int32_t {
     Definition = 0,  // a definition of its own
-    NamedArc,        // name(number) inside a value (or a bare label after a label)
+    NamedArc,        // name(number) inside a value: it states its own parent and number
+    LabelArc,        // a bare label after a label (chain rule): it states no number
     UnnamedArc,      // a bare number inside a value: its label is the number
 };
+
+struct TextualConvention;
 
 // The parse-time record of one definition, or of one arc of a value.
 struct ParseNode {
@@ -148,6 +151,11 @@ struct ParseNode {
     const char* link_key;
     const char* parent_link_key;
     bool dropped;
+    // A SYNTAX that names a convention: its name, and the convention it resolved to while the
+    // module was read (null: none yet). Settled when the whole stream has been read.
+    char convention_name[kTokenSize];
+    const TextualConvention* convention;
+    int32_t copied_enums;  // how many of `enums`, at their front, are the convention's
 };
 
 // Maps by text that can be searched with a string_view, without making a string.
@@ -161,6 +169,7 @@ using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 // One module of the stream, as far as resolving its labels needs.
 struct ModuleInfo {
     std::string name;
+    int begin_line = 0;  // the line of its BEGIN, where a missing END is reported
     bool has_imports = false;
     TextMap<std::string> imports;  // label -> the module it comes from
 };
@@ -178,6 +187,13 @@ struct TextualConvention {
     char name[kTokenSize];
     EnumEntry* enums;
     int32_t module;  // where it was defined
+    // A convention defined as another: that one's name, the one it resolved to while its module
+    // was read, how many of `enums` (at their front) are copied from it, and whether settling
+    // the stream gave it another.
+    char base_name[kTokenSize];
+    const TextualConvention* base;
+    int32_t copied_enums;
+    bool rebased;
 };
 
 // One element of a braced object-identifier value.
@@ -217,8 +233,9 @@ struct CompilerState {
     std::vector<ModuleInfo> modules;
     TextMap<int> module_index;  // name -> first module of that name
     int current_module = kNoModule;
-    // textual conventions
+    // textual conventions, and the names of SEQUENCE types (a row's SYNTAX names one)
     TextualConvention conventions[kTextualConventions] = {};
+    TextMap<int> sequence_types;
     // trap texts in current_trap that no saved copy has taken over: entries from these
     // indices up to the counts belong to the current record
     int slots_owned_from = 0;
@@ -272,6 +289,8 @@ void warn_at_line(const char* message, const char* label);
 void append_compile_message(char* buffer, int limit, const char* text);
 // Reports `message`, no token text, at the last token read.
 void report_plain(const char* message);
+// Reports `message`, no token text, at `line` of the stream.
+void report_at_given_line(const char* message, int line);
 // The catalogue text of `message` with its inserts applied.
 template <class... A>
 std::string catalogue_message(MibMessage message, const A&... inserts);
@@ -313,6 +332,12 @@ int skip_constraint(FILE* stream);
 void clear_textual_conventions();
 // The convention's syntax and a copy of its enumerations, or LABEL when unknown.
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
+// The SYNTAX of `node`, the label `name`: the convention the current module sees so far.
+void read_syntax_convention(ParseNode* node, const char* name);
+// Once the whole stream is read: each convention defined as another, then each record's SYNTAX
+// convention, as its module sees it (its own, else the one its IMPORTS names, else the first of
+// that name); a SYNTAX that is defined nowhere is told.
+void settle_syntax_conventions(ParseNode* list);
 
 // Definition parsers.
 ParseNode* parse_object_type(FILE* stream, const char* name);

@@ -1,8 +1,9 @@
 // Which node each label of a parse list names, so that no module's objects move because another
 // module defines the same label elsewhere: a reference resolves to its own module's definition,
 // then to the one its IMPORTS clause names, then to any (the built-in nodes and modules without
-// IMPORTS first). Definitions of one label at one place are one node; at different places each
-// place gets a key of its own, and the linker matches records by these keys.
+// IMPORTS first). A name(number) arc stands where its value puts it, whatever other modules
+// define. Definitions of one label at one place are one node; at different places each place
+// gets a key of its own, and the linker matches records by these keys.
 #include <algorithm>
 #include <cstring>
 #include <memory_resource>
@@ -39,7 +40,8 @@ struct Definition {
     int module;
     Rank rank;
     int place = kNone;
-    int target = kNone;         // a named arc that names a definition seen from its module
+    bool numbered = false;      // an arc that states its number
+    int target = kNone;         // an arc that is another definition of its label
     const char* key = nullptr;  // null: the label
     int next = kNone;           // the next definition of the same label, by rank
 };
@@ -74,12 +76,17 @@ class Resolver {
     LinkKeyTexts run() {
         collect_definitions();
         for (Definition& definition : definitions_) {
-            if (definition.rank == kArc) definition.target = arc_target(definition);
+            if (definition.rank == kArc && !definition.numbered)
+                definition.target = label_arc_target(definition);
         }
         for (size_t i = 0; i < records_.size(); ++i) dependencies_.push_back(dependency(i));
         for (size_t i = 0; i < records_.size(); ++i) place_record(static_cast<int>(i));
         for (Definition& definition : definitions_) {
             if (definition.record != kNone) definition.place = place_of_record_[definition.record];
+        }
+        for (Definition& definition : definitions_) {
+            if (definition.rank == kArc && definition.numbered)
+                definition.target = arc_target(definition);
         }
         index_places();
         for (const auto& [label, first] : labels_) key_places(label, *first);
@@ -147,6 +154,7 @@ class Resolver {
             }
             definition_of_record_[i] = static_cast<int>(definitions_.size());
             definitions_.push_back({record->label, static_cast<int>(i), record->module, rank});
+            definitions_.back().numbered = record->kind == RecordKind::NamedArc;
         }
         for (size_t d = 0; d < definitions_.size(); ++d) {
             const auto [first, added] =
@@ -200,13 +208,37 @@ class Resolver {
         return d != kNone ? d : first;
     }
 
-    // A name(number) arc defines its node only when its module sees no other definition of the
-    // label: its own, an imported one, a built-in one or one of a module without IMPORTS.
-    int arc_target(const Definition& arc) const {
+    // A bare label after a label states no number: it is the definition its module sees (its
+    // own, an imported, a built-in one or one of a module without IMPORTS), where that stands.
+    int label_arc_target(const Definition& arc) const {
         const int first = first_definition(arc.label);
         const int d = scoped(arc.label, first, arc.module, true);
         if (d != kNone) return d;
         return definitions_[first].rank <= kWithoutImports ? first : kNone;
+    }
+
+    // A name(number) arc states its parent and number: it stands there, and a definition of its
+    // label elsewhere never moves it. At the place of a definition of that label it is that
+    // definition (it links nothing); when the definition its module sees (its own, an imported
+    // or a built-in one) stands elsewhere, that is told and the arc defines a node of its own.
+    int arc_target(const Definition& arc) const {
+        const int first = first_definition(arc.label);
+        for (int d = first; d != kNone; d = definitions_[d].next) {
+            if (definitions_[d].rank != kArc && definitions_[d].place == arc.place) return d;
+        }
+        int seen = scoped(arc.label, first, arc.module, true);
+        if (seen == kNone && definitions_[first].rank == kBuiltIn) seen = first;
+        if (seen != kNone) warn_arc_elsewhere(arc, definitions_[seen]);
+        return kNone;
+    }
+
+    void warn_arc_elsewhere(const Definition& arc, const Definition& seen) const {
+        const std::string text =
+            catalogue_message(MibMessage::ArcAwayFromDefinition, arc.label,
+                              static_cast<int>(records_[arc.record]->subid), module_text(arc),
+                              place_text(arc.place), place_text(seen.place));
+        std::fflush(stdout);
+        std::fputs(text.c_str(), compiler_state().diagnostics);
     }
 
     // The index of the arc record that record `i` hangs under: the record before it, as a value
@@ -225,7 +257,7 @@ class Resolver {
         const int self = definition_of_record_[i];
         int d = kNone;
         if (self != kNone && definitions_[self].target != kNone) {
-            d = definitions_[self].target;
+            d = definitions_[self].target;  // a bare label: where its definition stands
         } else if (record->parent_arc) {
             return {index_of_arc(i), kNone, kNone};
         } else if (record->kind == RecordKind::UnnamedArc && !record->parent_label[0]) {

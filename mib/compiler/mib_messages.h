@@ -19,10 +19,8 @@ enum class MibMessage {
     BadOperator,
     BadTypeAssignment,
     BadDefinition,
-    NestedModule,
     NoClosingBracket,
     ReservedWord,
-    NoEndStatement,
     EndBeforeStart,
     NoEndToValue,
     NoSubIdentifier,
@@ -65,6 +63,10 @@ enum class MibMessage {
     NoAssignForUnsigned32,
     Unsigned32NotGauge32,
     ShouldBeAccess,
+    ArcAwayFromDefinition,
+    ConventionDefinedNowhere,
+    NoEndBeforeModule,
+    NoEndBeforeEndOfInput,
     Count
 };
 
@@ -97,10 +99,8 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::BadOperator, 0x100008, "Bad operator"},
     {MibMessage::BadTypeAssignment, 0x100009, "Bad parse of ASN type definition"},
     {MibMessage::BadDefinition, 0x10000a, "Bad parse of: %1"},
-    {MibMessage::NestedModule, 0x10000c, "Error, nested %1"},
     {MibMessage::NoClosingBracket, 0x10000d, "Could not find closing right bracket"},
     {MibMessage::ReservedWord, 0x10000e, "%1 is a reserved word"},
-    {MibMessage::NoEndStatement, 0x10000f, "Error, no %1 statement was found"},
     {MibMessage::EndBeforeStart, 0x100010, "Error, %1 statement before start of %2"},
     // object-identifier values: the final-record and chain rules, NOTIFICATION-TYPE
     {MibMessage::NoEndToValue, 0x100011, "No end to %1"},
@@ -173,6 +173,16 @@ inline constexpr MibMessageRow kMibMessages[] = {
     {MibMessage::Unsigned32NotGauge32, 0x10003b, "Unsigned32 not defined as Gauge32."},
     // OBJECT-TYPE: no access clause
     {MibMessage::ShouldBeAccess, 0x10003c, "Should be %1"},
+    // resolver: a name(number) arc away from the definition of its label that its module sees
+    {MibMessage::ArcAwayFromDefinition, 0x10003d,
+     "Warning: %1(%2!d!) in %3 stands at %4, but the %1 that %3 sees is at %5; the arc keeps its "
+     "place\n"},
+    // a SYNTAX that names a convention that no module of the stream defines
+    {MibMessage::ConventionDefinedNowhere, 0x10003e,
+     "Warning: %1, the SYNTAX of %2 in %3, is defined nowhere; %2 has no type\n"},
+    // module parser: a module without END, located at its BEGIN
+    {MibMessage::NoEndBeforeModule, 0x10003f, "Error, no END statement for %1 before %2"},
+    {MibMessage::NoEndBeforeEndOfInput, 0x100040, "Error, no END statement for %1"},
 };
 
 // The catalogue text of `message`, or its default text when the catalogue has none.

@@ -76,6 +76,7 @@ void start_compile() {
     reset_lexer();
     build_keyword_chains();
     clear_textual_conventions();
+    state.sequence_types.clear();
     state.module_state = ModuleState::Outside;
     state.modules.clear();
     state.module_index.clear();
@@ -125,15 +126,23 @@ bool read_imports(FILE* stream, ModuleInfo& module, char* text) {
 void begin_module_scope(const char* name) {
     auto& state = compiler_state();
     state.current_module = static_cast<int>(state.modules.size());
-    state.modules.push_back(ModuleInfo{name, false, {}});
+    state.modules.push_back(ModuleInfo{name, 0, false, {}});
     state.module_index.emplace(name, state.current_module);
+}
+
+// The module that is still open lacks its END: told at its BEGIN, so that the message points
+// into its own file rather than at whatever follows it.
+void report_missing_end(MibMessage message, const char* next) {
+    const auto& state = compiler_state();
+    const ModuleInfo& open = state.modules[static_cast<size_t>(state.current_module)];
+    report_at_given_line(catalogue_message(message, open.name, next).c_str(), open.begin_line);
 }
 
 // After "DEFINITIONS": up to BEGIN and past a first IMPORTS or EXPORTS list.
 Step open_module(Statement& s, const char* name) {
     auto& state = compiler_state();
     if (state.module_state == ModuleState::Inside) {
-        report_message_plain(MibMessage::NestedModule, "MIBS");
+        report_missing_end(MibMessage::NoEndBeforeModule, name);
         return Step::Fail;
     }
     state.module_state = ModuleState::Inside;
@@ -142,6 +151,7 @@ Step open_module(Statement& s, const char* name) {
         report_message(MibMessage::NoBeginStatement, nullptr, END_OF_INPUT, "BEGIN");
         return Step::Fail;
     }
+    state.modules.back().begin_line = state.line;
     s.token = next_token(s.stream, s.text);
     if (s.token != IMPORTS && s.token != EXPORTS) {
         s.have_token = true;
@@ -175,7 +185,7 @@ Step close_module() {
 
 Step end_of_input() {
     if (compiler_state().module_state == ModuleState::Outside) return Step::Done;
-    report_message_plain(MibMessage::NoEndStatement, "END");
+    report_missing_end(MibMessage::NoEndBeforeEndOfInput, "");
     return Step::Fail;
 }
 
@@ -274,6 +284,7 @@ ParseNode* parse_mib_stream(FILE* stream) {
             case Step::Done:
                 // A NUL byte ended the reading early: what was read is not the whole module.
                 if (compiler_state().input_stopped) return fail();
+                settle_syntax_conventions(compiler_state().head);
                 return take_list();
         }
     }

@@ -61,10 +61,15 @@ bool is_status_word(int32_t token) {
 bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
     char syntax_text[kTokenSize];
     int32_t syntax = next_token(stream, syntax_text);
-    if (syntax == LABEL) syntax = lookup_textual_convention(syntax_text, &node->enums);
-    node->syntax = syntax;
+    if (syntax == LABEL) {
+        read_syntax_convention(node, syntax_text);
+    } else {
+        node->syntax = syntax;
+    }
+    syntax = node->syntax;
     *token = next_token(stream, text);
-    if (takes_enumeration(syntax)) {
+    // A convention not yet defined may still be an enumeration that the object narrows.
+    if (takes_enumeration(syntax) || (syntax == LABEL && *token == LEFT_BRACE)) {
         if (*token == LEFT_BRACE) {
             if (!read_enum_list(stream, &node->enums)) return false;
             *token = next_token(stream, text);

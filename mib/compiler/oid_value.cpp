@@ -46,7 +46,7 @@ ParseNode* arc_record(const OidElement* elements, int i, ParseNode* prev_arc) {
     const OidElement& element = elements[i];
     ParseNode* record = new_parse_node();
     if (element.has_label) {
-        record->kind = RecordKind::NamedArc;
+        record->kind = element.has_number ? RecordKind::NamedArc : RecordKind::LabelArc;
         std::memcpy(record->label, element.label, sizeof record->label);
     } else {
         record->kind = RecordKind::UnnamedArc;

@@ -32,14 +32,14 @@ bool skip_sequence(FILE* stream, char* text) {
     }
 }
 
-// The convention a name stands for in the current module: its own, else the one its IMPORTS
-// names (followed through further imports), else the first of that name. One pass over the
-// table: each match is ranked by where its module stands in that chain of modules.
-const TextualConvention* find_textual_convention(const char* name) {
+// The convention a name stands for in `from`: its own, else the one its IMPORTS names
+// (followed through further imports), else the first of that name. One pass over the table:
+// each match is ranked by where its module stands in that chain of modules.
+const TextualConvention* find_textual_convention(const char* name, int from) {
     const auto& state = compiler_state();
     int chain[kImportDepth];
     int length = 0;
-    for (int module = state.current_module; module != kNoModule && length < kImportDepth;) {
+    for (int module = from; module != kNoModule && length < kImportDepth;) {
         chain[length++] = module;
         const auto& imports = state.modules[static_cast<size_t>(module)].imports;
         const auto from = imports.find(std::string_view(name));
@@ -64,6 +64,65 @@ const TextualConvention* find_textual_convention(const char* name) {
     return best;
 }
 
+int32_t count_enums(const EnumEntry* list) {
+    int32_t count = 0;
+    for (; list; list = list->next) ++count;
+    return count;
+}
+
+bool same_enums(const EnumEntry* a, const EnumEntry* b) {
+    for (; a && b; a = a->next, b = b->next) {
+        if (a->value != b->value || std::strcmp(a->label, b->label) != 0) return false;
+    }
+    return !a && !b;
+}
+
+// `*list` with its first `*copied` entries (those copied from a convention) replaced by a copy of
+// `from`; the entries listed after them stay.
+void recopy_enums(EnumEntry** list, int32_t* copied, const EnumEntry* from) {
+    EnumEntry** own = list;
+    for (int32_t i = 0; i < *copied && *own; ++i) own = &(*own)->next;
+    EnumEntry* listed = *own;
+    *own = nullptr;
+    release_enum_list(*list);
+    *list = copy_enum_list(from);
+    *copied = count_enums(*list);
+    EnumEntry** end = list;
+    while (*end) end = &(*end)->next;
+    *end = listed;
+}
+
+// Conventions defined as others, as their modules see them once the whole stream is read; a
+// chain of them settles in as many rounds as it is long (a cycle stops at the bound).
+void rebase_conventions() {
+    auto& state = compiler_state();
+    for (int round = 0; round < kImportDepth; ++round) {
+        bool changed = false;
+        for (auto& slot : state.conventions) {
+            if (slot.syntax == 0) break;
+            if (!slot.base_name[0]) continue;
+            const TextualConvention* base = find_textual_convention(slot.base_name, slot.module);
+            if (!base || base == &slot) continue;
+            if (base == slot.base && !base->rebased) continue;
+            EnumEntry* enums = copy_enum_list(slot.enums);
+            int32_t copied = slot.copied_enums;
+            recopy_enums(&enums, &copied, base->enums);
+            const bool same = base->syntax == slot.syntax && same_enums(enums, slot.enums);
+            slot.base = base;
+            if (same) {
+                release_enum_list(enums);
+                continue;
+            }
+            release_enum_list(slot.enums);
+            slot.enums = enums;
+            slot.copied_enums = copied;
+            slot.syntax = base->syntax;
+            slot.rebased = changed = true;
+        }
+        if (!changed) return;
+    }
+}
+
 }  // namespace
 
 void clear_textual_conventions() {
@@ -73,19 +132,60 @@ void clear_textual_conventions() {
         slot.syntax = 0;
         slot.name[0] = '\0';
         slot.module = kNoModule;
+        slot.base_name[0] = '\0';
+        slot.base = nullptr;
+        slot.copied_enums = 0;
+        slot.rebased = false;
     }
 }
 
 int32_t lookup_textual_convention(const char* name, EnumEntry** enums) {
-    const TextualConvention* slot = find_textual_convention(name);
+    const TextualConvention* slot = find_textual_convention(name, compiler_state().current_module);
     if (!slot) return LABEL;
     *enums = copy_enum_list(slot->enums);
     return slot->syntax;
 }
 
+void read_syntax_convention(ParseNode* node, const char* name) {
+    std::memcpy(node->convention_name, name, sizeof node->convention_name);
+    node->convention = find_textual_convention(name, compiler_state().current_module);
+    node->syntax = node->convention ? node->convention->syntax : LABEL;
+    if (node->convention) {
+        node->enums = copy_enum_list(node->convention->enums);
+        node->copied_enums = count_enums(node->enums);
+    }
+}
+
+void settle_syntax_conventions(ParseNode* list) {
+    auto& state = compiler_state();
+    rebase_conventions();
+    for (ParseNode* node = list; node; node = node->next) {
+        if (!node->convention_name[0]) continue;
+        const TextualConvention* slot =
+            find_textual_convention(node->convention_name, node->module);
+        if (slot && slot == node->convention && !slot->rebased) continue;
+        if (!slot) {
+            if (state.sequence_types.count(std::string_view(node->convention_name))) continue;
+            const bool in_module =
+                node->module >= 0 && static_cast<size_t>(node->module) < state.modules.size();
+            const std::string text = catalogue_message(
+                MibMessage::ConventionDefinedNowhere, node->convention_name, node->label,
+                in_module ? state.modules[static_cast<size_t>(node->module)].name.c_str()
+                          : "no module");
+            std::fflush(stdout);
+            std::fputs(text.c_str(), state.diagnostics);
+            continue;
+        }
+        recopy_enums(&node->enums, &node->copied_enums, slot->enums);
+        node->syntax = slot->syntax;
+        node->convention = slot;
+    }
+}
+
 int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text) {
     int32_t syntax = next_token(stream, text);
     if (syntax == SEQUENCE) {
+        compiler_state().sequence_types.emplace(name, 0);
         if (!skip_sequence(stream, text)) return 0;
         *token = next_token(stream, text);
         return 1;
@@ -111,13 +211,21 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     std::strncpy(slot->name, name, sizeof slot->name - 1);
     slot->name[sizeof slot->name - 1] = '\0';
     slot->module = compiler_state().current_module;
+    slot->base_name[0] = '\0';
+    slot->base = nullptr;
+    slot->copied_enums = 0;
+    slot->rebased = false;
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
-        syntax = lookup_textual_convention(text, &enums);
-        if (syntax == LABEL) {
+        slot->base = find_textual_convention(text, slot->module);
+        if (!slot->base) {
             report_message(MibMessage::UnmappedTextualConvention, text, syntax);
             return 0;
         }
+        std::memcpy(slot->base_name, text, sizeof slot->base_name);
+        syntax = slot->base->syntax;
+        enums = copy_enum_list(slot->base->enums);
+        slot->copied_enums = count_enums(enums);
     }
     *token = next_token(stream, text);
     if (*token == LEFT_PAREN) {
