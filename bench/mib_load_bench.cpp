@@ -133,7 +133,7 @@ void add_facts(const MibNode* node, std::vector<uint32_t>& oid, const std::strin
         const std::string own = oid.size() == 2 ? std::string(node->label) + "-MIB" : module;
         NodeFacts f;
         f.oid = oid;
-        f.module = own.empty() ? "SNMPv2-SMI" : own;
+        f.modules = {own.empty() ? "SNMPv2-SMI" : own};
         const std::string_view label = node->label;
         if (label.ends_with("Entry")) {
             std::vector<uint32_t> index = oid;
@@ -145,9 +145,9 @@ void add_facts(const MibNode* node, std::vector<uint32_t>& oid, const std::strin
                 f.implied = true;
             }
         } else if (label.ends_with("PhysAddress")) {
-            f = {oid, f.module, "PhysAddress", "1x:", {{6, 6}}, {}, false, {}};
+            f = {oid, f.modules, "PhysAddress", "1x:", {{6, 6}}, {}, false, {}};
         } else if (label.ends_with("Descr") || label.ends_with("Alias")) {
-            f = {oid, f.module, "DisplayString", "255a", {{0, 255}}, {}, false, {}};
+            f = {oid, f.modules, "DisplayString", "255a", {{0, 255}}, {}, false, {}};
         } else if (label.ends_with("Status")) {
             f.syntax = "TruthValue";
         }

@@ -1,12 +1,14 @@
 // The database's companion: facts about the nodes of one MIB database that the database file has
-// no room for (the defining module, the textual convention and DISPLAY-HINT of a syntax, string
+// no room for (the defining modules, the textual convention and DISPLAY-HINT of a syntax, string
 // sizes, a row's INDEX or AUGMENTS). It lives beside NAME.bin as NAME.facts and is used only
 // together with the exact database it was written for.
 //
 // Keys. A node is keyed by its object identifier, never by its label: the labels are in the
 // database's tree, which the binding guarantees is the tree the facts were written for, so a
 // copy here could only repeat them (or, damaged, contradict them). MODULE::label is resolved by
-// taking the nodes the module defines here and their labels from the tree (find_in_module).
+// taking the nodes the module defines here and their labels from the tree (find_in_module). A
+// node that several modules define (ifTable in RFC1213-MIB and IF-MIB) lists each of them, so
+// that it is found through any.
 //
 // Binding. The header holds the size of the database file and a 64-bit digest of all its bytes
 // (database_digest; a guard against staleness, not against tampering). A companion whose binding
@@ -20,11 +22,12 @@
 //   text    every distinct non-empty text the records name (modules, convention names, hints),
 //           each once, in the order the records first name them. A record names a text by a
 //           word: 0 for the empty text, i for the i-th text (from 1).
-//   record  the OID (a length word of 1..128, then the sub-identifiers); the module, convention
-//           and hint words; the size range count and each range's minimum and maximum; the
-//           IMPLIED word (0 or 1, 1 only with an INDEX); the INDEX count and each index object's
-//           OID; the AUGMENTS OID (length 0 when none). Records follow in strictly ascending OID
-//           order (sub-identifiers compared as unsigned numbers, a prefix before its extensions).
+//   record  the OID (a length word of 1..128, then the sub-identifiers); the module count and
+//           each module's word (never 0); the convention and hint words; the size range count and
+//           each range's minimum and maximum; the IMPLIED word (0 or 1, 1 only with an INDEX); the
+//           INDEX count and each index object's OID; the AUGMENTS OID (length 0 when none). Records
+//           follow in strictly ascending OID order (sub-identifiers compared as unsigned numbers, a
+//           prefix before its extensions).
 // The body's digest refuses damage that would still parse (a changed hint or number). Behind it
 // the reader takes only what the writer writes, so a companion that loads writes back to exactly
 // its bytes; anything else (a count the rest cannot hold, a text out of order, repeated or
@@ -57,7 +60,7 @@ struct SizeRange {
 // What the companion knows of one node. Empty fields are facts not known (or not applicable).
 struct NodeFacts {
     std::vector<uint32_t> oid;
-    std::string module;  // the module that defines the node
+    std::vector<std::string> modules;  // the modules that define the node, none empty
     std::string syntax;  // the textual convention of its syntax ("PhysAddress"); empty: none
     std::string hint;    // the DISPLAY-HINT, found through the convention chain
     std::vector<SizeRange> sizes;              // the SIZE ranges, in the order written
@@ -102,8 +105,9 @@ class Companion {
     std::vector<NodeFacts> all() const;
     // The facts of the node with exactly this OID.
     std::optional<NodeFacts> find(std::span<const uint32_t> oid) const;
-    // The facts of the node that `module` defines with label `label`, its label taken from the
-    // database's tree (`tree`: its first top-level node). A pass over the records.
+    // The facts of the node that `module` defines (as one of its modules) with label `label`, its
+    // label taken from the database's tree (`tree`: its first top-level node). A pass over the
+    // records.
     std::optional<NodeFacts> find_in_module(const MibNode* tree, std::string_view module,
                                             std::string_view label) const;
 
@@ -160,8 +164,8 @@ bool bind_database(const std::string& path, CompanionBinding& binding, Companion
 
 // The file's bytes for `facts`, bound to `binding`; the facts need not be sorted. False when the
 // reader would refuse them (an OID repeated, empty or too long, an INDEX object's OID empty or too
-// long, IMPLIED without INDEX, a range whose minimum exceeds its maximum, a NUL in a text, a
-// count beyond 32 bits): `why` says which.
+// long, IMPLIED without INDEX, a range whose minimum exceeds its maximum, an empty module name,
+// a NUL in a text, a count beyond 32 bits): `why` says which.
 bool encode_companion(const std::vector<NodeFacts>& facts, const CompanionBinding& binding,
                       std::string& bytes, std::string& why);
 // Writes the binding and the body's digest into the header of `bytes` (at least a header long).

@@ -63,7 +63,8 @@ NodeFacts Companion::at(size_t i) const {
     };
     NodeFacts facts;
     facts.oid = next_oid();
-    facts.module = text(next());
+    facts.modules.resize(next());
+    for (std::string& module : facts.modules) module = text(next());
     facts.syntax = text(next());
     facts.hint = text(next());
     facts.sizes.resize(next());
@@ -113,7 +114,11 @@ std::optional<NodeFacts> Companion::find_in_module(const MibNode* tree, std::str
     for (size_t i = 0; i < size(); ++i) {
         const size_t start = records_[i];
         const uint32_t length = word(start);
-        if (word(start + 4 + 4 * size_t{length}) != module_word) continue;
+        const size_t modules_at = start + 4 + 4 * size_t{length};
+        bool defines = false;
+        for (uint32_t k = 0; k < word(modules_at) && !defines; ++k)
+            defines = word(modules_at + 4 + 4 * size_t{k}) == module_word;
+        if (!defines) continue;
         oid.resize(length);
         for (uint32_t k = 0; k < length; ++k) oid[k] = word(start + 4 + 4 * size_t{k});
         const MibNode* named = node_at(tree, oid);

@@ -92,9 +92,10 @@ bool read_texts(Cursor& in, const unsigned char* base, uint32_t count,
 class TextWords {
   public:
     explicit TextWords(size_t texts) : texts_(texts) {}
-    bool check(Cursor& in) {
+    bool check(Cursor& in, bool may_be_empty = true) {
         uint32_t word = 0;
         if (!in.word(word) || word > named_ + 1 || word > texts_) return false;
+        if (word == 0 && !may_be_empty) return false;
         if (word == named_ + 1) ++named_;
         return true;
     }
@@ -108,9 +109,11 @@ class TextWords {
 bool check_record(Cursor& in, TextWords& words, const unsigned char*& oid, uint32_t& oid_length) {
     uint32_t count = 0;
     uint32_t implied = 0;
-    if (!check_oid(in, false, oid, oid_length) || !words.check(in) || !words.check(in) ||
-        !words.check(in) || !in.count(count, 8))
-        return false;
+    if (!check_oid(in, false, oid, oid_length) || !in.count(count, 4)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!words.check(in, false)) return false;
+    }
+    if (!words.check(in) || !words.check(in) || !in.count(count, 8)) return false;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t min = 0;
         uint32_t max = 0;
@@ -138,7 +141,7 @@ bool sorts_before(const unsigned char* a, uint32_t a_length, const unsigned char
     return a_length < b_length;
 }
 
-// The smallest record: an OID of one sub-identifier, no sizes, no INDEX, no AUGMENTS.
+// The smallest record: an OID of one sub-identifier, no modules, sizes, INDEX or AUGMENTS.
 constexpr size_t kSmallestRecord = 9 * 4;
 
 // Checks the body from `body_at` and notes where its texts and records lie.

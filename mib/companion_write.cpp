@@ -72,17 +72,24 @@ std::string refusal(const NodeFacts& node) {
     for (const SizeRange& range : node.sizes) {
         if (range.min > range.max) return "a size range whose minimum exceeds its maximum";
     }
-    for (const std::string* text : {&node.module, &node.syntax, &node.hint}) {
+    std::vector<const std::string*> texts = {&node.syntax, &node.hint};
+    for (const std::string& module : node.modules) {
+        if (module.empty()) return "an empty module name";
+        texts.push_back(&module);
+    }
+    for (const std::string* text : texts) {
         if (text->find('\0') != std::string::npos) return "a text holding a NUL";
         if (!fits(text->size())) return "a text too long";
     }
-    if (!fits(node.sizes.size()) || !fits(node.index.size())) return "a count too large";
+    if (!fits(node.modules.size()) || !fits(node.sizes.size()) || !fits(node.index.size()))
+        return "a count too large";
     return {};
 }
 
 void put_record(std::string& out, const NodeFacts& node, TextTable& texts) {
     put_oid(out, node.oid);
-    put32(out, texts.word_for(node.module));
+    put32(out, static_cast<uint32_t>(node.modules.size()));
+    for (const std::string& module : node.modules) put32(out, texts.word_for(module));
     put32(out, texts.word_for(node.syntax));
     put32(out, texts.word_for(node.hint));
     put32(out, static_cast<uint32_t>(node.sizes.size()));

@@ -25,28 +25,29 @@ const Oid kIfXEntry = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1};
 // without padding, sizes, INDEX with and without IMPLIED, AUGMENTS, the largest numbers.
 std::vector<NodeFacts> sample_facts() {
     std::vector<NodeFacts> facts(7);
-    facts[0] = {kIfXEntry, "IF-MIB", "", "", {}, {}, false, kIfEntry};
-    facts[1] = {kIfPhysAddress, "IF-MIB", "PhysAddress", "1x:", {}, {}, false, {}};
-    facts[2] = {kIfEntry, "IF-MIB", "", "", {}, {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1}}, false, {}};
+    facts[0] = {kIfXEntry, {"IF-MIB"}, "", "", {}, {}, false, kIfEntry};
+    facts[1] = {kIfPhysAddress, {"IF-MIB"}, "PhysAddress", "1x:", {}, {}, false, {}};
+    facts[2] = {kIfEntry, {"RFC1213-MIB", "IF-MIB"},        "",    "",
+                {},       {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1}}, false, {}};
     facts[3] = {{1, 3, 6, 1, 6, 3, 16, 1, 2, 1},
-                "SNMP-VIEW-BASED-ACM-MIB",
+                {"SNMP-VIEW-BASED-ACM-MIB"},
                 "",
                 "",
                 {},
                 {{1, 3, 6, 1, 6, 3, 16, 1, 2, 1, 1}, {1, 3, 6, 1, 6, 3, 16, 1, 2, 1, 2}},
                 true,
                 {}};
-    facts[4] = {{1, 3, 6, 1, 2, 1, 4, 34, 1, 3}, "IP-MIB", "InetAddress", "",
-                {{0, 0}, {4, 4}, {16, 16}},      {},       false,         {}};
+    facts[4] = {{1, 3, 6, 1, 2, 1, 4, 34, 1, 3}, {"IP-MIB"}, "InetAddress", "",
+                {{0, 0}, {4, 4}, {16, 16}},      {},         false,         {}};
     facts[5] = {{1, 3, 6, 1, 2, 1, 25, 1, 2},
-                "HOST-RESOURCES-MIB",
+                {"HOST-RESOURCES-MIB"},
                 "DateAndTime",
                 "2d-1d-1d,1d:1d:1d.1d,1a1d:1d",
                 {{8, 8}, {11, 11}},
                 {},
                 false,
                 {}};
-    facts[6] = {Oid(128, 0xFFFFFFFFu), "X", "MacAddress", "1x:", {{6, 6}}, {}, false, {}};
+    facts[6] = {Oid(128, 0xFFFFFFFFu), {"X"}, "MacAddress", "1x:", {{6, 6}}, {}, false, {}};
     return facts;
 }
 
@@ -101,9 +102,13 @@ TEST_F(CompanionTest, FactsReadBackSortedAndAreFoundByOidAndByModuleLabel) {
         const char* label;
         const Oid* expected;  // null: not found
     } cases[] = {
-        {"IF-MIB", "ifEntry", &kIfEntry},    {"IF-MIB", "ifPhysAddress", &kIfPhysAddress},
-        {"RFC1213-MIB", "ifEntry", nullptr},                       // another module
-        {"IF-MIB", "ifXEntry", &kIfXEntry},  {"X", "x", nullptr},  // in the facts, not in this tree
+        {"IF-MIB", "ifEntry", &kIfEntry},
+        {"RFC1213-MIB", "ifEntry", &kIfEntry},  // defined in two modules
+        {"IF-MIB", "ifPhysAddress", &kIfPhysAddress},
+        {"RFC1213-MIB", "ifPhysAddress", nullptr},  // not one of its modules
+        {"IF-MIB", "ifXEntry", &kIfXEntry},
+        {"X", "x", nullptr},  // in the facts, not in this tree
+        {"NO-SUCH-MIB", "ifEntry", nullptr},
         {"IF-MIB", "ifDescr", nullptr},
     };
     for (const auto& c : cases) {
@@ -126,11 +131,12 @@ TEST_F(CompanionTest, FactsReadBackSortedAndAreFoundByOidAndByModuleLabel) {
 TEST_F(CompanionTest, SmallestFileHasItsLayout) {
     std::string bytes;
     std::string why;
-    ASSERT_TRUE(encode_companion({{{1}, "M-MIB", "", "", {}, {}, false, {}}}, {5, 7}, bytes, why));
-    std::string body(
-        "\0\0\0\1\0\0\0\1\0\0\0\5M-MIB---\0\0\0\1\0\0\0\1"
-        "\0\0\0\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0",
-        56);
+    ASSERT_TRUE(
+        encode_companion({{{1}, {"M-MIB"}, "", "", {}, {}, false, {}}}, {5, 7}, bytes, why));
+    // Text and record counts, the text, the OID, one module, then six empty words.
+    const std::string body = std::string("\0\0\0\1\0\0\0\1\0\0\0\5M-MIB---", 20) +
+                             std::string("\0\0\0\1\0\0\0\1\0\0\0\1\0\0\0\1", 16) +
+                             std::string(24, '\0');
     ASSERT_EQ(bytes.size(), kCompanionHeaderSize + body.size());
     EXPECT_EQ(bytes.substr(0, 28),
               std::string("ZorvFcts\0\0\0\1\0\0\0\0\0\0\0\5\0\0\0\0\0\0\0\7", 28));
@@ -233,14 +239,16 @@ TEST_F(CompanionTest, WriterRefusesFactsTheReaderWouldRefuse) {
         NodeFacts facts;
         const char* why;
     } cases[] = {
-        {{{}, "M", "", "", {}, {}, false, {}}, "an object identifier empty or too long"},
-        {{Oid(129, 1), "M", "", "", {}, {}, false, {}}, "an object identifier empty or too long"},
-        {{{1}, "M", "", "", {}, {{}}, false, {}}, "an INDEX object identifier empty or too long"},
-        {{{1}, "M", "", "", {}, {}, false, Oid(129, 1)}, "an AUGMENTS object identifier too long"},
-        {{{1}, "M", "", "", {}, {}, true, {}}, "IMPLIED without INDEX"},
-        {{{1}, "M", "", "", {{3, 2}}, {}, false, {}},
+        {{{}, {"M"}, "", "", {}, {}, false, {}}, "an object identifier empty or too long"},
+        {{Oid(129, 1), {"M"}, "", "", {}, {}, false, {}}, "an object identifier empty or too long"},
+        {{{1}, {"M"}, "", "", {}, {{}}, false, {}}, "an INDEX object identifier empty or too long"},
+        {{{1}, {"M"}, "", "", {}, {}, false, Oid(129, 1)},
+         "an AUGMENTS object identifier too long"},
+        {{{1}, {"M"}, "", "", {}, {}, true, {}}, "IMPLIED without INDEX"},
+        {{{1}, {"M"}, "", "", {{3, 2}}, {}, false, {}},
          "a size range whose minimum exceeds its maximum"},
-        {{{1}, std::string("M\0", 2), "", "", {}, {}, false, {}}, "a text holding a NUL"},
+        {{{1}, {std::string("M\0", 2)}, "", "", {}, {}, false, {}}, "a text holding a NUL"},
+        {{{1}, {"M", ""}, "", "", {}, {}, false, {}}, "an empty module name"},
     };
     for (const auto& c : cases) {
         std::string bytes;
