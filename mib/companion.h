@@ -8,7 +8,7 @@
 // copy here could only repeat them (or, damaged, contradict them). MODULE::label is resolved by
 // taking the nodes the module defines here and their labels from the tree (find_in_module). A
 // node that several modules define (ifTable in RFC1213-MIB and IF-MIB) lists each of them, so
-// that it is found through any.
+// that it is found through any; so does an OID that a tree holds under several labels.
 //
 // Binding. The header holds the size of the database file and a 64-bit digest of all its bytes
 // (database_digest; a guard against staleness, not against tampering). A companion whose binding
@@ -142,6 +142,9 @@ struct CompanionResult {
 // The companion's path for the database at `database_path`: a final ".bin" becomes ".facts";
 // any other name gets ".facts" added.
 std::string companion_path(std::string_view database_path);
+// Where write_companion writes before it renames: the companion's path, ".partial." and the
+// process id (a caller that removes partial files on a signal needs the name).
+std::string companion_partial_path(std::string_view database_path);
 
 // A fast non-cryptographic 64-bit digest, fed in pieces of any size.
 class Digest64 {

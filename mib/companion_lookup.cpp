@@ -9,17 +9,16 @@ using companion_format::load32;
 
 namespace {
 
-// The node reached from the top-level list `tree` by `oid`; null when the tree has none.
-const MibNode* node_at(const MibNode* tree, std::span<const uint32_t> oid) {
-    const MibNode* node = nullptr;
-    const MibNode* level = tree;
-    for (uint32_t subid : oid) {
-        node = level;
-        while (node && node->subid != subid) node = node->peer;
-        if (!node) return nullptr;
-        level = node->child;
+// Whether a node reached from the top-level list `level` by `oid` has `label`. A tree may hold
+// peers of one sub-identifier under other labels: each is tried.
+bool labelled_at(const MibNode* level, std::span<const uint32_t> oid, std::string_view label) {
+    for (const MibNode* node = level; node; node = node->peer) {
+        if (node->subid != oid.front()) continue;
+        if (oid.size() == 1 ? label == node->label
+                            : labelled_at(node->child, oid.subspan(1), label))
+            return true;
     }
-    return node;
+    return false;
 }
 
 }  // namespace
@@ -121,8 +120,7 @@ std::optional<NodeFacts> Companion::find_in_module(const MibNode* tree, std::str
         if (!defines) continue;
         oid.resize(length);
         for (uint32_t k = 0; k < length; ++k) oid[k] = word(start + 4 + 4 * size_t{k});
-        const MibNode* named = node_at(tree, oid);
-        if (named && label == named->label) return at(i);
+        if (labelled_at(tree, oid, label)) return at(i);
     }
     return std::nullopt;
 }

@@ -109,6 +109,10 @@ std::string system_text(int error) {
 
 }  // namespace
 
+std::string companion_partial_path(std::string_view database_path) {
+    return companion_path(database_path) + ".partial." + std::to_string(getpid());
+}
+
 void seal_companion(std::string& bytes, const CompanionBinding& binding) {
     put64_at(bytes, kDatabaseSizeAt, binding.size);
     put64_at(bytes, kDatabaseDigestAt, binding.digest);
@@ -166,7 +170,7 @@ CompanionResult write_companion(const std::string& database_path,
     std::string why;
     if (!encode_companion(facts, binding, bytes, why)) return failed(why);
     // Beside the target and renamed over it: a failed write keeps the companion that was there.
-    const std::string partial = path + ".partial." + std::to_string(getpid());
+    const std::string partial = companion_partial_path(database_path);
     errno = 0;
     FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) return failed(system_text(errno));

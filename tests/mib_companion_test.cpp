@@ -97,6 +97,8 @@ TEST_F(CompanionTest, FactsReadBackSortedAndAreFoundByOidAndByModuleLabel) {
     EXPECT_EQ(read->binding(), binding);
 
     MibNode* tree = build_standard_mib2_tree();
+    add_node(find_by_labels(tree, "iso.org.dod.internet.mgmt.mib-2.interfaces.ifTable"),
+             "ifRowAlias", 1);  // a second label for ifEntry's OID
     const struct {
         const char* module;
         const char* label;
@@ -104,6 +106,7 @@ TEST_F(CompanionTest, FactsReadBackSortedAndAreFoundByOidAndByModuleLabel) {
     } cases[] = {
         {"IF-MIB", "ifEntry", &kIfEntry},
         {"RFC1213-MIB", "ifEntry", &kIfEntry},  // defined in two modules
+        {"IF-MIB", "ifRowAlias", &kIfEntry},
         {"IF-MIB", "ifPhysAddress", &kIfPhysAddress},
         {"RFC1213-MIB", "ifPhysAddress", nullptr},  // not one of its modules
         {"IF-MIB", "ifXEntry", &kIfXEntry},
