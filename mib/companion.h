@@ -178,11 +178,12 @@ void seal_companion(std::string& bytes, const CompanionBinding& binding);
 CompanionStatus decode_companion(std::string bytes, const CompanionBinding& expected,
                                  Companion& companion);
 
-// Writes the companion of the database at `database_path` (which must already hold its final
-// bytes) beside it and renames it into place, so a reader never sees half a file.
+// Writes the companion of the database file at `database_path` (NAME.bin, which must already
+// hold its final bytes) beside it and renames it into place, so a reader never sees half a file.
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts);
-// Reads the companion of the database at `database_path` and checks it against that database.
+// Reads the companion of the database file at `database_path` (NAME.bin) and checks it against
+// that file; null with `result` saying why when it is not to be used.
 std::unique_ptr<Companion> read_companion(const std::string& database_path,
                                           CompanionResult& result);
 
