@@ -134,8 +134,9 @@ bool encode_companion(const std::vector<NodeFacts>& facts, const CompanionBindin
         if (!why.empty()) return false;
         order.push_back(&node);
     }
-    std::sort(order.begin(), order.end(),
-              [](const NodeFacts* a, const NodeFacts* b) { return a->oid < b->oid; });
+    const auto by_oid = [](const NodeFacts* a, const NodeFacts* b) { return a->oid < b->oid; };
+    if (!std::is_sorted(order.begin(), order.end(), by_oid))
+        std::sort(order.begin(), order.end(), by_oid);
     for (size_t i = 1; i < order.size(); ++i) {
         if (order[i - 1]->oid == order[i]->oid) {
             why = "an object identifier given twice";
