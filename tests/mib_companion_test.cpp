@@ -2,6 +2,7 @@
 // refused whole.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -215,9 +216,14 @@ TEST_F(CompanionTest, RefusedFilesSayWhy) {
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.message, c.message);
     }
+    // Larger than any companion is refused before anything is read (sparse: takes no disk).
+    write_file(companion(), whole);
+    ASSERT_EQ(truncate(companion().c_str(), kCompanionMaxFileSize + 1), 0);
+    CompanionResult result;
+    EXPECT_EQ(read_companion(database(), result), nullptr);
+    EXPECT_EQ(result.message, prefix + "inconsistent or corrupted data");
     std::remove(companion().c_str());
     ASSERT_EQ(mkfifo(companion().c_str(), 0644), 0);
-    CompanionResult result;
     EXPECT_EQ(read_companion(database(), result), nullptr);
     EXPECT_EQ(result.message, prefix + "not a regular file");
 }
