@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "mib/companion.h"
 #include "tests/support/snmpsim.h"
 #include "tests/support/test_support.h"
 
@@ -82,6 +83,25 @@ TEST_F(MibdbTest, BuildsTheDatabaseFromTheStandardModules) {
                                        "IANAifType-MIB", "RFC1213-MIB", "IF-MIB", "SNMPv2-MIB"});
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(read_file(dir_->file("found.bin")), read_file(dir_->file("db.bin")));
+    EXPECT_EQ(read_file(dir_->file("found.facts")), read_file(dir_->file("db.facts")));
+
+    // Beside it, its companion: the modules that define each node, every one that does.
+    CompanionResult result;
+    const auto companion = read_companion(dir_->file("db.bin"), result);
+    ASSERT_NE(companion, nullptr) << result.message;
+    const struct {
+        std::vector<uint32_t> oid;
+        std::vector<std::string> modules;  // empty: no facts
+    } cases[] = {
+        {{1, 3, 6, 1, 2, 1, 2, 2, 1}, {"RFC1213-MIB", "IF-MIB"}},   // ifEntry
+        {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1}, {"IF-MIB"}},              // ifXEntry
+        {{1, 3, 6, 1, 2, 1, 1, 1}, {"RFC1213-MIB", "SNMPv2-MIB"}},  // sysDescr
+        {{1, 3, 6, 1}, {"ZORV-STANDARD-DEFS"}},                     // internet: the standard text's
+    };
+    for (const auto& c : cases) {
+        const auto facts = companion->find(c.oid);
+        EXPECT_EQ(facts ? facts->modules : std::vector<std::string>{}, c.modules);
+    }
 
     // The whole folder: the SMI modules are the standard text's, RFC1158-MIB's { 0 0 } is the
     // one node that hangs under no root.
@@ -421,12 +441,14 @@ TEST_F(MibdbTest, FailedBuildKeepsTheDatabaseThatWasThere) {
     write_file(dir.file("bad.mib"), "BAD-MIB DEFINITIONS ::= BEGIN\nbad BOGUS\n");
     EXPECT_EQ(mibdb({"build", "-o", db, dir.file("bad.mib")}).status, 1);
     EXPECT_EQ(read_file(db), before);
+    CompanionResult kept;
+    EXPECT_NE(read_companion(db, kept), nullptr) << kept.message;
 
     const ProgramResult r = mibdb({"build", "-o", dir.file("no/such/dir/db.bin")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "mibdb: Error accessing " + dir.file("no/such/dir/db.bin") +
                          ": No such file or directory\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 // A tree deeper than a database holds is refused naming the limit and the node; a build ended
@@ -539,6 +561,7 @@ TEST_F(MibdbSearchPathTest, FindsImportedModulesAndCompilesEachAfterWhatItImport
         const ProgramResult listed = mibdb({"list", "-f", dir_.file("db.bin"), "base"});
         EXPECT_EQ(listed.out, expected) << args[4];
         fs::remove(dir_.file("db.bin"));
+        fs::remove(dir_.file("db.facts"));
     }
     rusage usage{};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);

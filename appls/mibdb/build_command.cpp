@@ -1,4 +1,5 @@
-// mibdb build: the standard definitions text and the modules into a MIB intermediate file.
+// mibdb build: the standard definitions text and the modules into a MIB intermediate file and
+// its companion.
 #include <unistd.h>
 
 #include <cerrno>
@@ -109,6 +110,7 @@ int run_build(ArgumentReader& args) {
         return 1;
     }
     const size_t nodes = count_nodes(compiled.tree);
+    const std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, compiled.definitions);
     // Written beside the target and renamed over it, so a failed write keeps the database that
     // was there and a program loading it never sees half a file.
     const std::string partial = output + ".partial." + std::to_string(getpid());
@@ -123,6 +125,14 @@ int run_build(ArgumentReader& args) {
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
         report_error("cannot replace " + output + ": " + std::strerror(errno));
         std::remove(partial.c_str());
+        return 1;
+    }
+    // Its companion follows; should it fail, the one left there no longer matches and is not used.
+    const std::string companion_partial = companion_partial_path(output);
+    const PartialFileGuard companion_guard(companion_partial);
+    const CompanionResult companion = write_companion(output, facts);
+    if (!companion.ok()) {
+        report_error(companion.message);
         return 1;
     }
     if (search.folders.empty()) {

@@ -198,7 +198,10 @@ CompileResult compile_modules(const std::string& standard_text,
     clear_compile_messages();
     set_prefix_line_count(static_cast<int>(prefix_lines));
     ParseNode* list = parse_mib_stream_collecting(stream, collect_traps ? 1 : 0, 0);
-    if (list) result.tree = link_parse_nodes(list);
+    if (list) {
+        result.definitions = definition_modules(list);
+        result.tree = link_parse_nodes(list);
+    }
     set_prefix_line_count(0);
     std::fclose(stream);
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "mib/companion.h"
+#include "mib/compiler/mib_compiler.h"
 #include "mib/mib_tree.h"
 
 // The usage text on `stream`.
@@ -85,12 +87,19 @@ bool plan_modules(const std::string& standard_text, const std::vector<std::strin
 
 // The outcome of compiling the standard text followed by the modules as one stream.
 struct CompileResult {
-    MibNode* tree = nullptr;  // null when nothing could be built
+    MibNode* tree = nullptr;                    // null when nothing could be built
+    std::vector<DefinitionModule> definitions;  // the module of each definition compiled
 };
 // Compiles with trap collection switched to `collect_traps`. Compile messages go to standard
 // error, each located in the file it came from.
 CompileResult compile_modules(const std::string& standard_text,
                               const std::vector<std::string>& modules, bool collect_traps);
+
+// The companion's facts of a compiled tree: the modules that define each node (a definition
+// matched to its node by its label and its parent's label), in the order the compile met them.
+// Nodes that no module defines have none.
+std::vector<NodeFacts> facts_of_tree(const MibNode* tree,
+                                     const std::vector<DefinitionModule>& definitions);
 
 // When the first label of a name that did not resolve is in the database elsewhere, a note
 // with the path to write instead; otherwise "".

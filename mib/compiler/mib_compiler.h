@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "mib/compiler/trap_definition.h"
 #include "mib/mib_tree.h"
@@ -21,6 +22,15 @@ ParseNode* parse_mib_stream(FILE* stream);
 ParseNode* parse_mib_stream_collecting(FILE* stream, int collect, int reserved);
 // The tree of a parse list (consumed); null when a duplicate label refused it.
 MibNode* link_parse_nodes(ParseNode* list);
+// A definition of a parse list: its label, its parent's label and the module it stands in.
+struct DefinitionModule {
+    std::string label;
+    std::string parent_label;
+    std::string module;
+};
+// The definitions of `list` that stand in a module, in list order; read before linking, which
+// consumes the list.
+std::vector<DefinitionModule> definition_modules(const ParseNode* list);
 // Releases a parse list that will not be linked.
 void release_parse_nodes(ParseNode* list);
 void print_parse_nodes(const ParseNode* list);
