@@ -323,6 +323,9 @@ TEST_F(V3ExchangeTest, AnAnswerToAnEarlierTryIsTheAnswer) {
                              }),
                     RawDatagrams{});
     EXPECT_EQ(get_text(agent), "real router");
+    // The agent reads the second try only after it has sent the answer to the first.
+    for (int waited = 0; agent.requests() < 3 && waited < 2000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(agent.requests(), 3);  // discovery and two tries
 }
 
