@@ -2,7 +2,7 @@
 // its program's table, so that a new option without documentation fails here.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <string>
@@ -34,7 +34,7 @@ std::set<std::string> documented(const std::string& program) {
         words >> word;  // the macro
         while (words >> word) {
             if (word.front() == '"') word.erase(0, 1);
-            word = std::regex_replace(word, std::regex(R"(\\-)"), "-");
+            for (size_t at; (at = word.find("\\-")) != std::string::npos;) word.erase(at, 1);
             items.insert(word);
         }
     }
@@ -67,9 +67,19 @@ std::vector<std::string> mibdb_options() {
     const ProgramResult r = run_program(ZORV_BINARY_DIR "/appls/mibdb/mibdb", {"--help"});
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::string> options;
-    const std::regex option(R"((^|[\s\[|])(--?[a-z][-a-z]*))");
-    for (std::sregex_iterator it(r.out.begin(), r.out.end(), option), end; it != end; ++it) {
-        options.push_back((*it)[2]);
+    // A word that starts a line or follows a blank, "[" or "|" and is "-" or "--" and a name.
+    for (size_t at = 0; at < r.out.size(); ++at) {
+        const char before = at == 0 ? '\n' : r.out[at - 1];
+        if (r.out[at] != '-' ||
+            !(std::isspace(static_cast<unsigned char>(before)) || before == '[' || before == '|'))
+            continue;
+        size_t end = at + (at + 1 < r.out.size() && r.out[at + 1] == '-' ? 2 : 1);
+        if (end >= r.out.size() || !std::islower(static_cast<unsigned char>(r.out[end]))) continue;
+        while (end < r.out.size() &&
+               (std::islower(static_cast<unsigned char>(r.out[end])) || r.out[end] == '-'))
+            ++end;
+        options.push_back(r.out.substr(at, end - at));
+        at = end;
     }
     EXPECT_GE(options.size(), 10u) << r.out;
     return options;
