@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "runtime/snmp/dispatcher.h"
 #include "runtime/snmp/message.h"
 #include "runtime/snmp/session.h"
 #include "runtime/snmp/settings.h"
@@ -20,9 +21,6 @@ namespace snmp {
 // kErrTimeout.
 bool exchange(Session& session, Message& request, Message& response);
 
-// Called before every try after the first with the request, whose fields (never its id) it may
-// change for that try: the answer to any try is taken. SNMPv3 requests go out unchanged.
-using RetryHook = std::function<void(Message& request)>;
 bool exchange(Session& session, Message& request, Message& response, const RetryHook& before_retry);
 
 // Records why every try went unanswered: kErrUndecodable with `undecodable` (why the node's last
