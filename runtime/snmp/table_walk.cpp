@@ -223,7 +223,11 @@ void TableWalk::before_retry(Flight& f, Message& request) {
     if (!too_big && in_flight_ > 1) most_in_flight_ = window_ = 1;
     if (!too_big) return;
     sizing_.refused(asked(f));
-    f.repetitions = std::clamp(group_repetitions(f), 1, f.repetitions - 1);
+    // Each probe by silence costs a whole timeout: the retry goes straight back to a size that
+    // was answered.
+    int r = group_repetitions(f);
+    if (sizing_.worked() > 0) r = std::min(r, sizing_.worked() / static_cast<int>(f.group.size()));
+    f.repetitions = std::clamp(r, 1, f.repetitions - 1);
     request.error_index = f.repetitions;
 }
 
