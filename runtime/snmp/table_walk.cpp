@@ -27,7 +27,8 @@ constexpr size_t kMaxWaiting = 256;
 struct ColumnWalk {
     std::vector<uint32_t> last;  // the name to continue from; the column prefix at first
     uint32_t prefix_length = 0;
-    bool busy = false;  // a request for it is in flight
+    bool busy = false;      // a request for it is in flight
+    size_t step_bytes = 0;  // encoded bytes per binding in its latest answer; 0 until known
 };
 
 // One request in flight: its columns and its sizes.
@@ -46,6 +47,7 @@ class TableWalk {
         : count_(static_cast<uint32_t>(count)),
           walks_(static_cast<size_t>(count)),
           sizing_(first_size(), byte_budget, bulk_ && config_.max_repetitions == 0),
+          byte_budget_(byte_budget),
           // GetNext steps every column one row per request, so only GetBulk walks column groups
           // side by side; SNMPv3 exchanges run one at a time.
           most_in_flight_(bulk_ && config_.version != kVersion3 ? config_.parallel : 1),
@@ -107,6 +109,7 @@ class TableWalk {
     std::vector<ColumnWalk> walks_;
     RowMerger merger_;
     RequestSizing sizing_;
+    size_t byte_budget_;
     int most_in_flight_;
     int window_ = 1;  // requests in flight at most: one until the agent has answered
     int in_flight_ = 0;
@@ -197,6 +200,16 @@ int TableWalk::group_repetitions(const Flight& f) const {
     if (!bulk_) return 1;
     int r = std::max(1, sizing_.bindings() / static_cast<int>(f.group.size()));
     if (config_.max_repetitions > 0) return std::min(r, config_.max_repetitions);
+    if (window_ > 1) {
+        // Groups side by side share one size, but columns differ in width: a group of wide
+        // columns stays within the byte budget at the widths its columns last had.
+        size_t step = 0;
+        for (uint32_t c : f.group) step += walks_[c].step_bytes;
+        if (step > 0) {
+            const size_t fit = (byte_budget_ - byte_budget_ / 8) / step;
+            r = std::min(r, static_cast<int>(std::clamp<size_t>(fit, 1, INT32_MAX)));
+        }
+    }
     // Growth never takes the walk far past the row limit.
     const int64_t rows_left = int64_t{config_.max_rows} - delivered_ + 1;
     return static_cast<int>(std::clamp<int64_t>(rows_left, 1, r));
@@ -289,7 +302,9 @@ bool TableWalk::take_values(Flight& f) {
         // More than the latest try asked: the answer to an earlier try, whose size was not too
         // big after all.
         const int got = static_cast<int>(n);
-        sizing_.answered(std::max(asked(f), got), got, encoded_size(response), f.column_ended);
+        const size_t bytes = encoded_size(response);
+        for (uint32_t c : f.group) walks_[c].step_bytes = std::max<size_t>(bytes / n, 1);
+        sizing_.answered(std::max(asked(f), got), got, bytes, f.column_ended);
     }
     return true;
 }
