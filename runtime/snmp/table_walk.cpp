@@ -23,6 +23,8 @@ constexpr int kUsualBindingLimit = 64;
 // A column with this many values waiting for the other columns is not asked again until they
 // catch up, so that memory stays bounded when columns cover different stretches of instances.
 constexpr size_t kMaxWaiting = 256;
+// Requests of at most this many bindings go side by side.
+constexpr int kSideBySideBelow = 256;
 
 struct ColumnWalk {
     std::vector<uint32_t> last;  // the name to continue from; the column prefix at first
@@ -83,6 +85,9 @@ class TableWalk {
 
     // Sends requests for idle columns while the window allows.
     void send_more(Dispatcher& dispatcher, const char* community);
+    // Requests in flight at most now. Side by side only while requests are small: once the
+    // agent answers large requests, fewer of them one at a time cost the agent less.
+    int side_by_side() const { return sizing_.bindings() <= kSideBySideBelow ? window_ : 1; }
     // The idle live columns for the next request, taken in turn when not all fit in one.
     void choose_group(std::vector<uint32_t>& group) const;
     // How many steps each column of the group goes in one request.
@@ -160,7 +165,7 @@ int TableWalk::run(Session& session, const char* community, SnmpRowCallback row_
 
 void TableWalk::send_more(Dispatcher& dispatcher, const char* community) {
     for (Flight& f : flights_) {
-        if (in_flight_ >= window_) return;
+        if (in_flight_ >= side_by_side()) return;
         if (!f.group.empty()) continue;  // in flight
         choose_group(f.group);
         if (f.group.empty()) return;
@@ -178,11 +183,12 @@ void TableWalk::choose_group(std::vector<uint32_t>& group) const {
     // Fewer columns than the group when even one step of each is more than the agent takes;
     // with requests side by side, the live columns shared out among them.
     uint32_t most = std::min(count_, static_cast<uint32_t>(sizing_.bindings()));
-    if (window_ > 1) {
+    if (side_by_side() > 1) {
         const auto live = static_cast<uint32_t>(
             std::count_if(walks_.begin(), walks_.end(),
                           [&, c = 0u](const ColumnWalk&) mutable { return !merger_.ended(c++); }));
-        const auto share = (live + static_cast<uint32_t>(window_) - 1) / window_;
+        const auto ways = static_cast<uint32_t>(side_by_side());
+        const auto share = (live + ways - 1) / ways;
         most = std::min(most, std::max(share, 1u));
     }
     // After a flush some live column has nothing waiting, so with nothing in flight the group is
@@ -200,7 +206,7 @@ int TableWalk::group_repetitions(const Flight& f) const {
     if (!bulk_) return 1;
     int r = std::max(1, sizing_.bindings() / static_cast<int>(f.group.size()));
     if (config_.max_repetitions > 0) return std::min(r, config_.max_repetitions);
-    if (window_ > 1) {
+    if (side_by_side() > 1) {
         // Groups side by side share one size, but columns differ in width: a group of wide
         // columns stays within the byte budget at the widths its columns last had.
         size_t step = 0;
