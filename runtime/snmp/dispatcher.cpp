@@ -1,11 +1,11 @@
 #include "runtime/snmp/dispatcher.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <utility>
 
 #include "runtime/snmp/errors.h"
-#include "runtime/snmp/exchange.h"
 #include "runtime/snmp/packet_dump.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
@@ -51,6 +51,20 @@ void keep_pdu(Pending& p) {
 }
 
 }  // namespace
+
+// After every try: the node's last undecodable datagram says more than silence would.
+void record_no_answer(const Session& session, const Settings& config, const char* undecodable) {
+    char detail[160];
+    if (undecodable) {
+        std::snprintf(detail, sizeof detail, "%s (from %s)", undecodable, session.peer);
+        set_error(kErrUndecodable, detail);
+        return;
+    }
+    const int tries = config.retries + 1;
+    std::snprintf(detail, sizeof detail, "%s (%d %s of %d ms)", session.peer, tries,
+                  tries == 1 ? "try" : "tries", config.timeout_ms);
+    set_error(kErrTimeout, detail);
+}
 
 int32_t next_request_id() {
     // Ids start at a random point so that answers meant for an earlier process are not taken.

@@ -12,6 +12,7 @@
 
 #include "runtime/snmp/message.h"
 #include "runtime/snmp/session.h"
+#include "runtime/snmp/settings.h"
 
 namespace snmp {
 
@@ -71,6 +72,10 @@ class Dispatcher {
     std::vector<Pending*> waiting_;
     std::deque<Pending*> done_;
 };
+
+// Records why every try went unanswered: kErrUndecodable with `undecodable` (why the node's last
+// datagram did not decode) when there is one, else kErrTimeout naming the tries.
+void record_no_answer(const Session& session, const Settings& config, const char* undecodable);
 
 // A fresh request id, shared by every request of the process.
 int32_t next_request_id();
