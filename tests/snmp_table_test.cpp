@@ -261,6 +261,23 @@ TEST_F(TableWalkTest, RequestsInFlightTogetherTakeEveryAnswerOnce) {
     }
 }
 
+TEST_F(TableWalkTest, WideColumnsSideBySideStayWithinTheByteBudget) {
+    // A narrow column must not lead a wide one into answers larger than the agent can send.
+    use_version("2c");
+    setenv("ZORVSNMP_MAX_ANSWER_BYTES", "3000", 1);
+    FakeMib mib;
+    for (uint32_t i = 1; i <= 300; ++i) {
+        mib.add(octets(cell(1, {i}), std::string(300, 'x')));
+        mib.add(integer(cell(2, {i}), static_cast<int32_t>(i)));
+    }
+    FakeAgent agent([&mib](const snmp::Message& request, int) {
+        std::string answer = encode_response(request, mib.answer(request, 100000));
+        if (answer.size() > 12000) return FakeReply{};
+        return FakeReply{{}, {answer}};
+    });
+    EXPECT_EQ(get_table(agent, {1, 2}), 300) << ZorvsnmpErrString(ZorvsnmpErrno);
+}
+
 TEST_F(TableWalkTest, Version1WalksByGetNextOneRowPerRequest) {
     use_version("1");
     FakeMib mib;
