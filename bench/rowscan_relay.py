@@ -4,13 +4,16 @@ that behaves like agents in the field (bench/agent_relay.py), each beside pysnmp
 same relay or the ideal request count, and every table printed compared with a plain walk's
 (rowscan straight at the agent with 16 repetitions):
 
-- an agent that answers at most 64 bindings: requests <= ceil(cells / 64) + 1;
+- an agent that answers at most 64 bindings: requests <= ceil(cells / 64) + columns (each
+  column walked side by side ends with an answer of its own: ceil(cells / 64) + 1 one at a time);
 - an agent that answers at most 2,000 bindings: requests <= 100 (pysnmp bulkCmd(50) beside);
 - tooBig above 24 bindings, and silence above 24 bindings: requests <= 1.1 x ceil(cells / 24)
   + 10, status 0, no GetNext (the one-binding walk rowscan falls back on);
-- a 20 ms round trip: wall <= 0.35 x pysnmp bulkCmd(25)'s;
+- a 20 ms round trip: wall <= 0.35 x pysnmp bulkCmd(25)'s; with a 64-binding agent, requests
+  side by side faster than one at a time;
 - loopback (no relay): wall within 1.1 x the agent's CPU time;
-- and, shown without a check, objpeek of 20 objects through the 20 ms relay beside pysnmp.
+- objpeek of 20 objects through the 20 ms relay within 150 ms, the same form as one Get after
+  another, beside pysnmp.
 
     bench/rowscan_relay.py [BUILD_DIR]     (default: build)
 
@@ -37,6 +40,7 @@ COLUMNS = 4
 CELLS = ROWS * COLUMNS
 TABLE = SIZES[ROWS]
 GET_NEXT = 0xA1
+GETS = "20 objects, 20 ms round trip"
 PYTHON = "/usr/bin/python3"  # Debian's interpreter, the one with pysnmp
 
 # name, relay settings, rowscan settings, pysnmp max-repetitions (None: no peer run)
@@ -46,6 +50,10 @@ CASES = [
     ("tooBig above 24", dict(most=24, mode="toobig"), {}, None),
     ("silent above 24", dict(most=24, mode="silent"), {"ZORVSNMP_TIMEOUT_MS": "500"}, None),
     ("20 ms round trip", dict(delay_ms=10), {}, 25),
+    # Small answers over a long link: requests side by side, beside one at a time.
+    ("64-binding agent, 20 ms round trip", dict(most=64, mode="cut", delay_ms=10), {}, None),
+    ("64-binding agent, 20 ms round trip, one at a time", dict(most=64, mode="cut", delay_ms=10),
+     {"ZORVSNMP_PARALLEL": "1"}, None),
     ("loopback", None, {}, None),  # straight at the agent
 ]
 
@@ -122,7 +130,7 @@ def main():
                                                              cpu), flush=True)
             finally:
                 relay.close()
-        gets(build, agent.port, pid)
+        gets(build, agent.port, pid, results)
         checks = judge(results)
     finally:
         agent.stop()
@@ -133,27 +141,33 @@ def main():
         sys.exit(1)
 
 
-def gets(build, agent_port, pid):
-    """objpeek of 20 objects through the 20 ms relay beside pysnmp getCmd of the same objects;
-    shown, not checked: the gets still go one after another."""
+def gets(build, agent_port, pid, results):
+    """objpeek of 20 objects through the 20 ms relay, its Gets in flight together and one after
+    another, beside pysnmp getCmd of the same objects."""
     objpeek = os.path.join(build, "appls", "extmgr", "ttycmds", "objpeek")
     relay = AgentRelay(agent_port, delay_ms=10)
     try:
         node = "127.0.0.1:%d" % relay.port
+        args = [objpeek, "-node", node, "-obj", ",".join(".%s" % oid for oid, _ in OBJECTS),
+                "-inst", ",".join(instance for _, instance in OBJECTS)]
         clients = [
-            ("objpeek", [objpeek, "-node", node, "-obj",
-                         ",".join(".%s" % oid for oid, _ in OBJECTS),
-                         "-inst", ",".join(instance for _, instance in OBJECTS)]),
+            ("objpeek", args, {}),
+            ("objpeek one at a time", args, {"ZORVSNMP_PARALLEL": "1"}),
             ("pysnmp getCmd", [PYTHON, "-c", PYSNMP_GETS, "2c", str(relay.port)] +
-             ["%s.%s" % (oid, instance) for oid, instance in OBJECTS]),
+             ["%s.%s" % (oid, instance) for oid, instance in OBJECTS], {}),
         ]
-        for name, args in clients:
+        outputs = {}
+        for name, args, settings in clients:
             relay.reset()
-            status, _, wall, cpu = timed(args, dict(os.environ, ZORVSNMP_VERSION="2c"), pid)
+            env = dict(os.environ, ZORVSNMP_VERSION="2c", **settings)
+            status, out, wall, cpu = timed(args, env, pid)
             if status != 0:
                 raise RuntimeError("%s through the relay failed" % name)
-            print("run\t20 objects, 20 ms round trip\t%s\t%d\t%.3f\t%.3f\t-" %
-                  (name, relay.requests, wall, cpu), flush=True)
+            outputs[name] = out
+            results[(GETS, name)] = (relay.requests, wall, cpu)
+            print("run\t%s\t%s\t%d\t%.3f\t%.3f\t-" % (GETS, name, relay.requests, wall, cpu),
+                  flush=True)
+        results[(GETS, "same form")] = outputs["objpeek"] == outputs["objpeek one at a time"]
     finally:
         relay.close()
 
@@ -165,7 +179,7 @@ def judge(results):
         checks.append(("%s: status %d, table identical to the plain walk's" % (name, status),
                        status == 0 and same))
     r = results[("64-binding agent", "rowscan")][0]
-    limit = math.ceil(CELLS / 64) + 1
+    limit = math.ceil(CELLS / 64) + COLUMNS
     checks.append(("64-binding agent: %d requests <= %d" % (r, limit), r <= limit))
     r = results[("2000-binding agent", "rowscan")][0]
     checks.append(("2000-binding agent: %d requests <= 100" % r, r <= 100))
@@ -178,6 +192,14 @@ def judge(results):
     theirs = results[("20 ms round trip", "pysnmp bulkCmd(25)")][1]
     checks.append(("20 ms round trip: wall %.2f s <= 0.35 x pysnmp's %.2f s" % (ours, theirs),
                    ours <= 0.35 * theirs))
+    wall = results[(GETS, "objpeek")][1]
+    serial = results[(GETS, "objpeek one at a time")][1]
+    checks.append(("objpeek of 20 objects: wall %.3f s <= 0.150 s (one at a time %.3f s), "
+                   "same form" % (wall, serial), wall <= 0.150 and results[(GETS, "same form")]))
+    ours = results[("64-binding agent, 20 ms round trip", "rowscan")][1]
+    serial = results[("64-binding agent, 20 ms round trip, one at a time", "rowscan")][1]
+    checks.append(("64-binding agent, 20 ms round trip: wall %.2f s < one at a time %.2f s" %
+                   (ours, serial), ours < serial))
     _, wall, cpu, _, _, _ = results[("loopback", "rowscan")]
     checks.append(("loopback: wall %.2f s <= 1.1 x agent CPU %.2f s" % (wall, cpu),
                    wall <= 1.1 * cpu))

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -426,4 +427,47 @@ TEST_F(RequestTest, DumpShowsSentReceivedAndDropped) {
     EXPECT_NE(err.find("snmp: received from 127.0.0.1:" + port), std::string::npos) << err;
     EXPECT_NE(err.find("Response request-id"), std::string::npos) << err;
     EXPECT_NE(err.find("  0000: 30 "), std::string::npos) << err;
+}
+
+TEST_F(RequestTest, GetsInFlightTogetherComeBackInTheGivenOrder) {
+    // Answers in another order or twice still land with their own Get; a node that never answers
+    // is sent no more than the first Get's tries.
+    struct Case {
+        const char* what;
+        std::function<FakeHandler()> agent;
+        int32_t answered;
+    };
+    const Case cases[] = {
+        {"answers in another order",
+         [] { return out_of_step(serve(system_mib()), Misstep::kReorder); }, 4},
+        {"every answer twice", [] { return out_of_step(serve(system_mib()), Misstep::kDuplicate); },
+         4},
+        {"silent",
+         [] { return FakeHandler([](const snmp::Message&, int) { return FakeReply{}; }); }, 0},
+    };
+    const uint32_t* oids[] = {kDescr.data(), kContact.data(), kContact.data(), kDescr.data()};
+    const int32_t lengths[] = {9, 9, 9, 9};
+    const char* expected[] = {"real router", "ops", "ops", "real router"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_library_state();
+        configure("2c", "200", "1");
+        FakeAgent agent(c.agent());
+        ResponsePdu* responses[4];
+        ASSERT_EQ(quorSnmpGetAll(nullptr, agent.endpoint().c_str(), oids, lengths, 4, responses),
+                  c.answered);
+        for (int32_t i = 0; i < 4; ++i) {
+            if (i >= c.answered) {
+                EXPECT_EQ(responses[i], nullptr);
+                continue;
+            }
+            ASSERT_NE(responses[i], nullptr);
+            EXPECT_EQ(text_of(responses[i]), expected[i]);
+            free(responses[i]);
+        }
+        if (c.answered == 0) {
+            EXPECT_EQ(ZorvsnmpErrno, snmp::kErrTimeout);
+            EXPECT_EQ(agent.requests(), 2);
+        }
+    }
 }

@@ -82,6 +82,16 @@ void set_error(int code, const char* detail) {
     }
 }
 
+void set_error_text(int code, const char* text) {
+    ZorvsnmpErrno = code;
+    if (text && *text && is_library_code(code)) {
+        std::snprintf(detail_text, sizeof detail_text, "%s", text);
+        detail_code = code;
+    } else if (detail_code == code) {
+        detail_code = kErrNoError;
+    }
+}
+
 void clear_error() {
     ZorvsnmpErrno = kErrNoError;
     detail_code = kErrNoError;

@@ -48,6 +48,9 @@ constexpr bool is_library_code(int code) {
 
 // Records `code` as the last failure; `detail` (may be null) is added to its text.
 void set_error(int code, const char* detail = nullptr);
+// Records `code` with `text` as the whole of its text, as ZorvsnmpErrString gave it when the
+// failure happened.
+void set_error_text(int code, const char* text);
 // No failure recorded: ZorvsnmpErrno is 0 again.
 void clear_error();
 

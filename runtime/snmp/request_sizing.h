@@ -40,6 +40,9 @@ class RequestSizing {
     // size that was answered, and more than one binding.
     bool silence_is_refusal(int asked) const { return grow_ && asked > 1 && asked > worked_; }
 
+    // The largest size answered in full since the last refusal at or below it; 0 when none.
+    int worked() const { return worked_; }
+
   private:
     int size_;
     int worked_ = 0;           // the largest size answered in full

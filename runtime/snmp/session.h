@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "runtime/snmp/usm.h"
@@ -34,6 +35,8 @@ struct Session {
     socklen_t address_length = 0;
     char peer[64] = {};  // "address:port" for messages and the dump
     V3Session v3;
+    // Ids of the latest answered requests: a datagram with one of them is a duplicate.
+    std::deque<int32_t> spent_ids;
 };
 
 // The node's session; null with the error recorded when the node text is bad, the host does

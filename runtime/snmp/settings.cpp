@@ -155,6 +155,7 @@ void load(Settings& s) {
     read_number(s, "ZORVSNMP_MAX_REPETITIONS", 0, 10000, s.max_repetitions);
     read_number(s, "ZORVSNMP_MAX_ROWS", 1, 2147483647, s.max_rows);
     read_number(s, "ZORVSNMP_MAX_ANSWER_BYTES", 0, 65507, s.max_answer_bytes);
+    read_number(s, "ZORVSNMP_PARALLEL", 1, 64, s.parallel);
     // Below the smallest message every agent must take, growth would never start.
     if (s.max_answer_bytes > 0 && s.max_answer_bytes < kMinMaxSize && s.invalid.empty())
         s.invalid = "ZORVSNMP_MAX_ANSWER_BYTES";

@@ -22,6 +22,8 @@ struct Settings {
     // ZORVSNMP_MAX_ANSWER_BYTES: how large an answer a growing walk may ask for; 0 stays within
     // one unfragmented datagram on the path to the node.
     int max_answer_bytes = 0;
+    // ZORVSNMP_PARALLEL: the most requests in flight at once; 1 sends one after another.
+    int parallel = 8;
     // SNMPv3: ZORVSNMP_SECURITY_NAME, ZORVSNMP_SECURITY_LEVEL (default: the highest the given
     // passphrases allow), ZORVSNMP_AUTH_PROTOCOL and _PASSPHRASE, ZORVSNMP_PRIV_PROTOCOL and
     // _PASSPHRASE; each may come from the credentials file (ZORVSNMP_CREDENTIALS) instead.

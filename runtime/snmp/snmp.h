@@ -34,7 +34,8 @@ constexpr int kNullNameLength = 6;
 // Settings from the environment, read on first use: ZORVSNMP_PORT (161), ZORVSNMP_VERSION ("1",
 // "2c" or "3", default "2c"), ZORVSNMP_TIMEOUT_MS per try (1000), ZORVSNMP_RETRIES (2),
 // ZORVSNMP_MAX_REPETITIONS (0: sized to the agent's answers by the table walk),
-// ZORVSNMP_MAX_ANSWER_BYTES (0: one unfragmented datagram on the path to the node).
+// ZORVSNMP_MAX_ANSWER_BYTES (0: one unfragmented datagram on the path to the node),
+// ZORVSNMP_PARALLEL (8: the most requests a walk or a batch of Gets keeps in flight at once).
 // A null community means "public". SNMPv3 takes its user from ZORVSNMP_SECURITY_NAME,
 // ZORVSNMP_SECURITY_LEVEL, ZORVSNMP_AUTH_PROTOCOL, ZORVSNMP_AUTH_PASSPHRASE,
 // ZORVSNMP_PRIV_PROTOCOL, ZORVSNMP_PRIV_PASSPHRASE and ZORVSNMP_CONTEXT, each of which may
@@ -85,6 +86,12 @@ ResponsePdu* veloSnmpRequest(int pdu_type, const char* community, const char* no
                              const uint32_t* oid, int32_t length, int reserved);
 ResponsePdu* quorSnmpGet(const char* community, const char* node, const uint32_t* oid,
                          int32_t length, int reserved);
+// The Gets of `count` identifiers with requests in flight together: `responses[i]` answers
+// `oids[i]` as quorSnmpGet would. Returns how many in list order were answered before the first
+// failure, whose error is recorded and whose response and every later one are null; `count`
+// when every Get was answered, -1 for bad arguments.
+int32_t quorSnmpGetAll(const char* community, const char* node, const uint32_t* const* oids,
+                       const int32_t* lengths, int32_t count, ResponsePdu** responses);
 
 namespace snmp {
 

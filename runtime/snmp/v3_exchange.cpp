@@ -5,11 +5,12 @@
 #include <iterator>
 #include <string>
 
+#include "runtime/snmp/dispatcher.h"
 #include "runtime/snmp/errors.h"
-#include "runtime/snmp/exchange.h"
 #include "runtime/snmp/packet_dump.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
+#include "runtime/snmp/socket_io.h"
 
 namespace snmp {
 

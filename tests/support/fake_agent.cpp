@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "runtime/snmp/ber.h"
 
@@ -201,7 +202,36 @@ FakeHandler serve(const FakeMib& mib, size_t max_bindings) {
     };
 }
 
+FakeHandler out_of_step(FakeHandler inner, Misstep how) {
+    auto held = std::make_shared<std::vector<std::string>>();
+    return [inner = std::move(inner), how, held](const snmp::Message& request, int number) {
+        FakeReply reply = inner(request, number);
+        auto& out = reply.datagrams;
+        switch (how) {
+            case Misstep::kDuplicate:
+                out.insert(out.end(), out.begin(), out.end());
+                break;
+            case Misstep::kReorder:
+            case Misstep::kEarlierTry:
+                if (number % 2 == 1 && (how == Misstep::kReorder || number == 1)) {
+                    held->swap(out);
+                } else {
+                    out.insert(out.end(), held->begin(), held->end());
+                    held->clear();
+                }
+                break;
+        }
+        return reply;
+    };
+}
+
 namespace {
+
+// True when a datagram waits on `fd`.
+bool waiting(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1;
+}
 
 int loopback_socket(bool ipv6, uint16_t& port) {
     const int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -270,6 +300,7 @@ std::vector<FakeRequestRecord> FakeAgent::received() const {
 void FakeAgent::serve_loop() {
     std::vector<uint8_t> buffer(65536);
     snmp::Message request;
+    bool burst = false;  // the request came while the one before was handled
     while (!stop_) {
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, 20) <= 0) continue;
@@ -294,8 +325,14 @@ void FakeAgent::serve_loop() {
             continue;
         }
         int number = 0;
+        bool drop = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (drop_bursts_ && burst) {
+                drop = std::none_of(received_.begin(), received_.end(), [&](const auto& r) {
+                    return r.request_id == request.request_id;
+                });
+            }
             number = static_cast<int>(received_.size());
             FakeRequestRecord record;
             record.pdu_type = request.pdu_type;
@@ -309,7 +346,8 @@ void FakeAgent::serve_loop() {
             }
             received_.push_back(std::move(record));
         }
-        send_reply(handler_(request, number), from, from_length);
+        if (!drop) send_reply(handler_(request, number), from, from_length);
+        burst = waiting(fd_);
     }
 }
 

@@ -86,6 +86,13 @@ struct RawDatagrams {};
 // The handler of a well-behaved agent serving `mib` (which must outlive the agent).
 FakeHandler serve(const FakeMib& mib, size_t max_bindings = 64);
 
+// Answers as `inner` does, but out of step with the requests: kReorder holds every odd-numbered
+// request's answers back and sends them after the next request's; kDuplicate sends every answer
+// twice; kEarlierTry leaves request 1 unanswered and sends its answer after request 2's (which
+// may be its own retry).
+enum class Misstep { kReorder, kDuplicate, kEarlierTry };
+FakeHandler out_of_step(FakeHandler inner, Misstep how);
+
 // For relays: sends `datagram` to the agent on 127.0.0.1:`port` from a socket of its own and
 // returns the agent's answer, or nothing after `wait_ms`.
 std::vector<std::string> forward_datagram(uint16_t port, const std::string& datagram, int wait_ms);
@@ -118,6 +125,9 @@ class FakeAgent {
         return (ipv6_ ? "[::1]:" : "127.0.0.1:") + std::to_string(port_);
     }
     int requests() const;
+    // From now on a request that was already waiting when the agent finished the one before is
+    // dropped unless its id was seen before: an agent that loses bursts but answers retries.
+    void drop_bursts() { drop_bursts_ = true; }
     std::vector<FakeRequestRecord> received() const;
 
   private:
@@ -131,6 +141,7 @@ class FakeAgent {
     uint16_t port_ = 0;
     bool ipv6_ = false;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> drop_bursts_{false};
     mutable std::mutex mutex_;
     std::vector<FakeRequestRecord> received_;
     std::thread thread_;

@@ -42,11 +42,6 @@ struct ObjpeekState : CommonOptions {
 
 extern ObjpeekState objpeek;
 
-// One Get of the object: null when the node gave no usable answer (ZorvsnmpErrno set). An
-// answer that names another object is a failed get of this one: its error status is then
-// snmp::kErrBadResponse, whose text says what the answer named.
-ResponsePdu* get_object(const FieldSpec& object);
-
 struct FreeResponse {
     void operator()(ResponsePdu* response) const { std::free(response); }
 };
@@ -57,7 +52,9 @@ struct FetchedObject {
     std::string error;  // the text of the answer's error status, or of the failure
 };
 
-// Gets the objects in list order, up to and including the first that got no usable answer.
+// Gets the objects, requests in flight together, and keeps them in list order up to and including
+// the first that got no usable answer. An answer that names another object is a failed Get of
+// this one: its error status is then snmp::kErrBadResponse, whose text says what it named.
 std::vector<FetchedObject> fetch_objects();
 
 // The sink of the form the options chose, for the objects of `state` (which must outlive it).
