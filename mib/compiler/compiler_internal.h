@@ -161,6 +161,9 @@ struct ParseNode {
     const char* link_key;
     const char* parent_link_key;
     bool dropped;
+    // The linker's numbers for the two keys: equal keys, equal numbers.
+    int32_t key_id;
+    int32_t parent_key_id;
     // A SYNTAX that names a convention: its name, and the convention it resolved to while the
     // module was read (null: none yet). Settled when the whole stream has been read.
     char convention_name[kTokenSize];
