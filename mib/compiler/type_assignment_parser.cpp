@@ -20,7 +20,7 @@ bool skip_to_syntax(FILE* stream, char* text, std::string& hint) {
         }
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
-            report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
+            report_message(MibMessage::ExpectedSyntaxInConvention, nullptr, token);
             return false;
         }
         if (token == DESCRIPTION) {
