@@ -4,13 +4,23 @@
 
 namespace {
 
-// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX; a DESCRIPTION must have its text.
-bool skip_to_syntax(FILE* stream, char* text) {
+// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX, keeping its DISPLAY-HINT in `hint`; a
+// DESCRIPTION must have its text.
+bool skip_to_syntax(FILE* stream, char* text, std::string& hint) {
     for (;;) {
-        const int32_t token = next_token_past_text(stream, text);
+        int32_t token = next_token_past_text(stream, text);
+        if (token == LABEL && std::strcmp(text, "DISPLAY-HINT") == 0) {
+            token = next_token(stream, text);
+            if (token == QUOTED_TEXT) {
+                char* quoted = read_quoted_text(stream);
+                if (!quoted) token = END_OF_INPUT;
+                if (quoted) hint = quoted;
+                std::free(quoted);
+            }
+        }
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
-            report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
+            report_message(MibMessage::ExpectedSyntaxInConvention, nullptr, token);
             return false;
         }
         if (token == DESCRIPTION) {
@@ -126,6 +136,7 @@ void rebase_conventions() {
 }  // namespace
 
 void clear_textual_conventions() {
+    compiler_state().convention_facts.clear();
     for (auto& slot : compiler_state().conventions) {
         release_enum_list(slot.enums);
         slot.enums = nullptr;
@@ -190,8 +201,9 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
         *token = next_token(stream, text);
         return 1;
     }
+    std::string hint;
     if (syntax == LABEL && std::strcmp(text, "TEXTUAL-CONVENTION") == 0) {
-        if (!skip_to_syntax(stream, text)) return 0;
+        if (!skip_to_syntax(stream, text, hint)) return 0;
         syntax = next_token(stream, text);
     }
     TextualConvention* slot = nullptr;
@@ -215,6 +227,9 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     slot->base = nullptr;
     slot->copied_enums = 0;
     slot->rebased = false;
+    ConventionFacts& facts = made_facts_of_convention(slot);
+    facts.hint = std::move(hint);
+    facts.sizes.clear();
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
         slot->base = find_textual_convention(text, slot->module);
@@ -229,11 +244,13 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     }
     *token = next_token(stream, text);
     if (*token == LEFT_PAREN) {
-        if (!skip_constraint(stream)) {
+        std::vector<std::string> words;
+        if (!skip_constraint(stream, &words)) {
             release_enum_list(enums);
             report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
             return 0;
         }
+        size_ranges(words, facts.sizes);
         *token = next_token(stream, text);
     } else if (*token == LEFT_BRACE) {
         if (!read_enum_list(stream, &enums)) {
