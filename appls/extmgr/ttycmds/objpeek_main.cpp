@@ -19,6 +19,9 @@ using namespace objpeek_message;
 
 namespace {
 
+// Room for any identifier a module's name stands for.
+constexpr int32_t kMaxSubidsOfName = 128;
+
 const char kDefaultHtmlSpec[] = "<PRE>%s</PRE>,,<STRONG>%s</STRONG>,";
 
 void print_usage(FILE* stream, const char* program) {
@@ -88,7 +91,9 @@ void make_label_format(size_t longest_label) {
 void build_identifier(int32_t j) {
     FieldSpec& object = objpeek.objects[j];
     const char* instance = objpeek.instances[objpeek.instance_count == 1 ? 0 : j];
-    const int32_t room_object = count_oid_parts(object.id) + 1;
+    // A module's name says nothing of how long the identifier it names is.
+    const int32_t room_object =
+        count_oid_parts(object.id) + (std::strstr(object.id, "::") ? kMaxSubidsOfName : 1);
     const int32_t room_instance = count_oid_parts(instance);
     object.identifier = static_cast<uint32_t*>(
         alloc_or_exit(sizeof(uint32_t) * static_cast<size_t>(room_object + room_instance)));

@@ -1,9 +1,16 @@
-// rowscan: what happens to a row between the walk and the sink: counting and the instance
-// prefixes.
+// rowscan: what happens to a row between the walk and the sink: counting, the instance
+// prefixes, index fields decoded from the instance and values by their hints.
 #include <vector>
 
 #include "appls/extmgr/ttycmds/response_bindings.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
+#include "mib/mib_init.h"
+
+RowFeed::RowFeed(const RowscanState& state, OutputSink& sink) : state_(state), sink_(sink) {
+    if (state.hints) hints_.emplace(mib_companion());
+    texts_.resize(static_cast<size_t>(state.field_count));
+    decoded_.resize(static_cast<size_t>(state.field_count));
+}
 
 bool RowFeed::wanted(OidSpan instance) const {
     if (!state_.prefix_mode) return true;
@@ -11,6 +18,60 @@ bool RowFeed::wanted(OidSpan instance) const {
         if (oid_has_prefix(instance, prefix)) return true;
     }
     return false;
+}
+
+namespace {
+
+// A binding that carries an index value's type, so that the script forms write a number as a
+// number; its text is the cell's.
+void set_index_binding(VarBind& binding, const IndexValue& value, const IndexComponent& component,
+                       const std::vector<uint32_t>& object) {
+    binding = {};
+    binding.name = const_cast<uint32_t*>(object.data());
+    binding.name_length = static_cast<uint32_t>(object.size());
+    binding.type = ASN_OCTET_STRING;
+    if (!value.decoded) return;
+    switch (component.kind) {
+        case IndexKind::kInteger:
+        case IndexKind::kInetAddressType:
+            binding.type = ASN_INTEGER;
+            binding.value.integer = static_cast<int32_t>(value.number);
+            break;
+        case IndexKind::kUnsigned:
+            binding.type =
+                component.syntax.type == MIB_TYPE_TIME_TICKS ? ASN_TIME_TICKS : ASN_GAUGE;
+            binding.value.uinteger = static_cast<uint32_t>(value.number);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void RowFeed::fill_cells(const VarBind* row) {
+    if (!state_.components.empty()) {
+        decode_index(last_instance_.data(), last_instance_.size(), state_.components, values_);
+    }
+    const unsigned flags = hints_ ? kRenderHint : kRenderPlain;
+    const VarBind* binding = row;
+    for (int32_t i = 0; i < state_.field_count; ++i) {
+        const int32_t component = state_.field_component[i];
+        std::string& text = texts_[i];
+        if (component < 0) {
+            SinkCell cell{binding, 0, nullptr};
+            if (hints_ && !is_hole(binding) && hints_->render(binding, text)) cell.text = &text;
+            cells_.push_back(cell);
+            binding = binding ? binding->next : nullptr;
+            continue;
+        }
+        const IndexValue& value = values_[component];
+        const IndexComponent& decoder = state_.components[component];
+        text.clear();
+        render_index_value(text, last_instance_.data(), value, decoder, flags);
+        set_index_binding(decoded_[i], value, decoder, state_.index_objects[component]);
+        cells_.push_back({&decoded_[i], 0, nullptr, &text});
+    }
 }
 
 void RowFeed::take(VarBind* row) {
@@ -26,9 +87,7 @@ void RowFeed::take(VarBind* row) {
     }
     cells_.clear();
     if (wanted(last_instance_)) {
-        for (const VarBind* binding = row; binding != nullptr; binding = binding->next) {
-            cells_.push_back({binding, 0, nullptr});
-        }
+        fill_cells(row);
         ++written_;
     }
     sink_.row(last_instance_, cells_);

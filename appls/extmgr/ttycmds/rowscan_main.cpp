@@ -1,5 +1,6 @@
 // rowscan: reads one table from a node and prints the chosen columns as text, HTML, CSV or JSON.
 // Start-up, options, field and instance lists, and column resolution.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -102,13 +103,42 @@ char** read_field_list(const char* text) {
     return items;
 }
 
+// Whether `ids` is one of the table's columns.
+bool is_column(const std::vector<uint32_t>& ids) {
+    return ids.size() == rowscan.table.size() + 1 &&
+           std::equal(rowscan.table.begin(), rowscan.table.end(), ids.begin());
+}
+
+// The field's identifier: a column (the last sub-identifier of what the id names under the
+// table, or a module's name of the column), or an object of the table's INDEX, which makes it
+// an index field.
+std::vector<uint32_t> resolve_field(const char* table_text, int32_t i) {
+    const FieldSpec& field = rowscan.fields[i];
+    std::vector<uint32_t> ids;
+    const bool module_name = std::strstr(field.id, "::") != nullptr;
+    const bool resolved =
+        module_name ? resolve(field.id, ids)
+                    : resolve(std::string(table_text) + "." + field.id, ids) && !ids.empty();
+    int32_t component = -1;
+    if (resolved && (module_name ? !is_column(ids) : is_hidden_index_object(ids))) {
+        component = resolve_index_field(field, &ids);
+    } else if (!resolved && !module_name && std::strchr(field.id, '.') == nullptr) {
+        component = resolve_index_field(field, nullptr);
+    }
+    if (component >= 0) {
+        rowscan.field_component[i] = component;
+        rowscan.columns[i] = 0;
+        return rowscan.index_objects[component];
+    }
+    if (!resolved || (module_name && !is_column(ids)))
+        rowscan_program.fail_unresolved(kUnknownField, field.id);
+    rowscan.columns[i] = ids.back();
+    return ids;
+}
+
 void resolve_column(const char* table_text, int32_t i) {
     FieldSpec& field = rowscan.fields[i];
-    std::vector<uint32_t> ids;
-    if (!resolve(std::string(table_text) + "." + field.id, ids) || ids.empty()) {
-        rowscan_program.fail_unresolved(kUnknownField, field.id);
-    }
-    rowscan.columns[i] = ids.back();
+    const std::vector<uint32_t> ids = resolve_field(table_text, i);
     field.identifier = &rowscan.columns[i];
     field.identifier_length = 1;
 
@@ -159,7 +189,9 @@ int main(int argc, char** argv) {
         if (field.width > kMaxFieldWidth)
             rowscan_program.usage_error(kInvalidFieldList, field_text);
     }
+    rowscan.field_component.assign(rowscan.field_count, -1);
     for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, i);
+    if (!plan_requests()) rowscan_program.fail_unresolved(kUnknownTable, table_text);
 
     if (rowscan.form == OutputForm::kJson &&
         !json_keys_distinct(rowscan.fields, rowscan.field_count))

@@ -1,0 +1,31 @@
+// "-hints": a value's text by the DISPLAY-HINT of its object, taken from the database's
+// companion.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+#include "mib/mib_tree.h"
+#include "runtime/snmp/snmp.h"
+
+class LazyCompanion;
+
+class ValueHints {
+  public:
+    // Loads the companion now; when it cannot be used its reason is printed once on standard
+    // error and every value keeps its usual text.
+    explicit ValueHints(LazyCompanion& companion);
+
+    // The binding's value by its object's hint into `out`: an OCTET STRING by an octet-string
+    // hint, an INTEGER that has no label or an unsigned number by an integer hint. False (and
+    // `out` unchanged) when the object has no hint or the value does not fit it: the caller
+    // prints the value as it would without hints.
+    bool render(const VarBind* binding, std::string& out);
+
+    // The hint of the node (through its convention); empty when none is known.
+    const std::string& hint_of(const MibNode* node);
+
+  private:
+    const class Companion* companion_ = nullptr;
+    std::unordered_map<const MibNode*, std::string> hints_;
+};
