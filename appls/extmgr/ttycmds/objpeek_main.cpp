@@ -47,6 +47,15 @@ void print_usage(FILE* stream, const char* program) {
                  "       -title   Title for the MIB Application Window\n");
 }
 
+// Whether the id before a "::" could name anything: a module's name is a single word of letters
+// first. Room for any identifier keeps the check silent.
+bool resolves(const char* id) {
+    if (std::strchr(id, '.') != nullptr || (*id >= '0' && *id <= '9')) return true;
+    uint32_t ids[kMaxSubidsOfName];
+    int32_t count = kMaxSubidsOfName;
+    return refresh_mib() == 0 && parse_oid_text(id, ids, &count) == 0;
+}
+
 // Splits "-obj" into the objects and their field specs. The length of the longest label.
 size_t read_objects(const char* text) {
     char** items = nullptr;
@@ -58,7 +67,11 @@ size_t read_objects(const char* text) {
     size_t longest_label = 0;
     for (int32_t j = 0; j < count; ++j) {
         FieldSpec& object = objpeek.objects[j];
+        char* module_spec = std::strstr(items[j], "::") ? copy_or_exit(items[j]) : nullptr;
         parse_field_spec(items[j], &object.id, &object.label, &object.width);
+        // What the plain split accepts stays accepted; a module's name is read when it fails.
+        if (module_spec && !resolves(object.id))
+            parse_module_field_spec(module_spec, &object.id, &object.label, &object.width);
         longest_label = std::max(longest_label, std::strlen(object.label));
     }
     return longest_label;

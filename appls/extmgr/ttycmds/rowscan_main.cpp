@@ -112,18 +112,28 @@ bool is_column(const std::vector<uint32_t>& ids) {
 // The field's identifier: a column (the last sub-identifier of what the id names under the
 // table, or a module's name of the column), or an object of the table's INDEX, which makes it
 // an index field.
-std::vector<uint32_t> resolve_field(const char* table_text, int32_t i) {
-    const FieldSpec& field = rowscan.fields[i];
+// The field spec as given, for a field whose text holds a "::": the split of parse_field_spec
+// comes first, so that what it accepted stays accepted, and the module's name only when it fails.
+std::vector<char*> module_specs;
+
+std::vector<uint32_t> resolve_field(const char* table_text, const char* field_text, int32_t i) {
+    FieldSpec& field = rowscan.fields[i];
     std::vector<uint32_t> ids;
-    const bool module_name = std::strstr(field.id, "::") != nullptr;
-    const bool resolved =
-        module_name ? resolve(field.id, ids)
-                    : resolve(std::string(table_text) + "." + field.id, ids) && !ids.empty();
+    bool resolved = resolve(std::string(table_text) + "." + field.id, ids) && !ids.empty();
+    bool module_name = false;
     int32_t component = -1;
-    if (resolved && (module_name ? !is_column(ids) : is_hidden_index_object(ids))) {
+    if (resolved && is_hidden_index_object(ids)) {
         component = resolve_index_field(field, &ids);
-    } else if (!resolved && !module_name && std::strchr(field.id, '.') == nullptr) {
+    } else if (!resolved && std::strchr(field.id, '.') == nullptr) {
         component = resolve_index_field(field, nullptr);
+    }
+    if (!resolved && component < 0 && module_specs[i] != nullptr &&
+        parse_module_field_spec(module_specs[i], &field.id, &field.label, &field.width)) {
+        if (field.width > kMaxFieldWidth)
+            rowscan_program.usage_error(kInvalidFieldList, field_text);
+        module_name = true;
+        resolved = resolve(field.id, ids);
+        if (resolved && !is_column(ids)) component = resolve_index_field(field, &ids);
     }
     if (component >= 0) {
         rowscan.field_component[i] = component;
@@ -136,9 +146,9 @@ std::vector<uint32_t> resolve_field(const char* table_text, int32_t i) {
     return ids;
 }
 
-void resolve_column(const char* table_text, int32_t i) {
+void resolve_column(const char* table_text, const char* field_text, int32_t i) {
     FieldSpec& field = rowscan.fields[i];
-    const std::vector<uint32_t> ids = resolve_field(table_text, i);
+    const std::vector<uint32_t> ids = resolve_field(table_text, field_text, i);
     field.identifier = &rowscan.columns[i];
     field.identifier_length = 1;
 
@@ -185,12 +195,13 @@ int main(int argc, char** argv) {
     if (options.given("-inst")) read_instances(options.value("-inst"));
     for (int32_t i = 0; i < rowscan.field_count; ++i) {
         FieldSpec& field = rowscan.fields[i];
+        module_specs.push_back(std::strstr(items[i], "::") ? copy_or_exit(items[i]) : nullptr);
         parse_field_spec(items[i], &field.id, &field.label, &field.width);
         if (field.width > kMaxFieldWidth)
             rowscan_program.usage_error(kInvalidFieldList, field_text);
     }
     rowscan.field_component.assign(rowscan.field_count, -1);
-    for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, i);
+    for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, field_text, i);
     if (!plan_requests()) rowscan_program.fail_unresolved(kUnknownTable, table_text);
 
     if (rowscan.form == OutputForm::kJson &&
