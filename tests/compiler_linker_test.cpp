@@ -15,6 +15,7 @@ namespace {
 
 struct Linked {
     MibNode* tree = nullptr;
+    std::vector<NodeFacts> facts;
     bool parsed = false;
     std::string messages;
     std::string warnings;
@@ -30,7 +31,7 @@ void compile_modules(std::string text, Linked& out) {
     testing_support::StderrCapture capture;
     ParseNode* list = parse_mib_stream(stream);
     out.parsed = list != nullptr;
-    if (list) out.tree = link_parse_nodes(list);
+    if (list) out.tree = link_parse_nodes(list, &out.facts);
     out.warnings = capture.finish();
     out.messages = compile_messages();
     std::fclose(stream);
@@ -354,6 +355,93 @@ TEST(CompilerLinker, SyntaxMapsToTypeCodes) {
         EXPECT_EQ(o->access, MIB_ACCESS_READ_WRITE);
         EXPECT_STREQ(o->description, "d");
         EXPECT_EQ(o->printer, nullptr);
+    }
+}
+
+std::string dotted(const std::vector<uint32_t>& oid) {
+    std::string text;
+    for (const uint32_t subid : oid) text += (text.empty() ? "" : ".") + std::to_string(subid);
+    return text;
+}
+
+// A node's facts in one line: modules, convention, hint, sizes, INDEX, AUGMENTS.
+std::string facts_text(const std::vector<NodeFacts>& facts, const std::string& oid) {
+    for (const NodeFacts& f : facts) {
+        if (dotted(f.oid) != oid) continue;
+        std::string text;
+        for (const std::string& module : f.modules) text += module + " ";
+        text += "syntax=" + f.syntax + " hint=" + f.hint + " sizes=";
+        for (const SizeRange& r : f.sizes)
+            text += std::to_string(r.min) + "-" + std::to_string(r.max) + ",";
+        text += " index=";
+        for (const auto& index : f.index) text += dotted(index) + ",";
+        if (f.implied) text += " implied";
+        if (!f.augments.empty()) text += " augments=" + dotted(f.augments);
+        return text;
+    }
+    return "none";
+}
+
+TEST(CompilerLinker, FactsOfRowsStringsAndConventions) {
+    const std::string row =
+        "t OBJECT IDENTIFIER ::= { enterprises 9 }\n"
+        "Base ::= TEXTUAL-CONVENTION DISPLAY-HINT \"1x:\" STATUS current DESCRIPTION \"b\"\n"
+        "  SYNTAX OCTET STRING (SIZE (6))\n"
+        "Mid ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION \"m\" SYNTAX Base\n"
+        "Text ::= TEXTUAL-CONVENTION DISPLAY-HINT \"255a\" STATUS current DESCRIPTION \"t\"\n"
+        "  SYNTAX OCTET STRING (SIZE (0..255))\n"
+        "Plain ::= TEXTUAL-CONVENTION DISPLAY-HINT SYNTAX INTEGER\n"
+        "tEntry OBJECT-TYPE SYNTAX TEntry ACCESS not-accessible STATUS mandatory\n"
+        "  INDEX { tIndex, IMPLIED tName } ::= { t 1 }\n"
+        "tIndex OBJECT-TYPE SYNTAX Plain ACCESS read-only STATUS mandatory ::= { tEntry 1 }\n"
+        "tName OBJECT-TYPE SYNTAX Text (SIZE (4 | 8..9)) ACCESS read-only STATUS mandatory\n"
+        "  ::= { tEntry 2 }\n"
+        "tMac OBJECT-TYPE SYNTAX Mid ACCESS read-only STATUS mandatory ::= { tEntry 3 }\n"
+        "tXEntry OBJECT-TYPE SYNTAX TXEntry ACCESS not-accessible STATUS mandatory\n"
+        "  AUGMENTS { tEntry } ::= { t 2 }\n";
+    const struct {
+        std::string text;
+        std::string oid;
+        std::string facts;
+    } cases[] = {
+        {row, "1.3.6.1.4.1.9.1",
+         "TEST-MIB syntax= hint= sizes= index=1.3.6.1.4.1.9.1.1,1.3.6.1.4.1.9.1.2, implied"},
+        {row, "1.3.6.1.4.1.9.2", "TEST-MIB syntax= hint= sizes= index= augments=1.3.6.1.4.1.9.1"},
+        {row, "1.3.6.1.4.1.9.1.1", "TEST-MIB syntax=Plain hint= sizes= index="},
+        // The object's own SIZE before its convention's; a hint through a chain of two.
+        {row, "1.3.6.1.4.1.9.1.2", "TEST-MIB syntax=Text hint=255a sizes=4-4,8-9, index="},
+        {row, "1.3.6.1.4.1.9.1.3", "TEST-MIB syntax=Mid hint=1x: sizes=6-6, index="},
+        // An INDEX with an object defined nowhere, or with a type, is left out whole.
+        {"e OBJECT-TYPE SYNTAX E ACCESS not-accessible STATUS mandatory\n"
+         "  INDEX { a, nowhere } ::= { enterprises 1 }\n"
+         "a OBJECT-TYPE SYNTAX INTEGER ACCESS read-only STATUS mandatory ::= { e 1 }\n"
+         "f OBJECT-TYPE SYNTAX E ACCESS not-accessible STATUS mandatory\n"
+         "  INDEX { INTEGER } ::= { enterprises 2 }",
+         "1.3.6.1.4.1.1", "TEST-MIB syntax= hint= sizes= index="},
+        // The INDEX object of the row's own module, not another module's of that label.
+        {"A-MIB DEFINITIONS ::= BEGIN\ni OBJECT IDENTIFIER ::= { enterprises 1 }\nEND\n"
+         "B-MIB DEFINITIONS ::= BEGIN\nb OBJECT IDENTIFIER ::= { enterprises 2 }\n"
+         "i OBJECT IDENTIFIER ::= { b 1 }\ne OBJECT-TYPE SYNTAX E ACCESS not-accessible STATUS "
+         "mandatory\n"
+         "  INDEX { i } ::= { enterprises 3 }\nEND\n",
+         "1.3.6.1.4.1.3", "B-MIB syntax= hint= sizes= index=1.3.6.1.4.1.2.1,"},
+        // One node that two modules define lists both.
+        {"A-MIB DEFINITIONS ::= BEGIN\ni OBJECT IDENTIFIER ::= { enterprises 1 }\nEND\n"
+         "B-MIB DEFINITIONS ::= BEGIN\ni OBJECT IDENTIFIER ::= { enterprises 1 }\nEND\n",
+         "1.3.6.1.4.1.1", "A-MIB B-MIB syntax= hint= sizes= index="},
+    };
+    for (const auto& c : cases) {
+        Linked linked;
+        if (c.text.find("DEFINITIONS") != std::string::npos) {
+            compile_modules(c.text, linked);
+        } else {
+            compile(c.text, linked);
+        }
+        ASSERT_NE(linked.tree, nullptr) << linked.messages;
+        EXPECT_EQ(facts_text(linked.facts, c.oid), c.facts) << c.text;
+        EXPECT_TRUE(
+            std::is_sorted(linked.facts.begin(), linked.facts.end(),
+                           [](const NodeFacts& a, const NodeFacts& b) { return a.oid < b.oid; }));
     }
 }
 

@@ -172,7 +172,11 @@ TEST(CompilerObjectType, ReadsSyntaxAccessDescriptionAndValue) {
     EXPECT_EQ(x->access, MIB_ACCESS_READ_CREATE);
     EXPECT_EQ(enum_text(x->enums), "red(1) green(2) deprecated(3) blue(-3) current(4) ");
     EXPECT_STREQ(x->description, "The colour.");
+    ASSERT_NE(x->facts, nullptr);
+    EXPECT_EQ(x->facts->index, (std::vector<std::string>{"a", "b"}));
     const ParseNode* y = x->next;
+    ASSERT_NE(y->facts, nullptr);
+    EXPECT_EQ(y->facts->sizes, (std::vector<SizeRange>{{0, 255}, {300, 300}}));
     EXPECT_EQ(y->syntax, OCTET_STRING);
     EXPECT_EQ(y->access, MIB_ACCESS_READ_ONLY);
     EXPECT_EQ(y->description, nullptr);
@@ -298,6 +302,8 @@ TEST(CompilerTypeAssignment, FailuresAndTheTableLimit) {
         {"A ::= SEQUENCE { a INTEGER ", "Expected \"}\"(End Of File)"},
         {"A ::= INTEGER (0..", "Expected \")\"(End Of File)"},
         {"A ::= INTEGER { a(1), b", "Expected \"(\"(END)"},
+        {"A ::= TEXTUAL-CONVENTION DISPLAY-HINT \"1x: SYNTAX OCTET STRING",
+         "Error defining DESCRIPTION: missing closing quote"},
     };
     for (const auto& c : cases) {
         Parsed parsed;

@@ -102,6 +102,35 @@ TEST_F(MibdbTest, BuildsTheDatabaseFromTheStandardModules) {
         const auto facts = companion->find(c.oid);
         EXPECT_EQ(facts ? facts->modules : std::vector<std::string>{}, c.modules);
     }
+    // Rows and conventions: INDEX, AUGMENTS, the convention and its hint and sizes.
+    const std::vector<uint32_t> if_entry = {1, 3, 6, 1, 2, 1, 2, 2, 1};
+    const auto column = [&](uint32_t n) {
+        std::vector<uint32_t> oid = if_entry;
+        oid.push_back(n);
+        return oid;
+    };
+    const struct {
+        std::vector<uint32_t> oid;
+        std::string syntax, hint;
+        std::vector<SizeRange> sizes;
+        std::vector<std::vector<uint32_t>> index;
+        std::vector<uint32_t> augments;
+    } rows[] = {
+        {if_entry, "", "", {}, {column(1)}, {}},
+        {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1}, "", "", {}, {}, if_entry},  // ifXEntry
+        {column(6), "PhysAddress", "1x:", {}, {}, {}},
+        {column(2), "DisplayString", "255a", {{0, 255}}, {}, {}},
+    };
+    for (const auto& r : rows) {
+        const auto facts = companion->find(r.oid);
+        ASSERT_TRUE(facts.has_value()) << r.oid.size();
+        EXPECT_EQ(facts->syntax, r.syntax);
+        EXPECT_EQ(facts->hint, r.hint);
+        EXPECT_EQ(facts->sizes, r.sizes) << r.syntax;
+        EXPECT_EQ(facts->index, r.index);
+        EXPECT_FALSE(facts->implied);
+        EXPECT_EQ(facts->augments, r.augments);
+    }
 
     // The whole folder: the SMI modules are the standard text's, RFC1158-MIB's { 0 0 } is the
     // one node that hangs under no root.
@@ -126,6 +155,28 @@ TEST_F(MibdbTest, ListsTheIfEntrySubtree) {
     }
     // Children are listed in order and nothing outside the subtree is.
     EXPECT_LT(r.out.find("ifIndex(1)"), r.out.find("ifDescr(2)"));
+    EXPECT_EQ(r.out.find(" | "), std::string::npos);
+    // With --facts each line ends in what the companion knows; without a companion the tree is
+    // listed as it is, after one line that says why.
+    const ProgramResult facts =
+        mibdb({"list", "--facts", "-f", database(), "interfaces.ifTable.ifEntry"});
+    ASSERT_EQ(facts.status, 0) << facts.err;
+    EXPECT_EQ(facts.out.rfind("ifEntry(1) .1.3.6.1.2.1.2.2.1 not-accessible | module RFC1213-MIB "
+                              "IF-MIB | index ifIndex\n",
+                              0),
+              0u)
+        << facts.out;
+    EXPECT_NE(facts.out.find("\n  ifPhysAddress(6) .1.3.6.1.2.1.2.2.1.6 OCTET STRING read-only | "
+                             "module RFC1213-MIB IF-MIB | syntax PhysAddress | hint \"1x:\"\n"),
+              std::string::npos)
+        << facts.out;
+    fs::copy_file(database() + ".bin", dir_->file("bare.bin"),
+                  fs::copy_options::overwrite_existing);
+    const ProgramResult without =
+        mibdb({"list", "--facts", "-f", dir_->file("bare"), "interfaces.ifTable.ifEntry"});
+    EXPECT_EQ(without.status, 0);
+    EXPECT_EQ(without.out, r.out);
+    EXPECT_NE(without.err.find("mibdb: "), std::string::npos);
     EXPECT_EQ(r.out.find("ifTable("), std::string::npos);
     EXPECT_EQ(r.out.find("ifNumber("), std::string::npos);
 }

@@ -97,7 +97,7 @@ int run_build(ArgumentReader& args) {
     } else if (!plan_modules(standard_text, modules, search, plan)) {
         return 1;
     }
-    const CompileResult compiled = compile_modules(standard_text, plan.files, false);
+    CompileResult compiled = compile_modules(standard_text, plan.files, false);
     if (!compiled.tree) {
         report_error("nothing written to " + output);
         return 1;
@@ -110,7 +110,7 @@ int run_build(ArgumentReader& args) {
         return 1;
     }
     const size_t nodes = count_nodes(compiled.tree);
-    const std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, compiled.definitions);
+    const std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, std::move(compiled.facts));
     // Written beside the target and renamed over it, so a failed write keeps the database that
     // was there and a program loading it never sees half a file.
     const std::string partial = output + ".partial." + std::to_string(getpid());

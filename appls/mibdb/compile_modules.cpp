@@ -199,8 +199,7 @@ CompileResult compile_modules(const std::string& standard_text,
     set_prefix_line_count(static_cast<int>(prefix_lines));
     ParseNode* list = parse_mib_stream_collecting(stream, collect_traps ? 1 : 0, 0);
     if (list) {
-        result.definitions = definition_modules(list);
-        result.tree = link_parse_nodes(list);
+        result.tree = link_parse_nodes(list, &result.facts);
     }
     set_prefix_line_count(0);
     std::fclose(stream);

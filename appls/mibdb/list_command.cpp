@@ -3,6 +3,8 @@
 #include <string>
 
 #include "appls/mibdb/mibdb.h"
+#include "mib/companion.h"
+#include "mib/mib_init.h"
 #include "mib/oid_names.h"
 #include "mib/oid_parse.h"
 
@@ -28,8 +30,55 @@ const char* access_name(int32_t access) {
     return nullptr;
 }
 
-// label(subid) .identifier [type] [access] [{name(value) ...}]
-void print_node(const MibNode* node, const std::string& identifier, int depth) {
+// An object of the tree by its label, else by its numbers.
+std::string name_of(const std::vector<uint32_t>& oid) {
+    const MibNode* node = find_node_exact(oid.data(), static_cast<int32_t>(oid.size()), Mib);
+    if (node) return node->label;
+    std::string text;
+    for (const uint32_t subid : oid) text += '.' + std::to_string(subid);
+    return text;
+}
+
+// What the companion knows of a node, after its line: " | module M... | index [IMPLIED] X...
+// | augments X | syntax C | hint "H" | size A..B...".
+std::string facts_text(const Companion* companion, const std::string& identifier) {
+    if (!companion) return "";
+    std::vector<uint32_t> oid;
+    for (size_t at = 1; at < identifier.size();) {
+        const size_t end = identifier.find('.', at);
+        oid.push_back(static_cast<uint32_t>(std::stoul(identifier.substr(at, end - at))));
+        at = end == std::string::npos ? identifier.size() : end + 1;
+    }
+    const std::optional<NodeFacts> facts = companion->find(oid);
+    if (!facts) return "";
+    std::string text;
+    if (!facts->modules.empty()) {
+        text += " | module";
+        for (const std::string& module : facts->modules) text += ' ' + module;
+    }
+    if (!facts->index.empty()) {
+        text += " | index";
+        for (size_t i = 0; i < facts->index.size(); ++i) {
+            if (facts->implied && i + 1 == facts->index.size()) text += " IMPLIED";
+            text += ' ' + name_of(facts->index[i]);
+        }
+    }
+    if (!facts->augments.empty()) text += " | augments " + name_of(facts->augments);
+    if (!facts->syntax.empty()) text += " | syntax " + facts->syntax;
+    if (!facts->hint.empty()) text += " | hint \"" + facts->hint + '"';
+    if (!facts->sizes.empty()) {
+        text += " | size";
+        for (const SizeRange& range : facts->sizes) {
+            text += ' ' + std::to_string(range.min);
+            if (range.max != range.min) text += ".." + std::to_string(range.max);
+        }
+    }
+    return text;
+}
+
+// label(subid) .identifier [type] [access] [{name(value) ...}] [facts]
+void print_node(const MibNode* node, const std::string& identifier, int depth,
+                const Companion* companion) {
     std::string line(static_cast<size_t>(depth) * 2, ' ');
     line += node->label;
     line += '(' + std::to_string(node->subid) + ") " + identifier;
@@ -53,15 +102,17 @@ void print_node(const MibNode* node, const std::string& identifier, int depth) {
         }
         line += '}';
     }
+    line += facts_text(companion, identifier);
     line += '\n';
     std::fputs(line.c_str(), stdout);
 }
 
-void print_subtree(const MibNode* node, const std::string& parent_identifier, int depth) {
+void print_subtree(const MibNode* node, const std::string& parent_identifier, int depth,
+                   const Companion* companion) {
     const std::string identifier = parent_identifier + '.' + std::to_string(node->subid);
-    print_node(node, identifier, depth);
+    print_node(node, identifier, depth, companion);
     for (const MibNode* child = node->child; child; child = child->peer) {
-        print_subtree(child, identifier, depth + 1);
+        print_subtree(child, identifier, depth + 1, companion);
     }
 }
 
@@ -78,10 +129,13 @@ std::string identifier_above(const MibNode* node) {
 int run_list(ArgumentReader& args) {
     std::string database;
     std::string subtree;
+    bool with_facts = false;
     while (!args.done()) {
         const std::string arg = args.take();
         if (arg == "-f") {
             database = args.value_of(arg);
+        } else if (arg == "--facts") {
+            with_facts = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             usage_error("list: unknown option " + arg);
         } else if (subtree.empty()) {
@@ -91,8 +145,13 @@ int run_list(ArgumentReader& args) {
         }
     }
     if (!load_database(database)) return 1;
+    // Without its companion the tree is listed as it is, after one line that says why.
+    LazyCompanion lazy(mib_file_path());
+    const Companion* companion = with_facts ? lazy.get() : nullptr;
+    if (with_facts && !companion) report_error(lazy.failure_message());
     if (subtree.empty()) {
-        for (const MibNode* node = Mib; node; node = node->peer) print_subtree(node, "", 0);
+        for (const MibNode* node = Mib; node; node = node->peer)
+            print_subtree(node, "", 0, companion);
         return 0;
     }
     uint32_t ids[kMaxSubids];
@@ -103,6 +162,6 @@ int run_list(ArgumentReader& args) {
         report_error("no node " + subtree + " in the database" + name_hint(subtree));
         return 1;
     }
-    print_subtree(node, identifier_above(node), 0);
+    print_subtree(node, identifier_above(node), 0, companion);
     return 0;
 }

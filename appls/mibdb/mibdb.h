@@ -87,19 +87,16 @@ bool plan_modules(const std::string& standard_text, const std::vector<std::strin
 
 // The outcome of compiling the standard text followed by the modules as one stream.
 struct CompileResult {
-    MibNode* tree = nullptr;                    // null when nothing could be built
-    std::vector<DefinitionModule> definitions;  // the module of each definition compiled
+    MibNode* tree = nullptr;       // null when nothing could be built
+    std::vector<NodeFacts> facts;  // the compile's facts of the nodes, in OID order
 };
 // Compiles with trap collection switched to `collect_traps`. Compile messages go to standard
 // error, each located in the file it came from.
 CompileResult compile_modules(const std::string& standard_text,
                               const std::vector<std::string>& modules, bool collect_traps);
 
-// The companion's facts of a compiled tree: the modules that define each node (a definition
-// matched to its node by its label and its parent's label), in the order the compile met them.
-// Nodes that no module defines have none.
-std::vector<NodeFacts> facts_of_tree(const MibNode* tree,
-                                     const std::vector<DefinitionModule>& definitions);
+// The facts of a compile (in OID order) that are about nodes of its tree.
+std::vector<NodeFacts> facts_of_tree(const MibNode* tree, std::vector<NodeFacts> facts);
 
 // When the first label of a name that did not resolve is in the database elsewhere, a note
 // with the path to write instead; otherwise "".

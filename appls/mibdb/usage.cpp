@@ -6,7 +6,7 @@
 void print_usage(FILE* stream) {
     std::fputs(
         "usage: mibdb build -o FILE [--standard TEXT] [-M DIR[:DIR...]]... [MODULE...]\n"
-        "       mibdb list [-f DATABASE] [SUBTREE]\n"
+        "       mibdb list [-f DATABASE] [--facts] [SUBTREE]\n"
         "       mibdb translate [-f DATABASE] NAME|NUMBERS...\n"
         "       mibdb events --base-class CLASS --commands FILE [--classes FILE]\n"
         "                    [--variables FILE] [--rules FILE] [--standard TEXT] MODULE...\n"
@@ -17,6 +17,8 @@ void print_usage(FILE* stream) {
         "             the MIB database FILE (the MIB intermediate file, e.g. snmpv2mib.bin)\n"
         "  list       print the database, or the subtree of SUBTREE, as an indented tree:\n"
         "             label(sub-identifier), identifier, type, access, enumerations\n"
+        "             (--facts: and the modules, INDEX or AUGMENTS, convention, hint and\n"
+        "             sizes that the database's companion NAME.facts holds of each node)\n"
         "  translate  print the numeric identifier of each NAME, and the label path of each\n"
         "             NUMBERS (dotted decimal, always absolute)\n"
         "  events     compile the modules with their traps collected and write the alertreg\n"

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mib/companion.h"
 #include "mib/compiler/mib_compiler.h"
 #include "mib/compiler/mib_messages.h"
 #include "mib/mib_tree.h"
@@ -132,6 +133,15 @@ enum class RecordKind : int32_t {
 
 struct TextualConvention;
 
+// What a definition says of its row or string that the tree has no room for: the labels of its
+// INDEX (the last IMPLIED or not), the entry it AUGMENTS, and its own SIZE ranges.
+struct RecordFacts {
+    std::vector<std::string> index;
+    bool implied = false;
+    std::string augments;
+    std::vector<SizeRange> sizes;
+};
+
 // The parse-time record of one definition, or of one arc of a value.
 struct ParseNode {
     ParseNode* next;
@@ -156,6 +166,7 @@ struct ParseNode {
     char convention_name[kTokenSize];
     const TextualConvention* convention;
     int32_t copied_enums;  // how many of `enums`, at their front, are the convention's
+    RecordFacts* facts;    // null: none
 };
 
 // Maps by text that can be searched with a string_view, without making a string.
@@ -194,6 +205,8 @@ struct TextualConvention {
     const TextualConvention* base;
     int32_t copied_enums;
     bool rebased;
+    std::string hint;              // its DISPLAY-HINT, when it has one
+    std::vector<SizeRange> sizes;  // its own SIZE ranges
 };
 
 // One element of a braced object-identifier value.
@@ -275,6 +288,8 @@ char* read_quoted_text(FILE* stream);
 // when none follows ("Bad DESCRIPTION" is reported) or it does not end.
 char* read_clause_text(FILE* stream);
 int32_t skip_braced_value(FILE* stream);
+// The same, keeping in `kept` what stands between the braces, without comments and quoted texts.
+int32_t skip_braced_value(FILE* stream, std::string* kept);
 
 // Directives.
 void apply_directive(const char* word, const char* argument);
@@ -327,6 +342,20 @@ int read_enum_list(FILE* stream, EnumEntry** list);
 EnumEntry* copy_enum_list(const EnumEntry* list);
 // Skips a balanced parenthesised constraint after its "(": 0 when the input ended first.
 int skip_constraint(FILE* stream);
+// The same, keeping the texts of the tokens read in `words`.
+int skip_constraint(FILE* stream, std::vector<std::string>* words);
+
+// Record facts. The facts of `node`, made when first asked for.
+RecordFacts& record_facts(ParseNode* node);
+// The ranges of a constraint's words (after its "(") when it is a SIZE constraint of numbers and
+// ranges only: "SIZE ( 0 .. 255 | 6 ) )"; false for any other constraint.
+bool size_ranges(const std::vector<std::string>& words, std::vector<SizeRange>& ranges);
+// The labels of an INDEX clause's braces; false when they hold anything else.
+bool index_labels(std::string_view body, RecordFacts& facts);
+// The one label of an AUGMENTS clause's braces, or "".
+std::string augments_label(std::string_view body);
+// A record's textual convention, hint and sizes as its convention chain gives them.
+void convention_facts(const ParseNode* record, NodeFacts& facts);
 
 // Textual conventions.
 void clear_textual_conventions();
@@ -362,8 +391,10 @@ std::span<const DefaultNode> default_tree();
 // Sets link_key, parent_link_key and dropped on every record of the list: a reference resolves to
 // its own module's definition, then to the one its IMPORTS names, then to any. Returns the texts
 // the keys point into. Warns once for each label defined at different places.
+// With `facts`, also the companion's facts of every definition that stands under the root, by
+// OID, each OID once.
 using LinkKeyTexts = std::deque<std::string>;
-LinkKeyTexts resolve_link_keys(ParseNode* list);
+LinkKeyTexts resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
 
 // A decimal conversion that never overflows.
 int32_t token_to_int(const char* text);

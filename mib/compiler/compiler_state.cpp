@@ -40,6 +40,7 @@ void release_parse_node(ParseNode* node) {
     if (!node) return;
     release_enum_list(node->enums);
     std::free(node->description);
+    delete node->facts;
     std::free(node);
 }
 

@@ -87,11 +87,16 @@ EnumEntry* copy_enum_list(const EnumEntry* list) {
 }
 
 int skip_constraint(FILE* stream) {
+    return skip_constraint(stream, nullptr);
+}
+
+int skip_constraint(FILE* stream, std::vector<std::string>* words) {
     char text[kTokenSize];
     int depth = 1;
     while (depth > 0) {
         const int32_t token = next_token_past_text(stream, text);
         if (token == END_OF_INPUT) return 0;
+        if (words) words->emplace_back(text);
         if (token == LEFT_PAREN) ++depth;
         if (token == RIGHT_PAREN) --depth;
     }

@@ -335,6 +335,10 @@ char* read_clause_text(FILE* stream) {
 }
 
 int32_t skip_braced_value(FILE* stream) {
+    return skip_braced_value(stream, nullptr);
+}
+
+int32_t skip_braced_value(FILE* stream, std::string* kept) {
     auto& state = compiler_state();
     if (state.input_stopped || state.lookahead_mark) return 0;
     // The brace may have ended the keyword before it (INDEX{ifIndex}): then it is the lookahead.
@@ -350,6 +354,7 @@ int32_t skip_braced_value(FILE* stream) {
     for (;;) {
         ch = pending != kNoChar ? pending : read_char(stream);
         pending = kNoChar;
+        if (kept && ch != EOF && ch != '-' && ch != '"') kept->push_back(static_cast<char>(ch));
         switch (ch) {
             case EOF:
                 return 0;
@@ -358,6 +363,7 @@ int32_t skip_braced_value(FILE* stream) {
                 break;
             case '"':
                 if (!skip_quoted_text(stream)) return 0;
+                if (kept) kept->push_back(' ');
                 break;
             case '-':
                 // A comment runs to the end of its line; braces and quotes in it do not count.
@@ -365,6 +371,9 @@ int32_t skip_braced_value(FILE* stream) {
                 if (pending == '-') {
                     pending = kNoChar;
                     if (!skip_comment(stream)) return 0;
+                    if (kept) kept->push_back('\n');
+                } else if (kept) {
+                    kept->push_back('-');
                 }
                 break;
             case '{':

@@ -73,7 +73,7 @@ class Resolver {
         places_.push_back({kNone, 0, ""});  // the root
     }
 
-    LinkKeyTexts run() {
+    LinkKeyTexts run(std::vector<NodeFacts>* facts) {
         collect_definitions();
         for (Definition& definition : definitions_) {
             if (definition.rank == kArc && !definition.numbered)
@@ -92,6 +92,7 @@ class Resolver {
         for (const auto& [label, first] : labels_) key_places(label, *first);
         for (size_t i = 0; i < records_.size(); ++i) key_record(static_cast<int>(i));
         for (size_t i = 0; i < records_.size(); ++i) key_parent(static_cast<int>(i));
+        if (facts) collect_facts(*facts);
         return std::move(texts_);
     }
 
@@ -314,6 +315,91 @@ class Resolver {
         }
     }
 
+    // The OID of a place under the root; false for a place under an unresolved parent.
+    bool oid_of_place(int place, std::vector<uint32_t>& oid) const {
+        oid.clear();
+        for (; place != kNone && places_[place].parent != kNone; place = places_[place].parent) {
+            oid.push_back(places_[place].subid);
+        }
+        if (place != 0 || oid.empty() || oid.size() > kCompanionMaxOidLength) return false;
+        std::reverse(oid.begin(), oid.end());
+        return true;
+    }
+
+    // The OID of the node `label` names as `module` sees it.
+    bool oid_of_label(const std::string& label, int module, std::vector<uint32_t>& oid) const {
+        const int d = reference(label.c_str(), module);
+        return d != kNone && oid_of_place(definitions_[d].place, oid);
+    }
+
+    // A row's INDEX and AUGMENTS by OID; an INDEX with an object that resolves nowhere is left
+    // out whole, as a part of it would decode instances wrongly.
+    void row_facts(const ParseNode* record, NodeFacts& f) const {
+        const RecordFacts& facts = *record->facts;
+        std::vector<uint32_t> oid;
+        for (const std::string& label : facts.index) {
+            if (!oid_of_label(label, record->module, oid)) {
+                f.index.clear();
+                break;
+            }
+            f.index.push_back(oid);
+        }
+        f.implied = facts.implied && !f.index.empty();
+        if (!facts.augments.empty() && oid_of_label(facts.augments, record->module, oid))
+            f.augments = oid;
+    }
+
+    void collect_facts(std::vector<NodeFacts>& out) const {
+        out.clear();
+        for (size_t i = 0; i < records_.size(); ++i) {
+            const ParseNode* record = records_[i];
+            if (record->kind != RecordKind::Definition) continue;
+            NodeFacts f;
+            if (!oid_of_place(place_of_record_[i], f.oid)) continue;
+            // A text without a module header stands in a module of no name.
+            if (valid_module(record->module) && !modules_[record->module].name.empty())
+                f.modules.push_back(modules_[record->module].name);
+            convention_facts(record, f);
+            if (record->facts) row_facts(record, f);
+            if (f.modules.empty() && f.syntax.empty() && f.hint.empty() && f.sizes.empty() &&
+                f.index.empty() && f.augments.empty())
+                continue;
+            out.push_back(std::move(f));
+        }
+        merge_facts(out);
+    }
+
+    // One record per OID: the modules of every definition there, in stream order, and the
+    // first definition's other facts, the later ones filling what it lacks.
+    static void merge_facts(std::vector<NodeFacts>& facts) {
+        std::stable_sort(facts.begin(), facts.end(),
+                         [](const NodeFacts& a, const NodeFacts& b) { return a.oid < b.oid; });
+        size_t kept = 0;
+        for (size_t i = 0; i < facts.size(); ++i) {
+            if (kept == 0 || facts[kept - 1].oid != facts[i].oid) {
+                if (kept != i) facts[kept] = std::move(facts[i]);
+                ++kept;
+                continue;
+            }
+            NodeFacts& into = facts[kept - 1];
+            NodeFacts& from = facts[i];
+            for (std::string& module : from.modules) {
+                if (std::find(into.modules.begin(), into.modules.end(), module) ==
+                    into.modules.end())
+                    into.modules.push_back(std::move(module));
+            }
+            if (into.syntax.empty()) into.syntax = std::move(from.syntax);
+            if (into.hint.empty()) into.hint = std::move(from.hint);
+            if (into.sizes.empty()) into.sizes = std::move(from.sizes);
+            if (into.index.empty()) {
+                into.index = std::move(from.index);
+                into.implied = from.implied;
+            }
+            if (into.augments.empty()) into.augments = std::move(from.augments);
+        }
+        facts.resize(kept);
+    }
+
     const char* keep(std::string text) {
         texts_.push_back(std::move(text));
         return texts_.back().c_str();
@@ -438,6 +524,6 @@ class Resolver {
 
 }  // namespace
 
-LinkKeyTexts resolve_link_keys(ParseNode* list) {
-    return Resolver(list).run();
+LinkKeyTexts resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts) {
+    return Resolver(list).run(facts);
 }

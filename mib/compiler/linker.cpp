@@ -189,10 +189,10 @@ std::span<const DefaultNode> default_tree() {
     return kDefaultTree;
 }
 
-MibNode* link_parse_nodes(ParseNode* list) {
+MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
     Linker linker;
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
-    linker.key_texts = resolve_link_keys(list);
+    linker.key_texts = resolve_link_keys(list, facts);
     while (list) {
         ParseNode* next = list->next;
         if (list->dropped) {
@@ -220,6 +220,7 @@ MibNode* link_parse_nodes(ParseNode* list) {
     report_left_overs(linker);
     if (linker.error) {
         release_mib_tree(nodes[0]);
+        if (facts) facts->clear();
         return nullptr;
     }
     return nodes[0];

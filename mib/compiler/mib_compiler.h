@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mib/companion.h"
 #include "mib/compiler/trap_definition.h"
 #include "mib/mib_tree.h"
 
@@ -20,17 +21,12 @@ MibNode* compile_mib_file_quietly(const char* path);
 ParseNode* parse_mib_stream(FILE* stream);
 // The same, with trap collection switched to `collect` (kept for later compiles).
 ParseNode* parse_mib_stream_collecting(FILE* stream, int collect, int reserved);
-// The tree of a parse list (consumed); null when a duplicate label refused it.
-MibNode* link_parse_nodes(ParseNode* list);
-// A definition of a parse list: its label, its parent's label and the module it stands in.
-struct DefinitionModule {
-    std::string label;
-    std::string parent_label;
-    std::string module;
-};
-// The definitions of `list` that stand in a module, in list order; read before linking, which
-// consumes the list.
-std::vector<DefinitionModule> definition_modules(const ParseNode* list);
+// The tree of a parse list (consumed); null when a duplicate label refused it. With `facts`, also
+// the companion's facts of the nodes that the list's definitions place under the root, in OID
+// order, each OID once: the modules that define it (in stream order), its syntax's textual
+// convention and the hint and SIZE found through the convention chain, a row's INDEX (each
+// label resolved as the row's module sees it) and AUGMENTS.
+MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
 // Releases a parse list that will not be linked.
 void release_parse_nodes(ParseNode* list);
 void print_parse_nodes(const ParseNode* list);

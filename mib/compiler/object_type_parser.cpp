@@ -82,10 +82,13 @@ bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
         }
     } else if (takes_constraint(syntax)) {
         if (*token == LEFT_PAREN) {
-            if (!skip_constraint(stream)) {
+            std::vector<std::string> words;
+            if (!skip_constraint(stream, &words)) {
                 report_message(MibMessage::BadSyntax, nullptr, END_OF_INPUT);
                 return false;
             }
+            std::vector<SizeRange> sizes;
+            if (size_ranges(words, sizes)) record_facts(node).sizes = std::move(sizes);
             *token = next_token(stream, text);
         }
     } else if (syntax == SEQUENCE) {
@@ -98,6 +101,21 @@ bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
         return false;
     }
     return true;
+}
+
+// An INDEX or AUGMENTS clause that names objects as a row's clause does; others are left out.
+void keep_row_clause(ParseNode* node, int32_t token, std::string_view body) {
+    if (token == INDEX) {
+        RecordFacts facts;
+        if (index_labels(body, facts)) {
+            RecordFacts& kept = record_facts(node);
+            kept.index = std::move(facts.index);
+            kept.implied = facts.implied;
+        }
+        return;
+    }
+    std::string label = augments_label(body);
+    if (!label.empty()) record_facts(node).augments = std::move(label);
 }
 
 // The clauses from DESCRIPTION on, up to "::=".
@@ -114,7 +132,14 @@ bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
             } else {
                 std::free(quoted);
             }
-        } else if (token == INDEX || token == DEFVAL || token == AUGMENTS || token == NUM_ENTRIES) {
+        } else if (token == INDEX || token == AUGMENTS) {
+            std::string body;
+            if (!skip_braced_value(stream, &body)) {
+                report_message_plain(MibMessage::Bad, "OBJECT IDENTIFIER");
+                return false;
+            }
+            keep_row_clause(node, token, body);
+        } else if (token == DEFVAL || token == NUM_ENTRIES) {
             if (!skip_braced_value(stream)) {
                 report_message_plain(MibMessage::Bad, "OBJECT IDENTIFIER");
                 return false;

@@ -4,10 +4,20 @@
 
 namespace {
 
-// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX; a DESCRIPTION must have its text.
-bool skip_to_syntax(FILE* stream, char* text) {
+// Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX, keeping its DISPLAY-HINT in `hint`; a
+// DESCRIPTION must have its text.
+bool skip_to_syntax(FILE* stream, char* text, std::string& hint) {
     for (;;) {
-        const int32_t token = next_token_past_text(stream, text);
+        int32_t token = next_token_past_text(stream, text);
+        if (token == LABEL && std::strcmp(text, "DISPLAY-HINT") == 0) {
+            token = next_token(stream, text);
+            if (token == QUOTED_TEXT) {
+                char* quoted = read_quoted_text(stream);
+                if (!quoted) token = END_OF_INPUT;
+                if (quoted) hint = quoted;
+                std::free(quoted);
+            }
+        }
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
             report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
@@ -136,6 +146,8 @@ void clear_textual_conventions() {
         slot.base = nullptr;
         slot.copied_enums = 0;
         slot.rebased = false;
+        slot.hint.clear();
+        slot.sizes.clear();
     }
 }
 
@@ -190,8 +202,9 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
         *token = next_token(stream, text);
         return 1;
     }
+    std::string hint;
     if (syntax == LABEL && std::strcmp(text, "TEXTUAL-CONVENTION") == 0) {
-        if (!skip_to_syntax(stream, text)) return 0;
+        if (!skip_to_syntax(stream, text, hint)) return 0;
         syntax = next_token(stream, text);
     }
     TextualConvention* slot = nullptr;
@@ -215,6 +228,8 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     slot->base = nullptr;
     slot->copied_enums = 0;
     slot->rebased = false;
+    slot->hint = std::move(hint);
+    slot->sizes.clear();
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
         slot->base = find_textual_convention(text, slot->module);
@@ -229,11 +244,13 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     }
     *token = next_token(stream, text);
     if (*token == LEFT_PAREN) {
-        if (!skip_constraint(stream)) {
+        std::vector<std::string> words;
+        if (!skip_constraint(stream, &words)) {
             release_enum_list(enums);
             report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
             return 0;
         }
+        size_ranges(words, slot->sizes);
         *token = next_token(stream, text);
     } else if (*token == LEFT_BRACE) {
         if (!read_enum_list(stream, &enums)) {
