@@ -118,6 +118,8 @@ class RowFeed {
     std::vector<uint32_t> last_instance_;
     std::vector<SinkCell> cells_;
     std::optional<ValueHints> hints_;
+    std::vector<const MibNode*> column_nodes_;  // per field: its column's node, with -hints
+    std::vector<std::string> column_hints_;     // per field: that node's hint
     std::vector<IndexValue> values_;
     std::vector<std::string> texts_;  // per field: its text when it is not the binding's
     std::vector<VarBind> decoded_;    // per index field: a binding of its value's type

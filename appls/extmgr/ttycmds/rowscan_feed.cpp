@@ -5,9 +5,24 @@
 #include "appls/extmgr/ttycmds/response_bindings.h"
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "mib/mib_init.h"
+#include "mib/oid_names.h"
 
 RowFeed::RowFeed(const RowscanState& state, OutputSink& sink) : state_(state), sink_(sink) {
-    if (state.hints) hints_.emplace(mib_companion());
+    if (state.hints) {
+        hints_.emplace(mib_companion());
+        // A column's hint is looked up once, not for every value.
+        std::vector<uint32_t> column = state.table;
+        column.push_back(0);
+        for (int32_t i = 0; i < state.field_count; ++i) {
+            column.back() = state.columns[i];
+            const MibNode* node =
+                state.field_component[i] < 0
+                    ? find_node_exact(column.data(), static_cast<int32_t>(column.size()), Mib)
+                    : nullptr;
+            column_nodes_.push_back(node);
+            column_hints_.push_back(node ? hints_->hint_of(node) : std::string());
+        }
+    }
     texts_.resize(static_cast<size_t>(state.field_count));
     decoded_.resize(static_cast<size_t>(state.field_count));
 }
@@ -60,7 +75,9 @@ void RowFeed::fill_cells(const VarBind* row) {
         std::string& text = texts_[i];
         if (component < 0) {
             SinkCell cell{binding, 0, nullptr};
-            if (hints_ && !is_hole(binding) && hints_->render(binding, text)) cell.text = &text;
+            if (hints_ && !is_hole(binding) &&
+                ValueHints::render(binding, column_nodes_[i], column_hints_[i], text))
+                cell.text = &text;
             cells_.push_back(cell);
             binding = binding ? binding->next : nullptr;
             continue;

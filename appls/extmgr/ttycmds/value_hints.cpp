@@ -42,8 +42,12 @@ bool ValueHints::render(const VarBind* binding, std::string& out) {
     // A value is named by its object's identifier and the instance below it.
     const MibNode* node =
         find_node_deepest(binding->name, static_cast<int32_t>(binding->name_length), Mib);
-    const std::string& hint = hint_of(node);
-    if (hint.empty()) return false;
+    return render(binding, node, hint_of(node), out);
+}
+
+bool ValueHints::render(const VarBind* binding, const MibNode* node, const std::string& hint,
+                        std::string& out) {
+    if (hint.empty() || !node) return false;
     std::string text;
     bool fits = false;
     switch (binding->type) {

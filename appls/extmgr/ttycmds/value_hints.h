@@ -21,6 +21,9 @@ class ValueHints {
     // `out` unchanged) when the object has no hint or the value does not fit it: the caller
     // prints the value as it would without hints.
     bool render(const VarBind* binding, std::string& out);
+    // The same for a value of `node` (its enumerations matter) whose hint is known already.
+    static bool render(const VarBind* binding, const MibNode* node, const std::string& hint,
+                       std::string& out);
 
     // The hint of the node (through its convention); empty when none is known.
     const std::string& hint_of(const MibNode* node);
