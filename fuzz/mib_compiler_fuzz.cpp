@@ -1,7 +1,8 @@
-// MIB source text from arbitrary bytes: parse, link, release everything.
+// MIB source text from arbitrary bytes: parse, link, encode the facts, release everything.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "mib/compiler/compiler_internal.h"
@@ -17,7 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     clear_compile_messages();
     set_prefix_line_count(static_cast<int>(size % 7));
     ParseNode* list = parse_mib_stream_collecting(stream, static_cast<int>(size & 1), 0);
-    MibNode* tree = list ? link_parse_nodes(list) : nullptr;
+    std::vector<NodeFacts> facts;
+    MibNode* tree = list ? link_parse_nodes(list, &facts) : nullptr;
+    // Whatever the compile's facts are, the companion's writer takes them.
+    std::string bytes;
+    std::string why;
+    if (!encode_companion(facts, CompanionBinding{}, bytes, why)) __builtin_trap();
     // Every node the linker makes has a label: bare numbers in values are labelled by them.
     std::vector<const MibNode*> pending{tree};
     while (!pending.empty()) {

@@ -83,8 +83,7 @@ void copy_field(char* field, size_t size, const char* source, const char* what) 
     }
     std::memcpy(field, source, size - 1);
     field[size - 1] = '\0';
-    const std::string message =
-        "Warning: text longer than " + std::to_string(size - 1) + " characters was cut";
+    const std::string message = catalogue_message(MibMessage::TextCut, static_cast<int>(size - 1));
     warn_at_line(message.c_str(), what);
 }
 

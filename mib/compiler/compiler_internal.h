@@ -161,6 +161,9 @@ struct ParseNode {
     const char* link_key;
     const char* parent_link_key;
     bool dropped;
+    // The linker's numbers for the two keys: equal keys, equal numbers.
+    int32_t key_id;
+    int32_t parent_key_id;
     // A SYNTAX that names a convention: its name, and the convention it resolved to while the
     // module was read (null: none yet). Settled when the whole stream has been read.
     char convention_name[kTokenSize];
@@ -205,6 +208,11 @@ struct TextualConvention {
     const TextualConvention* base;
     int32_t copied_enums;
     bool rebased;
+};
+
+// What a convention says beyond its syntax: kept beside the table, so that the table's unused
+// slots stay untouched.
+struct ConventionFacts {
     std::string hint;              // its DISPLAY-HINT, when it has one
     std::vector<SizeRange> sizes;  // its own SIZE ranges
 };
@@ -248,6 +256,7 @@ struct CompilerState {
     int current_module = kNoModule;
     // textual conventions, and the names of SEQUENCE types (a row's SYNTAX names one)
     TextualConvention conventions[kTextualConventions] = {};
+    std::vector<ConventionFacts> convention_facts;  // by slot, as far as slots were taken
     TextMap<int> sequence_types;
     // trap texts in current_trap that no saved copy has taken over: entries from these
     // indices up to the counts belong to the current record
@@ -354,6 +363,9 @@ bool size_ranges(const std::vector<std::string>& words, std::vector<SizeRange>& 
 bool index_labels(std::string_view body, RecordFacts& facts);
 // The one label of an AUGMENTS clause's braces, or "".
 std::string augments_label(std::string_view body);
+// The facts of a convention's slot; null (const) or made (otherwise) when it has none yet.
+const ConventionFacts* facts_of_convention(const TextualConvention* slot);
+ConventionFacts& made_facts_of_convention(const TextualConvention* slot);
 // A record's textual convention, hint and sizes as its convention chain gives them.
 void convention_facts(const ParseNode* record, NodeFacts& facts);
 

@@ -43,8 +43,7 @@ char* next_word(const char** text) {
 void add_slot(const char* argument) {
     TrapDefinition& trap = current_trap;
     if (trap.slot_count >= kTrapSlots) {
-        warn_at_line("Warning: more than 20 --#SLOTMAP lines in one definition; line ignored",
-                     "--#SLOTMAP");
+        warn_at_line(catalogue_message(MibMessage::TooManySlotMaps).c_str(), "--#SLOTMAP");
         return;
     }
     const char* rest = argument;

@@ -142,8 +142,7 @@ bool read_directive(FILE* stream, const char* word) {
     line[length] = '\0';
     state.lookahead = ' ';
     if (cut) {
-        warn_at_line("Warning: directive line longer than 2047 characters; the rest is ignored",
-                     word);
+        warn_at_line(catalogue_message(MibMessage::DirectiveLineCut).c_str(), word);
     }
     apply_directive(word, line);
     return more;

@@ -453,8 +453,7 @@ class Resolver {
                         [&](int place) { return places_[place].parent == parent; })) {
             return;
         }
-        std::string text = "Warning: " + std::string(label) + " is defined at " +
-                           std::to_string(places.size()) + " places: ";
+        std::string text;
         for (size_t group = 0; group < places.size(); ++group) {
             if (group > 0) text += group + 1 == places.size() ? " and " : ", ";
             text += place_text(places[group]) + " (";
@@ -469,9 +468,11 @@ class Resolver {
             }
             text += ")";
         }
-        text += "; each module's references keep to its own or imported definition\n";
+        const std::string line =
+            catalogue_message(MibMessage::LabelAtPlaces, std::string(label).c_str(),
+                              static_cast<int>(places.size()), text.c_str());
         std::fflush(stdout);
-        std::fputs(text.c_str(), compiler_state().diagnostics);
+        std::fputs(line.c_str(), compiler_state().diagnostics);
     }
 
     const char* key_of_definition(int d) const {

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -48,8 +49,10 @@ struct Linker {
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
     LinkKeyTexts key_texts;  // what the records' keys point into
-    // Nodes linked by a key other than their label.
-    std::unordered_map<const MibNode*, const char*> node_keys;
+    // Each distinct key by number, and the chain its text hashes to: chains are scanned by
+    // number rather than by comparing texts.
+    std::unordered_map<std::string_view, int32_t> ids;
+    std::vector<int32_t> chain_of_id;
 };
 
 // What a record is matched by: its key, or its label when they are the same.
@@ -61,16 +64,17 @@ const char* parent_key_of(const ParseNode* record) {
     return record->parent_link_key ? record->parent_link_key : record->parent_label;
 }
 
-const char* key_of(const Linker& linker, const MibNode* node) {
-    if (linker.node_keys.empty()) return node->label;
-    const auto found = linker.node_keys.find(node);
-    return found == linker.node_keys.end() ? node->label : found->second;
-}
-
 int label_hash(const char* label) {
     int hash = 0;
     for (const char* p = label; *p; ++p) hash += static_cast<signed char>(*p);
     return hash & (kPendingChains - 1);
+}
+
+int32_t key_id(Linker& linker, const char* key) {
+    const auto [found, added] =
+        linker.ids.emplace(key, static_cast<int32_t>(linker.chain_of_id.size()));
+    if (added) linker.chain_of_id.push_back(label_hash(key));
+    return found->second;
 }
 
 MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
@@ -83,16 +87,15 @@ MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
     return node;
 }
 
-// The records waiting for `node` as their parent, in chain order.
-ParseNode* take_children(Linker& linker, const MibNode* node) {
-    const char* key = key_of(linker, node);
-    ParseNode** link = &linker.pending[label_hash(key)];
+// The records waiting for the node of key `id` as their parent, in chain order.
+ParseNode* take_children(Linker& linker, int32_t id) {
+    ParseNode** link = &linker.pending[linker.chain_of_id[static_cast<size_t>(id)]];
     ParseNode* work = nullptr;
     ParseNode** work_end = &work;
     while (*link) {
         ParseNode* record = *link;
-        if (std::strcmp(key_of(record), key) == 0) break;
-        if (std::strcmp(parent_key_of(record), key) == 0) {
+        if (record->key_id == id) break;
+        if (record->parent_key_id == id) {
             *link = record->next;
             record->next = nullptr;
             *work_end = record;
@@ -129,7 +132,6 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
     node->description = record->description;
     record->enums = nullptr;
     record->description = nullptr;
-    if (record->link_key) linker.node_keys.emplace(node, record->link_key);
     if (before) {
         node->peer = before->peer;
         before->peer = node;
@@ -140,15 +142,16 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
     return node;
 }
 
-// Links everything that waits for `top`, depth first: each new node's subtree is complete
-// before the next record of its parent is taken. The stack follows the depth of the tree.
-void link_node(Linker& linker, MibNode* top) {
+// Links everything that waits for `top` (of key `top_id`), depth first: each new node's subtree
+// is complete before the next record of its parent is taken. The stack follows the depth of the
+// tree.
+void link_node(Linker& linker, MibNode* top, int32_t top_id) {
     struct Frame {
         MibNode* node;
         ParseNode* work;
     };
     std::vector<Frame> stack;
-    stack.push_back({top, take_children(linker, top)});
+    stack.push_back({top, take_children(linker, top_id)});
     while (!stack.empty()) {
         Frame& frame = stack.back();
         ParseNode* record = frame.work;
@@ -159,8 +162,10 @@ void link_node(Linker& linker, MibNode* top) {
         frame.work = record->next;
         MibNode* parent = frame.node;
         MibNode* created = add_child(linker, parent, record);
+        // A node is matched by its record's key (its label, as long as a record's).
+        const int32_t id = record->key_id;
         release_parse_node(record);
-        if (created) stack.push_back({created, take_children(linker, created)});
+        if (created) stack.push_back({created, take_children(linker, id)});
     }
 }
 
@@ -193,6 +198,11 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
     Linker linker;
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
     linker.key_texts = resolve_link_keys(list, facts);
+    size_t records = 0;
+    for (const ParseNode* record = list; record; record = record->next) ++records;
+    linker.ids.reserve(records + kDefaultNodes);
+    int32_t default_ids[kDefaultNodes];
+    for (int i = 0; i < kDefaultNodes; ++i) default_ids[i] = key_id(linker, kDefaultTree[i].label);
     while (list) {
         ParseNode* next = list->next;
         if (list->dropped) {
@@ -200,7 +210,10 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
             list = next;
             continue;
         }
-        ParseNode*& chain = linker.pending[label_hash(parent_key_of(list))];
+        list->key_id = key_id(linker, key_of(list));
+        list->parent_key_id = key_id(linker, parent_key_of(list));
+        ParseNode*& chain =
+            linker.pending[linker.chain_of_id[static_cast<size_t>(list->parent_key_id)]];
         list->next = chain;
         chain = list;
         list = next;
@@ -216,7 +229,9 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
         while (*end) end = &(*end)->peer;
         *end = nodes[i];
     }
-    for (const int index : kDefaultLinkOrder) link_node(linker, nodes[index]);
+    // Keys are numbered now; their texts go with the records.
+    linker.ids = {};
+    for (const int index : kDefaultLinkOrder) link_node(linker, nodes[index], default_ids[index]);
     report_left_overs(linker);
     if (linker.error) {
         release_mib_tree(nodes[0]);

@@ -67,6 +67,14 @@ enum class MibMessage {
     ConventionDefinedNowhere,
     NoEndBeforeModule,
     NoEndBeforeEndOfInput,
+    ExpectedSyntaxInConvention,
+    ExpectedObjectsBrace,
+    BadAgentCapabilities,
+    TooManySlotMaps,
+    DirectiveLineCut,
+    TextCut,
+    TooManyTraps,
+    LabelAtPlaces,
     Count
 };
 
@@ -183,6 +191,24 @@ inline constexpr MibMessageRow kMibMessages[] = {
     // module parser: a module without END, located at its BEGIN
     {MibMessage::NoEndBeforeModule, 0x10003f, "Error, no END statement for %1 before %2"},
     {MibMessage::NoEndBeforeEndOfInput, 0x100040, "Error, no END statement for %1"},
+    // TEXTUAL-CONVENTION: the input ends before its SYNTAX
+    {MibMessage::ExpectedSyntaxInConvention, 0x100041, "Expected SYNTAX in TEXTUAL-CONVENTION"},
+    // NOTIFICATION-TYPE: OBJECTS without its list
+    {MibMessage::ExpectedObjectsBrace, 0x100042, "Error defining OBJECTS: Expected '{', found"},
+    // module parser: an AGENT-CAPABILITIES that does not parse
+    {MibMessage::BadAgentCapabilities, 0x100043, "Bad parse of AGENT-CAPABILITIES"},
+    // directives and texts that do not fit: warnings
+    {MibMessage::TooManySlotMaps, 0x100044,
+     "Warning: more than 20 --#SLOTMAP lines in one definition; line ignored"},
+    {MibMessage::DirectiveLineCut, 0x100045,
+     "Warning: directive line longer than 2047 characters; the rest is ignored"},
+    {MibMessage::TextCut, 0x100046, "Warning: text longer than %1!d! characters was cut"},
+    {MibMessage::TooManyTraps, 0x100047,
+     "Warning: more than %1!d! trap definitions; %2 is not kept.\n"},
+    // resolver: a label defined at several places, each place with its modules
+    {MibMessage::LabelAtPlaces, 0x100048,
+     "Warning: %1 is defined at %2!d! places: %3; each module's references keep to its own or "
+     "imported definition\n"},
 };
 
 // The catalogue text of `message`, or its default text when the catalogue has none.

@@ -216,7 +216,7 @@ Step parse_definition(Statement& s, const char* name) {
         case AGENT_CAPABILITIES: {
             ParseNode* chain = parse_agent_capabilities(s.stream, name);
             if (!chain) {
-                report_plain("Bad parse of AGENT-CAPABILITIES");
+                report_message_plain(MibMessage::BadAgentCapabilities);
                 return Step::Fail;
             }
             append_to_list(chain);

@@ -100,6 +100,19 @@ std::string augments_label(std::string_view body) {
     return std::string(words[0]);
 }
 
+const ConventionFacts* facts_of_convention(const TextualConvention* slot) {
+    const auto& state = compiler_state();
+    const size_t at = static_cast<size_t>(slot - state.conventions);
+    return at < state.convention_facts.size() ? &state.convention_facts[at] : nullptr;
+}
+
+ConventionFacts& made_facts_of_convention(const TextualConvention* slot) {
+    auto& state = compiler_state();
+    const size_t at = static_cast<size_t>(slot - state.conventions);
+    if (at >= state.convention_facts.size()) state.convention_facts.resize(at + 1);
+    return state.convention_facts[at];
+}
+
 void convention_facts(const ParseNode* record, NodeFacts& facts) {
     bool sized = record->facts && !record->facts->sizes.empty();
     if (sized) facts.sizes = record->facts->sizes;
@@ -108,9 +121,10 @@ void convention_facts(const ParseNode* record, NodeFacts& facts) {
     facts.syntax = convention->name;
     // A chain of conventions ends at a base syntax; the bound stops a cycle.
     for (int depth = 0; convention && depth < kTextualConventions; ++depth) {
-        if (facts.hint.empty()) facts.hint = convention->hint;
-        if (!sized && !convention->sizes.empty()) {
-            facts.sizes = convention->sizes;
+        const ConventionFacts* own = facts_of_convention(convention);
+        if (own && facts.hint.empty()) facts.hint = own->hint;
+        if (own && !sized && !own->sizes.empty()) {
+            facts.sizes = own->sizes;
             sized = true;
         }
         if (!facts.hint.empty() && sized) break;

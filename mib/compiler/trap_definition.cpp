@@ -40,9 +40,9 @@ void save_trap_definition(int collect, const TrapDefinition& record) {
     if (static_cast<int>(saved.size()) >= kSavedTrapLimit) {
         // The texts stay with the record, so nothing is lost to a leak; the loss is told.
         std::fflush(stdout);
-        std::fprintf(compiler_state().diagnostics,
-                     "Warning: more than %d trap definitions; %s is not kept.\n", kSavedTrapLimit,
-                     record.name);
+        std::fputs(
+            catalogue_message(MibMessage::TooManyTraps, kSavedTrapLimit, record.name).c_str(),
+            compiler_state().diagnostics);
         return;
     }
     auto* copy = static_cast<TrapDefinition*>(compiler_calloc(sizeof(TrapDefinition)));

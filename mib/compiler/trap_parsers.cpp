@@ -77,7 +77,7 @@ bool read_name_list(FILE* stream, bool variables) {
         if (variables) {
             report_message(MibMessage::NoVariables, nullptr, RIGHT_BRACE, "VARIABLES");
         } else {
-            report_at_line("Error defining OBJECTS: No variables specified", nullptr, RIGHT_BRACE);
+            report_message(MibMessage::NoVariables, nullptr, RIGHT_BRACE, "OBJECTS");
         }
         return false;
     }
@@ -189,7 +189,7 @@ bool read_notification_clauses(FILE* stream, ParseNode* node) {
         } else if (token == OBJECTS) {
             token = next_token(stream, text);
             if (token != LEFT_BRACE) {
-                report_at_line("Error defining OBJECTS: Expected '{', found", text, token);
+                report_message(MibMessage::ExpectedObjectsBrace, text, token);
                 return false;
             }
             if (!read_name_list(stream, false)) return false;

@@ -20,7 +20,7 @@ bool skip_to_syntax(FILE* stream, char* text, std::string& hint) {
         }
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
-            report_at_line("Expected SYNTAX in TEXTUAL-CONVENTION", nullptr, token);
+            report_message(MibMessage::ExpectedSyntaxInConvention, nullptr, token);
             return false;
         }
         if (token == DESCRIPTION) {
@@ -136,6 +136,7 @@ void rebase_conventions() {
 }  // namespace
 
 void clear_textual_conventions() {
+    compiler_state().convention_facts.clear();
     for (auto& slot : compiler_state().conventions) {
         release_enum_list(slot.enums);
         slot.enums = nullptr;
@@ -146,8 +147,6 @@ void clear_textual_conventions() {
         slot.base = nullptr;
         slot.copied_enums = 0;
         slot.rebased = false;
-        slot.hint.clear();
-        slot.sizes.clear();
     }
 }
 
@@ -228,8 +227,9 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     slot->base = nullptr;
     slot->copied_enums = 0;
     slot->rebased = false;
-    slot->hint = std::move(hint);
-    slot->sizes.clear();
+    ConventionFacts& facts = made_facts_of_convention(slot);
+    facts.hint = std::move(hint);
+    facts.sizes.clear();
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
         slot->base = find_textual_convention(text, slot->module);
@@ -250,7 +250,7 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
             report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
             return 0;
         }
-        size_ranges(words, slot->sizes);
+        size_ranges(words, facts.sizes);
         *token = next_token(stream, text);
     } else if (*token == LEFT_BRACE) {
         if (!read_enum_list(stream, &enums)) {
