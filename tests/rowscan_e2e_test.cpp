@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -25,6 +26,7 @@
 #include "tests/support/snmpsim.h"
 
 using namespace testing_support;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -857,6 +859,19 @@ TEST_F(RecordedHost, ModuleNamesIndexFieldsAndHints) {
         run(kObjpeek, {"-hints", "-obj", "HOST-RESOURCES-MIB::hrSystemDate"});
     EXPECT_EQ(date.status, 0) << date.err;
     EXPECT_NE(date.out.find("2010-10-25,22:15:11.0,+4:0\n"), std::string::npos) << date.out;
+
+    // Without the facts file, -hints says so once and the values print as they always did.
+    TempDir alone;
+    fs::copy_file(dir_->file("db.bin"), alone.file("db.bin"));
+    const ProgramResult plain =
+        run_program(kObjpeek,
+                    {"-hints", "-obj", ".1.3.6.1.2.1.25.1.2,.1.3.6.1.2.1.2.2.1.6", "-inst", "0,2",
+                     "-node", sim_->endpoint(), "-c", "linux"},
+                    {"MIBDBV2=" + alone.file("db")});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "MIB facts file " + alone.file("db.facts") +
+                             " not used: No such file or directory\n");
+    EXPECT_NE(plain.out.find("07 DA 0A 19 16 0F 0B 00 2B 04 00"), std::string::npos) << plain.out;
 }
 
 // pysnmp's walk of the table gives the instances that the decoded index values encode.
