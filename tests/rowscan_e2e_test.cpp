@@ -748,13 +748,14 @@ class RecordedHost : public ::testing::Test {
         built_ = run_program(ZORV_BINARY_DIR "/appls/mibdb/mibdb",
                              {"build", "-o", dir_->file("db.bin"), "-M",
                               ZORV_SOURCE_DIR "/tests/data/mibs:" ZORV_STANDARD_MIBS_DIR, "IF-MIB",
-                              "IP-MIB", "SNMP-VIEW-BASED-ACM-MIB", "HOST-RESOURCES-MIB"},
+                              "IP-MIB", "SNMP-VIEW-BASED-ACM-MIB", "HOST-RESOURCES-MIB",
+                              "ZORV-INET-TEST-MIB"},
                              {"ZORVMIBDIRS="})
                      .status == 0;
         // Its address of type ipv6 has 8 octets: an instance that does not decode.
         const std::string broken = dir_->file("ipmib.snmprec");
         if (run_program("/bin/sh", {"-c", "zcat " + kIpWalk + " >" + broken}).status != 0) return;
-        sim_ = new SnmpSim({walk, broken});
+        sim_ = new SnmpSim({walk, broken, ZORV_SOURCE_DIR "/tests/data/e2e/inet.snmprec"});
     }
     static void TearDownTestSuite() {
         delete sim_;
@@ -854,6 +855,15 @@ TEST_F(RecordedHost, ModuleNamesIndexFieldsAndHints) {
               "ipNetToPhysicalNetAddress\n4.2.8.99.101.32.118.105.101.117.120,4,ipv6,"
               ".8.99.101.32.118.105.101.117.120\n")
         << broken.err;
+
+    // An address column takes the hint of its type column's value in the same row; one whose
+    // length does not fit its type prints as without -hints.
+    const ProgramResult peers = rowscan("ZORV-INET-TEST-MIB::peerEntry",
+                                        "peerAddressType,peerAddress", {"-csv", "-hints"}, "inet");
+    EXPECT_EQ(peers.out,
+              "instance,peerAddressType,peerAddress\n1,ipv4,192.0.2.1\n"
+              "2,ipv6,2001:0db8:0000:0000:0000:0000:0000:0001\n3,ipv4,C0 00 02 \n")
+        << peers.err;
 
     const ProgramResult date =
         run(kObjpeek, {"-hints", "-obj", "HOST-RESOURCES-MIB::hrSystemDate"});

@@ -110,6 +110,10 @@ class RowFeed {
     bool wanted(OidSpan instance) const;
     // The cells of the row's fields from the bindings of the requested columns.
     void fill_cells(const VarBind* row);
+    // Pairs each InetAddress column with its InetAddressType field.
+    void pair_address_types();
+    // The text of field i's value by its hint (an InetAddress by its type's, from the row).
+    bool render_hinted(int32_t i, const VarBind* binding, const VarBind* row, std::string& out);
 
     const RowscanState& state_;
     OutputSink& sink_;
@@ -120,6 +124,10 @@ class RowFeed {
     std::optional<ValueHints> hints_;
     std::vector<const MibNode*> column_nodes_;  // per field: its column's node, with -hints
     std::vector<std::string> column_hints_;     // per field: that node's hint
+    // Per field: for an InetAddress column, the field of the InetAddressType column that says
+    // what it holds (the nearest such column before it, when it is a field too); else -1.
+    std::vector<int32_t> address_type_field_;
+    std::vector<int32_t> binding_position_;  // per field: its binding's place in a row
     std::vector<IndexValue> values_;
     std::vector<std::string> texts_;  // per field: its text when it is not the binding's
     std::vector<VarBind> decoded_;    // per index field: a binding of its value's type

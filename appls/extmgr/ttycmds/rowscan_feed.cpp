@@ -22,6 +22,7 @@ RowFeed::RowFeed(const RowscanState& state, OutputSink& sink) : state_(state), s
             column_nodes_.push_back(node);
             column_hints_.push_back(node ? hints_->hint_of(node) : std::string());
         }
+        pair_address_types();
     }
     texts_.resize(static_cast<size_t>(state.field_count));
     decoded_.resize(static_cast<size_t>(state.field_count));
@@ -64,6 +65,36 @@ void set_index_binding(VarBind& binding, const IndexValue& value, const IndexCom
 
 }  // namespace
 
+void RowFeed::pair_address_types() {
+    int32_t position = 0;
+    for (int32_t i = 0; i < state_.field_count; ++i)
+        binding_position_.push_back(state_.field_component[i] < 0 ? position++ : -1);
+    address_type_field_.assign(column_nodes_.size(), -1);
+    for (size_t i = 0; i < column_nodes_.size(); ++i) {
+        const MibNode* address = column_nodes_[i];
+        if (!address || hints_->convention_of(address) != "InetAddress") continue;
+        uint32_t nearest = 0;
+        for (size_t j = 0; j < column_nodes_.size(); ++j) {
+            const MibNode* type = column_nodes_[j];
+            if (!type || type->subid >= address->subid || type->subid <= nearest ||
+                hints_->convention_of(type) != "InetAddressType")
+                continue;
+            nearest = type->subid;
+            address_type_field_[i] = static_cast<int32_t>(j);
+        }
+    }
+}
+
+bool RowFeed::render_hinted(int32_t i, const VarBind* binding, const VarBind* row,
+                            std::string& out) {
+    const int32_t type_field = address_type_field_[i];
+    if (type_field < 0) return ValueHints::render(binding, column_nodes_[i], column_hints_[i], out);
+    const VarBind* type = row;
+    for (int32_t k = 0; type && k < binding_position_[type_field]; ++k) type = type->next;
+    return type && type->type == ASN_INTEGER &&
+           ValueHints::render_inet_address(binding, type->value.integer, out);
+}
+
 void RowFeed::fill_cells(const VarBind* row) {
     if (!state_.components.empty()) {
         decode_index(last_instance_.data(), last_instance_.size(), state_.components, values_);
@@ -75,8 +106,7 @@ void RowFeed::fill_cells(const VarBind* row) {
         std::string& text = texts_[i];
         if (component < 0) {
             SinkCell cell{binding, 0, nullptr};
-            if (hints_ && !is_hole(binding) &&
-                ValueHints::render(binding, column_nodes_[i], column_hints_[i], text))
+            if (hints_ && !is_hole(binding) && render_hinted(i, binding, row, text))
                 cell.text = &text;
             cells_.push_back(cell);
             binding = binding ? binding->next : nullptr;

@@ -7,6 +7,7 @@
 #include "mib/companion.h"
 #include "mib/display_hint.h"
 #include "mib/oid_names.h"
+#include "mib/render_value.h"
 
 namespace {
 
@@ -29,12 +30,33 @@ ValueHints::ValueHints(LazyCompanion& companion) : companion_(companion.get()) {
     if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
 }
 
-const std::string& ValueHints::hint_of(const MibNode* node) {
-    auto [it, added] = hints_.try_emplace(node);
+const ValueHints::Known& ValueHints::known(const MibNode* node) {
+    auto [it, added] = known_.try_emplace(node);
     if (added && companion_ && node) {
-        if (auto facts = companion_->find(oid_of(node))) it->second = std::move(facts->hint);
+        if (auto facts = companion_->find(oid_of(node)))
+            it->second = {std::move(facts->hint), std::move(facts->syntax)};
     }
     return it->second;
+}
+
+const std::string& ValueHints::hint_of(const MibNode* node) {
+    return known(node).hint;
+}
+
+const std::string& ValueHints::convention_of(const MibNode* node) {
+    return known(node).convention;
+}
+
+bool ValueHints::render_inet_address(const VarBind* binding, int64_t type, std::string& out) {
+    if (!binding || binding->type != ASN_OCTET_STRING) return false;
+    const MibValueString& s = binding->value.string;
+    const size_t length = s.length > 0 && s.bytes ? static_cast<size_t>(s.length) : 0;
+    const std::string_view hint = inet_address_hint(type);
+    if (hint.empty() || !inet_address_size_fits(type, length)) return false;
+    std::string text;
+    if (!render_octet_hint(text, hint, s.bytes, length)) return false;
+    out = std::move(text);
+    return true;
 }
 
 bool ValueHints::render(const VarBind* binding, std::string& out) {

@@ -27,8 +27,20 @@ class ValueHints {
 
     // The hint of the node (through its convention); empty when none is known.
     const std::string& hint_of(const MibNode* node);
+    // The name of the node's textual convention; empty when none is known.
+    const std::string& convention_of(const MibNode* node);
+
+    // An InetAddress by the hint of the address type `type` (an InetAddressType's value); false
+    // when the type has no hint or the octets are not an address of that type.
+    static bool render_inet_address(const VarBind* binding, int64_t type, std::string& out);
 
   private:
+    struct Known {
+        std::string hint;
+        std::string convention;
+    };
+    const Known& known(const MibNode* node);
+
     const class Companion* companion_ = nullptr;
-    std::unordered_map<const MibNode*, std::string> hints_;
+    std::unordered_map<const MibNode*, Known> known_;
 };
