@@ -53,8 +53,9 @@ std::string without_line_end(std::string text) {
         const auto& instance = rowscan.instance_ids[k];
         const int result = veloSnmpGetTableEntry(
             rowscan.community, rowscan.node, rowscan.table.data(),
-            static_cast<int32_t>(rowscan.table.size()), rowscan.columns, rowscan.field_count,
-            instance.data(), static_cast<int32_t>(instance.size()), RowFeed::take_row, &feed);
+            static_cast<int32_t>(rowscan.table.size()), rowscan.requested.data(),
+            static_cast<int32_t>(rowscan.requested.size()), instance.data(),
+            static_cast<int32_t>(instance.size()), RowFeed::take_row, &feed);
         if (result < 0) {
             finish(sink, feed, false,
                    rowscan_program.message_text(kCannotGetTable, ZorvsnmpErrString(ZorvsnmpErrno)));
@@ -81,7 +82,7 @@ std::string without_line_end(std::string text) {
 // gave no row at all (the whole-table request's failure then stands).
 bool walk_after_failure(RowFeed& feed) {
     FallbackWalk walk(rowscan.table.data(), static_cast<int32_t>(rowscan.table.size()),
-                      rowscan.columns, rowscan.field_count);
+                      rowscan.requested.data(), static_cast<int32_t>(rowscan.requested.size()));
     if (feed.delivered() > 0) walk.resume_after(feed.last_instance());
     // The walk keeps the row limit, so an agent that never stops answering cannot keep
     // rowscan running.
@@ -98,9 +99,10 @@ bool walk_after_failure(RowFeed& feed) {
 
 [[noreturn]] void retrieve_table(OutputSink& sink) {
     RowFeed feed(rowscan, sink);
-    const int result = veloSnmpGetTable(rowscan.community, rowscan.node, rowscan.table.data(),
-                                        static_cast<int32_t>(rowscan.table.size()), rowscan.columns,
-                                        rowscan.field_count, RowFeed::take_row, &feed);
+    const int result =
+        veloSnmpGetTable(rowscan.community, rowscan.node, rowscan.table.data(),
+                         static_cast<int32_t>(rowscan.table.size()), rowscan.requested.data(),
+                         static_cast<int32_t>(rowscan.requested.size()), RowFeed::take_row, &feed);
     // A walk that passed the row limit is not resumed.
     if (result < 0 && (ZorvsnmpErrno == snmp::kErrTooManyRows || !walk_after_failure(feed))) {
         fail_table(sink, feed);
