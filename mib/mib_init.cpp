@@ -9,7 +9,10 @@
 #include <cstring>
 #include <ctime>
 
+#include <memory>
+
 #include "mib/coercion.h"
+#include "mib/companion.h"
 #include "mib/mib_file.h"
 #include "mib/mib_tree.h"
 #include "runtime/runtime.h"
@@ -24,6 +27,7 @@ char* base_path = nullptr;
 char* file_path = nullptr;
 time_t last_load_time = 0;
 bool loaded = false;
+std::unique_ptr<LazyCompanion> companion;
 
 // The file as it was when a load last failed: the same file, unchanged, would only fail again
 // after the pause that serves a file being rewritten.
@@ -130,6 +134,12 @@ void reset_mib_init() {
     base_path = nullptr;
     std::free(file_path);
     file_path = nullptr;
+    companion.reset();
+}
+
+LazyCompanion& mib_companion() {
+    if (!companion) companion = std::make_unique<LazyCompanion>(mib_file_path());
+    return *companion;
 }
 
 int refresh_mib_or_exit() {

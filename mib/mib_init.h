@@ -1,6 +1,8 @@
 // Finding, loading and refreshing the MIB intermediate file into `Mib`.
 #pragma once
 
+class LazyCompanion;
+
 // "MIBDBV2" if set, else "/usr/Zorv/conf/snmpv2mib"; read once per process.
 const char* mib_base_path();
 // The base path followed by ".bin".
@@ -18,3 +20,6 @@ int refresh_mib_or_exit();
 // paths (texts handed out before) and the load time are forgotten, so the next call reads
 // "MIBDBV2" again and loads afresh. For tests, and for programs that change the environment.
 void reset_mib_init();
+// The companion of the database at mib_file_path(), loaded when first asked for; forgotten by
+// reset_mib_init.
+LazyCompanion& mib_companion();

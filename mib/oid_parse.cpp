@@ -5,10 +5,14 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "mib/companion.h"
 #include "mib/mib_init.h"
 #include "mib/mib_tree.h"
+#include "mib/oid_names.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -104,6 +108,44 @@ bool resolve_elements(const char* text, MibNode* list, IdSink& sink) {
     }
 }
 
+// "MODULE::rest" where MODULE is a module identifier (a letter, then letters, digits and
+// hyphens); the position of "::" or npos. Anything else keeps today's grammars.
+size_t module_separator(std::string_view text) {
+    const size_t at = text.find("::");
+    if (at == std::string_view::npos || at == 0 ||
+        !std::isalpha(static_cast<unsigned char>(text[0])))
+        return std::string_view::npos;
+    for (size_t i = 0; i < at; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!std::isalnum(c) && c != '-') return std::string_view::npos;
+    }
+    return at;
+}
+
+bool parse_module_name(const char* text, size_t separator, IdSink& sink) {
+    const std::string_view all(text);
+    const std::string_view module = all.substr(0, separator);
+    const char* rest = text + separator + 2;
+    const char* dot = std::strchr(rest, '.');
+    const std::string_view label(rest, dot ? static_cast<size_t>(dot - rest) : std::strlen(rest));
+    if (label.empty()) return false;
+    LazyCompanion& lazy = mib_companion();
+    const Companion* companion = lazy.get();
+    if (!companion) {
+        const std::string why = lazy.failure_message();
+        if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+        return false;
+    }
+    const std::optional<NodeFacts> facts = companion->find_in_module(Mib, module, label);
+    if (!facts) return false;
+    for (uint32_t id : facts->oid)
+        if (!sink.store(id)) return false;
+    if (!dot) return true;
+    const MibNode* node =
+        find_node_exact(facts->oid.data(), static_cast<int32_t>(facts->oid.size()), Mib);
+    return resolve_elements(dot + 1, node ? node->child : nullptr, sink);
+}
+
 }  // namespace
 
 bool labels_equal(const char* a, const char* b) {
@@ -184,6 +226,13 @@ int parse_oid_digits(const char* text, uint32_t* ids, int32_t* count) {
 int parse_oid_text(const char* text, uint32_t* ids, int32_t* count) {
     if (!text || !ids || !count) return -1;
     const int32_t capacity = *count;
+    const size_t separator = module_separator(text);
+    if (separator != std::string_view::npos) {
+        IdSink sink{ids, capacity};
+        if (refresh_mib() != 0 || !parse_module_name(text, separator, sink)) return -1;
+        *count = sink.count;
+        return 0;
+    }
     if (refresh_mib() == 0 && parse_oid_names(text, ids, count) == 1) return 0;
     *count = capacity;
     return parse_oid_digits(text, ids, count);

@@ -30,13 +30,16 @@ struct Spec {
     int32_t width;
 };
 
-Spec parse(const std::string& text) {
+Spec parse(const std::string& text, bool module = false) {
     std::vector<char> item(text.begin(), text.end());
     item.push_back('\0');
     char* id = nullptr;
     char* label = nullptr;
     int32_t width = -99;
-    parse_field_spec(item.data(), &id, &label, &width);
+    if (!module)
+        parse_field_spec(item.data(), &id, &label, &width);
+    else if (!parse_module_field_spec(item.data(), &id, &label, &width))
+        return {"<none>", "", 0};
     return {id, label, width};
 }
 
@@ -70,6 +73,7 @@ TEST(ParseFieldSpecTest, LabelsIdsAndWidths) {
         const char* id;
         const char* label;
         int32_t width;
+        bool module = false;  // parse_module_field_spec
     } cases[] = {
         {"Speed=5:12", "5", "Speed", 12},
         {"ifDescr", "ifDescr", "ifDescr", 0},
@@ -86,9 +90,14 @@ TEST(ParseFieldSpecTest, LabelsIdsAndWidths) {
         {"=3", "3", "", 0},
         {"a=b=c", "b=c", "a", 0},
         {"L:x=7:3", "7", "L:x", 3},
+        {"IF-MIB::ifName:20", "IF-MIB", "IF-MIB", 0},
+        {"IF-MIB::ifName:20", "IF-MIB::ifName", "ifName", 20, true},
+        {"N=IF-MIB::ifXEntry.ifName", "IF-MIB::ifXEntry.ifName", "N", 0, true},
+        {"IF-MIB::ifIndex.3:x", "IF-MIB::ifIndex.3", "ifIndex.3", 0, true},
+        {"ifName:20", "<none>", "", 0, true},
     };
     for (const auto& c : cases) {
-        const Spec spec = parse(c.text);
+        const Spec spec = parse(c.text, c.module);
         EXPECT_EQ(spec.id, c.id) << c.text;
         EXPECT_EQ(spec.label, c.label) << c.text;
         EXPECT_EQ(spec.width, c.width) << c.text;

@@ -12,8 +12,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@
 #include "tests/support/snmpsim.h"
 
 using namespace testing_support;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -721,3 +724,193 @@ TEST(RowscanWalkTest, FailuresAroundTheWholeTableWalk) {
 }
 
 }  // namespace
+
+namespace {
+
+const std::string kLinuxWalk =
+    "/usr/share/doc/snmpsim/examples/data/recorded/linux-full-walk.snmprec.gz";
+const std::string kIpWalk = "/usr/share/doc/snmpsim/examples/data/mib2dev/ip-mib.snmprec.gz";
+const std::string kObjpeek = ZORV_BINARY_DIR "/appls/extmgr/ttycmds/objpeek";
+
+bool walks_available() {
+    return access(kLinuxWalk.c_str(), R_OK) == 0 && access(kIpWalk.c_str(), R_OK) == 0;
+}
+
+// A recorded Linux host and a database built from real modules: IF-MIB from the standard folder,
+// the address, access and host tables from our small modules of the same definitions.
+class RecordedHost : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        if (!SnmpSim::available() || !walks_available()) return;
+        const std::string walk = dir_->file("linux.snmprec");
+        if (run_program("/bin/sh", {"-c", "zcat " + kLinuxWalk + " >" + walk}).status != 0) return;
+        built_ = run_program(ZORV_BINARY_DIR "/appls/mibdb/mibdb",
+                             {"build", "-o", dir_->file("db.bin"), "-M",
+                              ZORV_SOURCE_DIR "/tests/data/mibs:" ZORV_STANDARD_MIBS_DIR, "IF-MIB",
+                              "IP-MIB", "SNMP-VIEW-BASED-ACM-MIB", "HOST-RESOURCES-MIB",
+                              "ZORV-INET-TEST-MIB"},
+                             {"ZORVMIBDIRS="})
+                     .status == 0;
+        // Its address of type ipv6 has 8 octets: an instance that does not decode.
+        const std::string broken = dir_->file("ipmib.snmprec");
+        if (run_program("/bin/sh", {"-c", "zcat " + kIpWalk + " >" + broken}).status != 0) return;
+        sim_ = new SnmpSim({walk, broken, ZORV_SOURCE_DIR "/tests/data/e2e/inet.snmprec"});
+    }
+    static void TearDownTestSuite() {
+        delete sim_;
+        delete dir_;
+        sim_ = nullptr;
+        dir_ = nullptr;
+    }
+    void SetUp() override {
+        if (!SnmpSim::available()) GTEST_SKIP() << "snmpsimd is not installed";
+        if (!walks_available()) GTEST_SKIP() << "no recorded walks";
+        if (access(ZORV_STANDARD_MIBS_DIR "/IF-MIB.mib", R_OK) != 0)
+            GTEST_SKIP() << "standard MIB modules not fetched";
+        ASSERT_TRUE(built_);
+        ASSERT_TRUE(sim_ && sim_->running()) << (sim_ ? sim_->log() : "");
+    }
+    static ProgramResult run(const std::string& program, std::vector<std::string> args,
+                             const std::string& community = "linux") {
+        args.insert(args.end(), {"-node", sim_->endpoint(), "-c", community});
+        return run_program(program, args, {"MIBDBV2=" + dir_->file("db")});
+    }
+    static ProgramResult rowscan(const std::string& table, const std::string& fields,
+                                 std::vector<std::string> more = {"-csv"},
+                                 const std::string& community = "linux") {
+        more.insert(more.end(), {"-table", table, "-fields", fields});
+        return run(kRowscan, more, community);
+    }
+
+    static TempDir* dir_;
+    static SnmpSim* sim_;
+    static bool built_;
+};
+TempDir* RecordedHost::dir_ = nullptr;
+SnmpSim* RecordedHost::sim_ = nullptr;
+bool RecordedHost::built_ = false;
+
+}  // namespace
+
+TEST_F(RecordedHost, ModuleNamesIndexFieldsAndHints) {
+    // A module's name of the entry prints what its label path prints.
+    const ProgramResult named = rowscan("IF-MIB::ifXEntry", "ifName,In=IF-MIB::ifHCInOctets:9", {});
+    const ProgramResult path = rowscan("ifMIB.ifMIBObjects.ifXTable.ifXEntry", "ifName,In=6:9", {});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, path.out);
+
+    const struct {
+        std::string table, fields;
+        std::vector<std::string> options;
+        std::string out;
+    } cases[] = {
+        // ifIndex through AUGMENTS is ifTable's own ifIndex, row by row.
+        {"IF-MIB::ifXEntry",
+         "ifIndex,ifName",
+         {"-csv"},
+         "instance,ifIndex,ifName\n1,1,lo\n2,2,eth0\n"},
+        {"IF-MIB::ifEntry", "ifIndex", {"-csv"}, "instance,ifIndex\n1,1\n2,2\n"},
+        // Only index fields: the rows come from the first readable column.
+        {"IP-MIB::ipNetToPhysicalEntry",
+         "ipNetToPhysicalIfIndex,ipNetToPhysicalNetAddressType,ipNetToPhysicalNetAddress",
+         {"-csv", "-hints"},
+         "instance,ipNetToPhysicalIfIndex,ipNetToPhysicalNetAddressType,ipNetToPhysicalNetAddress\n"
+         "2.1.4.195.218.254.97,2,ipv4,195.218.254.97\n"},
+        {"IP-MIB::ipNetToPhysicalEntry",
+         "If=ipNetToPhysicalIfIndex,Addr=ipNetToPhysicalNetAddress,Mac=ipNetToPhysicalPhysAddress",
+         {"-json", "-hints"},
+         "{\"instance\": \"2.1.4.195.218.254.97\", \"values\": {\"If\": 2, \"Addr\": "
+         "\"195.218.254.97\", \"Mac\": \"00:0e:84:9f:9c:19\"}}\n{\"complete\": true, \"rows\": "
+         "1}\n"},
+        {"SNMP-VIEW-BASED-ACM-MIB::vacmSecurityToGroupEntry",
+         "vacmSecurityModel,vacmSecurityName,vacmGroupName",
+         {"-csv", "-inst", "3.9.116.101.115.116.45.117.115.101.114"},
+         "instance,vacmSecurityModel,vacmSecurityName,vacmGroupName\n"
+         "3.9.116.101.115.116.45.117.115.101.114,3,test-user,MyRWGroup\n"},
+        {"IF-MIB::ifEntry",
+         "ifPhysAddress",
+         {"-csv", "-hints"},
+         "instance,ifPhysAddress\n1,\n2,00:12:79:62:f9:40\n"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult r = rowscan(c.table, c.fields, c.options);
+        EXPECT_EQ(r.status, 0) << c.fields << "\n" << r.err;
+        EXPECT_EQ(r.out, c.out) << c.fields;
+        EXPECT_EQ(r.err, "");
+    }
+
+    // In text, an index field is laid out as a column of its type: an integer to the right,
+    // no narrower than its label.
+    const ProgramResult text = rowscan("IF-MIB::ifXEntry", "ifIndex:3,ifName:6", {});
+    EXPECT_NE(text.out.find("\n      1\tlo    \n      2\teth0  \n"), std::string::npos) << text.out;
+
+    // An address whose length its type does not allow stays undecoded, in its own cell only.
+    const ProgramResult broken =
+        rowscan("IP-MIB::ipNetToPhysicalEntry",
+                "ipNetToPhysicalIfIndex,ipNetToPhysicalNetAddressType,ipNetToPhysicalNetAddress",
+                {"-csv", "-hints"}, "ipmib");
+    EXPECT_EQ(broken.out,
+              "instance,ipNetToPhysicalIfIndex,ipNetToPhysicalNetAddressType,"
+              "ipNetToPhysicalNetAddress\n4.2.8.99.101.32.118.105.101.117.120,4,ipv6,"
+              ".8.99.101.32.118.105.101.117.120\n")
+        << broken.err;
+
+    // An address column takes the hint of its type column's value in the same row; one whose
+    // length does not fit its type prints as without -hints.
+    const ProgramResult peers = rowscan("ZORV-INET-TEST-MIB::peerEntry",
+                                        "peerAddressType,peerAddress", {"-csv", "-hints"}, "inet");
+    EXPECT_EQ(peers.out,
+              "instance,peerAddressType,peerAddress\n1,ipv4,192.0.2.1\n"
+              "2,ipv6,2001:0db8:0000:0000:0000:0000:0000:0001\n3,ipv4,C0 00 02 \n")
+        << peers.err;
+
+    const ProgramResult date =
+        run(kObjpeek, {"-hints", "-obj", "HOST-RESOURCES-MIB::hrSystemDate"});
+    EXPECT_EQ(date.status, 0) << date.err;
+    EXPECT_NE(date.out.find("2010-10-25,22:15:11.0,+4:0\n"), std::string::npos) << date.out;
+
+    // Without the facts file, -hints says so once and the values print as they always did.
+    TempDir alone;
+    fs::copy_file(dir_->file("db.bin"), alone.file("db.bin"));
+    const ProgramResult plain =
+        run_program(kObjpeek,
+                    {"-hints", "-obj", ".1.3.6.1.2.1.25.1.2,.1.3.6.1.2.1.2.2.1.6", "-inst", "0,2",
+                     "-node", sim_->endpoint(), "-c", "linux"},
+                    {"MIBDBV2=" + alone.file("db")});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "MIB facts file " + alone.file("db.facts") +
+                             " not used: No such file or directory\n");
+    EXPECT_NE(plain.out.find("07 DA 0A 19 16 0F 0B 00 2B 04 00"), std::string::npos) << plain.out;
+}
+
+// pysnmp's walk of the table gives the instances that the decoded index values encode.
+TEST_F(RecordedHost, PysnmpSeesTheInstancesTheIndexFieldsDecode) {
+    const ProgramResult ours = rowscan("SNMP-VIEW-BASED-ACM-MIB::vacmSecurityToGroupEntry",
+                                       "vacmSecurityModel,vacmSecurityName");
+    ASSERT_EQ(ours.status, 0) << ours.err;
+    std::string encoded;
+    std::istringstream lines(ours.out.substr(ours.out.find('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+        const std::string model =
+            line.substr(line.find(',') + 1, line.rfind(',') - line.find(',') - 1);
+        const std::string name = line.substr(line.rfind(',') + 1);
+        encoded += model + "." + std::to_string(name.size());
+        for (unsigned char c : name) encoded += "." + std::to_string(c);
+        encoded += "\n";
+    }
+    const char* walk =
+        "import sys\n"
+        "from pysnmp.hlapi import *\n"
+        "column = ObjectIdentity('1.3.6.1.6.3.16.1.2.1.3')\n"
+        "for e, s, _, binds in nextCmd(SnmpEngine(), CommunityData('linux'),\n"
+        "        UdpTransportTarget(('127.0.0.1', int(sys.argv[1]))), ContextData(),\n"
+        "        ObjectType(column), lexicographicMode=False):\n"
+        "    if e or s: sys.exit(str(e or s))\n"
+        "    for name, _ in binds: print('.'.join(str(x) for x in tuple(name)[11:]))\n";
+    const ProgramResult peer =
+        run_program("/usr/bin/python3", {"-c", walk, std::to_string(sim_->port())});
+    EXPECT_EQ(peer.status, 0) << peer.err;
+    EXPECT_EQ(peer.out, encoded);
+    EXPECT_EQ(std::count(encoded.begin(), encoded.end(), '\n'), 4);
+}

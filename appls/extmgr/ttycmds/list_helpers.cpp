@@ -119,6 +119,22 @@ void parse_field_spec(char* text, char** id, char** label, int32_t* width) {
     *label = label_text != nullptr ? label_text : derive_label(id_text);
 }
 
+bool parse_module_field_spec(char* text, char** id, char** label, int32_t* width) {
+    char* equals = _Zorvstrchr(text, '=');
+    char* id_text = equals != nullptr ? equals + 1 : text;
+    char* separator = std::strstr(id_text, "::");
+    if (separator == nullptr) return false;
+    if (equals != nullptr) *equals = '\0';
+    *width = 0;
+    if (char* colon = _Zorvstrchr(separator + 2, ':'); colon != nullptr) {
+        *colon = '\0';
+        *width = parse_width(colon + 1);
+    }
+    *id = id_text;
+    *label = equals != nullptr ? text : derive_label(separator + 2);
+    return true;
+}
+
 int count_oid_parts(const char* text) {
     if (text == nullptr || *text == '\0') return 0;
     int parts = 1;

@@ -40,6 +40,11 @@ int split_list(const char* text, char*** items);
 // ifDescr, ifDescr.3 stays ifDescr.3). An absent or non-numeric width is 0.
 void parse_field_spec(char* text, char** id, char** label, int32_t* width);
 
+// As parse_field_spec, for a text whose id is a module's name ("IF-MIB::ifName:20"): the
+// width starts at the first ':' that is not part of a "::", and the derived label is derived from
+// what follows the "::". False, with nothing changed, when no "::" follows the label.
+bool parse_module_field_spec(char* text, char** id, char** label, int32_t* width);
+
 // Dot-separated components of an identifier text: .1.3.6 and 1.3.6 both give 3, "" gives 0.
 int count_oid_parts(const char* text);
 

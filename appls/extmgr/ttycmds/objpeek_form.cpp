@@ -2,12 +2,15 @@
 // what was fetched.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/objpeek.h"
 #include "appls/extmgr/ttycmds/program_output.h"
+#include "appls/extmgr/ttycmds/value_hints.h"
 #include "appls/extmgr/ttycmds/value_text.h"
+#include "mib/mib_init.h"
 #include "runtime/runtime.h"
 #include "runtime/snmp/errors.h"
 #include "runtime/snmp/snmp.h"
@@ -94,7 +97,9 @@ class FormLayoutSink : public OutputSink {
             print_label(object.label);
             std::fputs(form_text("\n").c_str(), stdout);
         } else {
-            char* text = binding_value_text(cell.binding);
+            std::string hinted;
+            char* text =
+                cell.text ? (hinted = *cell.text).data() : binding_value_text(cell.binding);
             print_label(object.label);
             printDataTag(objpeek.html, 0);
             print_value_lines(text);
@@ -120,12 +125,18 @@ std::unique_ptr<OutputSink> make_form_sink(const ObjpeekState& state) {
 }
 
 void print_form(const std::vector<FetchedObject>& fetched) {
+    std::optional<ValueHints> hints;
+    if (objpeek.hints) hints.emplace(mib_companion());
+    std::vector<std::string> hinted(fetched.size());
     std::vector<SinkCell> cells;
     for (const FetchedObject& f : fetched) {
         if (f.response == nullptr) break;
         const int status = f.response->error_status;
         if (status == snmp::kErrNoError) {
-            cells.push_back({f.response->variables, 0, nullptr});
+            SinkCell cell{f.response->variables, 0, nullptr};
+            std::string& text = hinted[cells.size()];
+            if (hints && hints->render(cell.binding, text)) cell.text = &text;
+            cells.push_back(cell);
         } else {
             cells.push_back({nullptr, status, f.error.c_str()});
         }

@@ -19,6 +19,9 @@ using namespace objpeek_message;
 
 namespace {
 
+// Room for any identifier a module's name stands for.
+constexpr int32_t kMaxSubidsOfName = 128;
+
 const char kDefaultHtmlSpec[] = "<PRE>%s</PRE>,,<STRONG>%s</STRONG>,";
 
 void print_usage(FILE* stream, const char* program) {
@@ -44,6 +47,15 @@ void print_usage(FILE* stream, const char* program) {
                  "       -title   Title for the MIB Application Window\n");
 }
 
+// Whether the id before a "::" could name anything: a module's name is a single word of letters
+// first. Room for any identifier keeps the check silent.
+bool resolves(const char* id) {
+    if (std::strchr(id, '.') != nullptr || (*id >= '0' && *id <= '9')) return true;
+    uint32_t ids[kMaxSubidsOfName];
+    int32_t count = kMaxSubidsOfName;
+    return refresh_mib() == 0 && parse_oid_text(id, ids, &count) == 0;
+}
+
 // Splits "-obj" into the objects and their field specs. The length of the longest label.
 size_t read_objects(const char* text) {
     char** items = nullptr;
@@ -55,7 +67,11 @@ size_t read_objects(const char* text) {
     size_t longest_label = 0;
     for (int32_t j = 0; j < count; ++j) {
         FieldSpec& object = objpeek.objects[j];
+        char* module_spec = std::strstr(items[j], "::") ? copy_or_exit(items[j]) : nullptr;
         parse_field_spec(items[j], &object.id, &object.label, &object.width);
+        // What the plain split accepts stays accepted; a module's name is read when it fails.
+        if (module_spec && !resolves(object.id))
+            parse_module_field_spec(module_spec, &object.id, &object.label, &object.width);
         longest_label = std::max(longest_label, std::strlen(object.label));
     }
     return longest_label;
@@ -88,7 +104,9 @@ void make_label_format(size_t longest_label) {
 void build_identifier(int32_t j) {
     FieldSpec& object = objpeek.objects[j];
     const char* instance = objpeek.instances[objpeek.instance_count == 1 ? 0 : j];
-    const int32_t room_object = count_oid_parts(object.id) + 1;
+    // A module's name says nothing of how long the identifier it names is.
+    const int32_t room_object =
+        count_oid_parts(object.id) + (std::strstr(object.id, "::") ? kMaxSubidsOfName : 1);
     const int32_t room_instance = count_oid_parts(instance);
     object.identifier = static_cast<uint32_t*>(
         alloc_or_exit(sizeof(uint32_t) * static_cast<size_t>(room_object + room_instance)));

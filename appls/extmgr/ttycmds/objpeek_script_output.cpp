@@ -27,6 +27,12 @@ class HeldFormSink : public OutputSink {
   protected:
     virtual void write() = 0;
     const char* label(size_t j) const { return state_.objects[j].label; }
+    void text_of(const SinkCell& cell) {
+        if (cell.text)
+            value_ = *cell.text;
+        else
+            binding_full_text(cell.binding, value_);
+    }
 
     const ObjpeekState& state_;
     std::vector<SinkCell> cells_;
@@ -43,7 +49,7 @@ class CsvFormSink : public HeldFormSink {
         for (size_t j = 0; j < cells_.size(); ++j) record.field(label(j));
         record.write(stdout);
         for (const SinkCell& cell : cells_) {
-            binding_full_text(cell.binding, value_);
+            text_of(cell);
             record.field(value_);
         }
         record.write(stdout);
@@ -65,7 +71,7 @@ class JsonFormSink : public HeldFormSink {
             append_json_string(key, label(j));
             if (j > 0) text += ", ";
             text += key + ": ";
-            binding_full_text(cells_[j].binding, value_);
+            text_of(cells_[j]);
             append_json_value(text, cells_[j].binding, value_);
             if (cells_[j].error == nullptr) continue;
             if (!errors.empty()) errors += ", ";

@@ -12,9 +12,10 @@
 
 // One cell of a row: a value, or none with what stood in its way.
 struct SinkCell {
-    const VarBind* binding = nullptr;  // null or a hole: no value
-    int error_status = 0;              // objpeek: the status of a Get that gave no value
-    const char* error = nullptr;       // objpeek: that status's text
+    const VarBind* binding = nullptr;   // null or a hole: no value
+    int error_status = 0;               // objpeek: the status of a Get that gave no value
+    const char* error = nullptr;        // objpeek: that status's text
+    const std::string* text = nullptr;  // when set, the cell's text in place of its value's
 };
 
 // How the rows ended.

@@ -73,7 +73,7 @@ CommandLine::CommandLine(const Program& program, CommandLineMessages messages,
     }
     table_.push_back(text_option("-htmlFmt"));
     table_.push_back(text_option("-inst"));
-    for (const char* flag : {"-csv", "-json"}) {
+    for (const char* flag : {"-csv", "-json", "-hints"}) {
         table_.push_back({flag, kOptionFlag, "True", kOptionTypeFlag, 0});
     }
     for (size_t slot = 0; slot < table_.size(); ++slot) {
@@ -123,6 +123,7 @@ void CommandLine::take_common(CommonOptions& out, const ProgramMessage& default_
     out.community = value("-c");
     out.title = given("-title") ? value("-title") : program_.text(default_title);
     if (given("-d")) ZorvsnmpDumpPacket = 1;
+    out.hints = given("-hints");
     out.form = out.html ? OutputForm::kHtml : OutputForm::kText;
     for (const char* option : {"-csv", "-json"}) {
         if (!given(option)) continue;

@@ -85,12 +85,13 @@ struct CommonOptions {
     int html = 0;
     int script_escape = 0;  // "-js"
     OutputForm form = OutputForm::kText;
+    bool hints = false;  // "-hints": values by their DISPLAY-HINT
 };
 
 // The command line both programs take, in table order: "-title" and "-c", the program's own
 // options (each with an argument), then "-node", "-appname" (any argument, never read), the
-// flags "-d", "-html" and "-js", then "-htmlFmt", "-inst" and the flags "-csv" and "-json". "-t"
-// stands for "-title".
+// flags "-d", "-html" and "-js", then "-htmlFmt", "-inst" and the flags "-csv", "-json" and
+// "-hints". "-t" stands for "-title".
 class CommandLine {
   public:
     CommandLine(const Program& program, CommandLineMessages messages,

@@ -2,13 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "appls/extmgr/ttycmds/list_helpers.h"
 #include "appls/extmgr/ttycmds/output_sink.h"
 #include "appls/extmgr/ttycmds/program_start.h"
+#include "appls/extmgr/ttycmds/value_hints.h"
+#include "mib/index_decode.h"
 #include "runtime/snmp/snmp.h"
 
 // rowscan's catalogue set: each message's number and default text.
@@ -52,7 +57,31 @@ struct RowscanState : CommonOptions {
     // Each instance's sub-identifiers, in list order; any number, any length. In prefix mode
     // they are the prefixes (an empty one matches every row).
     std::vector<std::vector<uint32_t>> instance_ids;
+
+    // Index fields: a field may show a component of each row's INDEX, decoded from the instance,
+    // rather than a column the agent is asked for.
+    std::vector<int32_t> field_component;  // per field: its component, or -1
+    bool index_known = false;              // index_objects looked up
+    std::string index_failure;             // why the companion cannot be used, until it is told
+    bool index_implied = false;            // the last one is IMPLIED
+    std::vector<std::vector<uint32_t>> index_objects;  // the INDEX objects, in INDEX order
+    std::vector<IndexComponent> components;   // how each is decoded; built for an index field
+    std::deque<std::string> component_hints;  // the hints the components view
+    // The columns asked of the agent: the ordinary fields' in field order or, when every field
+    // is an index field, the entry's first readable column, walked for its instances only.
+    std::vector<uint32_t> requested;
 };
+
+// The INDEX component that the field names (by the identifier it `resolved` to, when not null,
+// else by its label), the components built on the first; -1 when it names none. The entry's
+// INDEX (or that of the entry it AUGMENTS) comes from the database's companion, loaded on the
+// first call. When it cannot be used no field is an index field, and its reason is printed once
+// for a field that names an object (`resolved` not null).
+int32_t resolve_index_field(const FieldSpec& field, const std::vector<uint32_t>* resolved);
+// Whether `ids` names an INDEX object that is not-accessible: shown as an index field.
+bool is_hidden_index_object(const std::vector<uint32_t>& ids);
+// Fills `requested` once every field is resolved; false when nothing of the table can be walked.
+bool plan_requests();
 
 extern RowscanState rowscan;
 
@@ -65,7 +94,7 @@ std::unique_ptr<OutputSink> make_json_table_sink(const RowscanState& state);
 // prefix matches without its cells.
 class RowFeed {
   public:
-    RowFeed(const RowscanState& state, OutputSink& sink) : state_(state), sink_(sink) {}
+    RowFeed(const RowscanState& state, OutputSink& sink);
 
     // One row, one binding per field in field order.
     void take(VarBind* row);
@@ -79,6 +108,12 @@ class RowFeed {
 
   private:
     bool wanted(OidSpan instance) const;
+    // The cells of the row's fields from the bindings of the requested columns.
+    void fill_cells(const VarBind* row);
+    // Pairs each InetAddress column with its InetAddressType field.
+    void pair_address_types();
+    // The text of field i's value by its hint (an InetAddress by its type's, from the row).
+    bool render_hinted(int32_t i, const VarBind* binding, const VarBind* row, std::string& out);
 
     const RowscanState& state_;
     OutputSink& sink_;
@@ -86,6 +121,16 @@ class RowFeed {
     int32_t written_ = 0;
     std::vector<uint32_t> last_instance_;
     std::vector<SinkCell> cells_;
+    std::optional<ValueHints> hints_;
+    std::vector<const MibNode*> column_nodes_;  // per field: its column's node, with -hints
+    std::vector<std::string> column_hints_;     // per field: that node's hint
+    // Per field: for an InetAddress column, the field of the InetAddressType column that says
+    // what it holds (the nearest such column before it, when it is a field too); else -1.
+    std::vector<int32_t> address_type_field_;
+    std::vector<int32_t> binding_position_;  // per field: its binding's place in a row
+    std::vector<IndexValue> values_;
+    std::vector<std::string> texts_;  // per field: its text when it is not the binding's
+    std::vector<VarBind> decoded_;    // per index field: a binding of its value's type
 };
 
 // Asks for the rows in the mode the options chose, hands them to `sink` (begun already), ends

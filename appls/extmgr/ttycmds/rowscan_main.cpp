@@ -1,5 +1,6 @@
 // rowscan: reads one table from a node and prints the chosen columns as text, HTML, CSV or JSON.
 // Start-up, options, field and instance lists, and column resolution.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -102,13 +103,52 @@ char** read_field_list(const char* text) {
     return items;
 }
 
-void resolve_column(const char* table_text, int32_t i) {
+// Whether `ids` is one of the table's columns.
+bool is_column(const std::vector<uint32_t>& ids) {
+    return ids.size() == rowscan.table.size() + 1 &&
+           std::equal(rowscan.table.begin(), rowscan.table.end(), ids.begin());
+}
+
+// The field's identifier: a column (the last sub-identifier of what the id names under the
+// table, or a module's name of the column), or an object of the table's INDEX, which makes it
+// an index field.
+// The field spec as given, for a field whose text holds a "::": the split of parse_field_spec
+// comes first, so that what it accepted stays accepted, and the module's name only when it fails.
+std::vector<char*> module_specs;
+
+std::vector<uint32_t> resolve_field(const char* table_text, const char* field_text, int32_t i) {
     FieldSpec& field = rowscan.fields[i];
     std::vector<uint32_t> ids;
-    if (!resolve(std::string(table_text) + "." + field.id, ids) || ids.empty()) {
-        rowscan_program.fail_unresolved(kUnknownField, field.id);
+    bool resolved = resolve(std::string(table_text) + "." + field.id, ids) && !ids.empty();
+    bool module_name = false;
+    int32_t component = -1;
+    if (resolved && is_hidden_index_object(ids)) {
+        component = resolve_index_field(field, &ids);
+    } else if (!resolved && std::strchr(field.id, '.') == nullptr) {
+        component = resolve_index_field(field, nullptr);
     }
+    if (!resolved && component < 0 && module_specs[i] != nullptr &&
+        parse_module_field_spec(module_specs[i], &field.id, &field.label, &field.width)) {
+        if (field.width > kMaxFieldWidth)
+            rowscan_program.usage_error(kInvalidFieldList, field_text);
+        module_name = true;
+        resolved = resolve(field.id, ids);
+        if (resolved && !is_column(ids)) component = resolve_index_field(field, &ids);
+    }
+    if (component >= 0) {
+        rowscan.field_component[i] = component;
+        rowscan.columns[i] = 0;
+        return rowscan.index_objects[component];
+    }
+    if (!resolved || (module_name && !is_column(ids)))
+        rowscan_program.fail_unresolved(kUnknownField, field.id);
     rowscan.columns[i] = ids.back();
+    return ids;
+}
+
+void resolve_column(const char* table_text, const char* field_text, int32_t i) {
+    FieldSpec& field = rowscan.fields[i];
+    const std::vector<uint32_t> ids = resolve_field(table_text, field_text, i);
     field.identifier = &rowscan.columns[i];
     field.identifier_length = 1;
 
@@ -155,11 +195,14 @@ int main(int argc, char** argv) {
     if (options.given("-inst")) read_instances(options.value("-inst"));
     for (int32_t i = 0; i < rowscan.field_count; ++i) {
         FieldSpec& field = rowscan.fields[i];
+        module_specs.push_back(std::strstr(items[i], "::") ? copy_or_exit(items[i]) : nullptr);
         parse_field_spec(items[i], &field.id, &field.label, &field.width);
         if (field.width > kMaxFieldWidth)
             rowscan_program.usage_error(kInvalidFieldList, field_text);
     }
-    for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, i);
+    rowscan.field_component.assign(rowscan.field_count, -1);
+    for (int32_t i = 0; i < rowscan.field_count; ++i) resolve_column(table_text, field_text, i);
+    if (!plan_requests()) rowscan_program.fail_unresolved(kUnknownTable, table_text);
 
     if (rowscan.form == OutputForm::kJson &&
         !json_keys_distinct(rowscan.fields, rowscan.field_count))

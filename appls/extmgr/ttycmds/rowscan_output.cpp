@@ -12,11 +12,16 @@
 namespace {
 
 // The binding's value as it goes into its cell.
-std::string cell_text(const VarBind* binding, bool html, bool script) {
+std::string cell_text(const SinkCell& cell, bool html, bool script) {
+    if (cell.text) {
+        std::string text = *cell.text;
+        clean_value_text(text.data());
+        return prepare_value_text(text.c_str(), html, script);
+    }
     // In HTML the marker is escaped like any cell text: as it stands a browser would take it
     // for an unknown tag and show nothing.
-    if (is_hole(binding)) return html ? html_escape("<NO VALUE>") : "<NO VALUE>";
-    char* text = binding_value_text(binding);
+    if (is_hole(cell.binding)) return html ? html_escape("<NO VALUE>") : "<NO VALUE>";
+    char* text = binding_value_text(cell.binding);
     clean_value_text(text);
     return prepare_value_text(text, html, script);
 }
@@ -40,7 +45,7 @@ class TextTableSink : public OutputSink {
         // Rows picked by instance prefixes keep the headings' separator.
         const char* separator = state_.prefix_mode ? "  " : "\t";
         for (size_t i = 0; i < cells.size(); ++i) {
-            const std::string text = cell_text(cells[i].binding, false, state_.script_escape);
+            const std::string text = cell_text(cells[i], false, state_.script_escape);
             const bool field = i < static_cast<size_t>(state_.field_count);
             printCell(0, field ? state_.fields[i].format : "%s", text.c_str());
             std::fputs(i + 1 < cells.size() ? separator : "\n", stdout);
@@ -72,7 +77,7 @@ class HtmlTableSink : public OutputSink {
     void row(OidSpan, std::span<const SinkCell> cells) override {
         printRowTag(1, 0);
         for (const SinkCell& cell : cells) {
-            const std::string text = cell_text(cell.binding, true, state_.script_escape);
+            const std::string text = cell_text(cell, true, state_.script_escape);
             printCell(1, "%s", text.c_str());
         }
         printRowTag(1, 1);

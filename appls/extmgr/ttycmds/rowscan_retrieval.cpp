@@ -52,8 +52,9 @@ std::string without_line_end(std::string text) {
         const auto& instance = rowscan.instance_ids[k];
         const int result = veloSnmpGetTableEntry(
             rowscan.community, rowscan.node, rowscan.table.data(),
-            static_cast<int32_t>(rowscan.table.size()), rowscan.columns, rowscan.field_count,
-            instance.data(), static_cast<int32_t>(instance.size()), RowFeed::take_row, &feed);
+            static_cast<int32_t>(rowscan.table.size()), rowscan.requested.data(),
+            static_cast<int32_t>(rowscan.requested.size()), instance.data(),
+            static_cast<int32_t>(instance.size()), RowFeed::take_row, &feed);
         if (result < 0) {
             finish(sink, feed, false,
                    rowscan_program.message_text(kCannotGetTable, ZorvsnmpErrString(ZorvsnmpErrno)));
@@ -83,17 +84,18 @@ bool walk_after_failure(RowFeed& feed) {
     const std::vector<uint32_t>& after = feed.last_instance();
     const int result = veloSnmpGetTableOneByOne(
         rowscan.community, rowscan.node, rowscan.table.data(),
-        static_cast<int32_t>(rowscan.table.size()), rowscan.columns, rowscan.field_count,
-        after.data(), static_cast<int32_t>(after.size()), feed.delivered(), RowFeed::take_row,
-        &feed);
+        static_cast<int32_t>(rowscan.table.size()), rowscan.requested.data(),
+        static_cast<int32_t>(rowscan.requested.size()), after.data(),
+        static_cast<int32_t>(after.size()), feed.delivered(), RowFeed::take_row, &feed);
     return result >= 0 && feed.delivered() > 0;
 }
 
 [[noreturn]] void retrieve_table(OutputSink& sink) {
     RowFeed feed(rowscan, sink);
-    const int result = veloSnmpGetTable(rowscan.community, rowscan.node, rowscan.table.data(),
-                                        static_cast<int32_t>(rowscan.table.size()), rowscan.columns,
-                                        rowscan.field_count, RowFeed::take_row, &feed);
+    const int result =
+        veloSnmpGetTable(rowscan.community, rowscan.node, rowscan.table.data(),
+                         static_cast<int32_t>(rowscan.table.size()), rowscan.requested.data(),
+                         static_cast<int32_t>(rowscan.requested.size()), RowFeed::take_row, &feed);
     // A walk that passed the row limit is not resumed.
     if (result < 0 && (ZorvsnmpErrno == snmp::kErrTooManyRows || !walk_after_failure(feed))) {
         fail_table(sink, feed);

@@ -26,7 +26,10 @@ class CsvTableSink : public OutputSink {
         record_.field(dotted(instance));
         for (const SinkCell& cell : cells) {
             value_.clear();
-            if (!is_hole(cell.binding)) binding_full_text(cell.binding, value_);
+            if (cell.text)
+                value_ = *cell.text;
+            else if (!is_hole(cell.binding))
+                binding_full_text(cell.binding, value_);
             record_.field(value_);
         }
         record_.write(stdout);
@@ -61,7 +64,10 @@ class JsonTableSink : public OutputSink {
             line_ += keys_[i];
             line_ += ": ";
             value_.clear();
-            if (!is_hole(cells[i].binding)) binding_full_text(cells[i].binding, value_);
+            if (cells[i].text)
+                value_ = *cells[i].text;
+            else if (!is_hole(cells[i].binding))
+                binding_full_text(cells[i].binding, value_);
             append_json_value(line_, cells[i].binding, value_);
         }
         line_ += "}}\n";

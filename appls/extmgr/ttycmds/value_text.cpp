@@ -1,16 +1,22 @@
 #include "appls/extmgr/ttycmds/value_text.h"
 
+#include <langinfo.h>
+
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 
 #include "runtime/runtime.h"
 
 void clean_value_text(char* text) {
     std::mblen(nullptr, 0);
+    // In UTF-8 a byte below 0x80 is a character of its own: no need to ask the locale.
+    const bool multibyte = MB_CUR_MAX > 1;
+    const bool utf8 = multibyte && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     char* p = text;
     while (*p != '\0') {
-        if (MB_CUR_MAX > 1) {
+        if (multibyte && !(utf8 && static_cast<unsigned char>(*p) < 0x80)) {
             wchar_t wide = 0;
             const int n = std::mbtowc(&wide, p, MB_CUR_MAX);
             if (n > 1) {
