@@ -326,6 +326,52 @@ TEST_F(TableWalkTest, HolesGetTheNullNameAndEndedColumnsAreNotAskedAgain) {
     }
 }
 
+TEST_F(TableWalkTest, OneByOneWalkResumesAfterARowAndCountsEarlierRows) {
+    // Columns of different stretches, as above: one GetNext binding per value and one more per
+    // column to find its end, and a limit that counts the rows handed out before the walk.
+    struct Case {
+        std::vector<uint32_t> after;
+        int rows_before;
+        const char* max_rows;
+        std::vector<std::string> rows;
+        int requests;  // -1: the walk fails past the row limit
+    } cases[] = {
+        {{}, 0, "100", {"1.7: 1|-|-5", "2.7: 2|b|-", "3.7: 3|-|-", "4.7: 4|d|-"}, 10},
+        {{2, 7}, 2, "100", {"3.7: 3|-|-", "4.7: 4|d|-"}, 6},
+        {{2, 7}, 2, "3", {"3.7: 3|-|-", "4.7: 4|d|-"}, -1},
+    };
+    for (const Case& c : cases) {
+        reset_library_state();
+        use_version("2c");
+        setenv("ZORVSNMP_MAX_ROWS", c.max_rows, 1);
+        FakeMib mib;
+        for (uint32_t i = 1; i <= 4; ++i)
+            mib.add(integer(cell(1, {i, 7}), static_cast<int32_t>(i)));
+        mib.add(octets(cell(2, {2, 7}), "b"));
+        mib.add(octets(cell(2, {4, 7}), "d"));
+        mib.add(integer(cell(3, {1, 7}), -5));
+        FakeAgent agent(serve(mib));
+        rows.clear();
+        const uint32_t columns[] = {1, 2, 3};
+        const int result = veloSnmpGetTableOneByOne(
+            nullptr, agent.endpoint().c_str(), kTable.data(), static_cast<int32_t>(kTable.size()),
+            columns, 3, c.after.data(), static_cast<int32_t>(c.after.size()), c.rows_before,
+            [](VarBind* row, void*) { record_row(row); }, nullptr);
+        EXPECT_EQ(rows, c.rows) << c.max_rows;
+        if (c.requests < 0) {
+            EXPECT_LT(result, 0);
+            EXPECT_EQ(ZorvsnmpErrno, snmp::kErrTooManyRows);
+            continue;
+        }
+        EXPECT_EQ(result, static_cast<int>(c.rows.size())) << ZorvsnmpErrString(ZorvsnmpErrno);
+        EXPECT_EQ(agent.requests(), c.requests);
+        for (const auto& r : agent.received()) {
+            EXPECT_EQ(r.pdu_type, snmp::kPduGetNext);
+            EXPECT_EQ(r.names.size(), 1u);
+        }
+    }
+}
+
 TEST_F(TableWalkTest, AnswersCutShortStillGiveTheWholeTable) {
     use_version("2c");
     FakeMib mib;

@@ -78,6 +78,16 @@ int veloSnmpGetTableEntry(const char* community, const char* node, const uint32_
                           int32_t table_length, const uint32_t* columns, int32_t column_count,
                           const uint32_t* instance, int32_t instance_length,
                           SnmpRowCallback row_callback, void* context);
+// The rows after `after` (every row when `after_length` is 0), for agents that fail larger
+// requests: each column walked by GetNext requests of one binding, one request at a time, and
+// asked again only once its value ahead is in a row, so memory stays one value per column. The
+// rows count against the row limit together with the `rows_before` handed out earlier. Returns
+// the number of rows, or below 0 on failure with ZorvsnmpErrno set; rows delivered before a
+// failure stay delivered.
+int veloSnmpGetTableOneByOne(const char* community, const char* node, const uint32_t* table,
+                             int32_t table_length, const uint32_t* columns, int32_t column_count,
+                             const uint32_t* after, int32_t after_length, int32_t rows_before,
+                             SnmpRowCallback row_callback, void* context);
 // One request (pdu_type snmp::kPduGetNext 0xA1 or snmp::kPduGet 0xA0) for one identifier; null on
 // failure. An SNMPv2 exception in the answer (noSuchObject, noSuchInstance, endOfMibView) is
 // reported as error status 2 with its error index, as SNMPv1 would; the binding keeps the

@@ -1,5 +1,6 @@
 // The whole table: every requested column walked (GetBulk under SNMPv2c, column groups side by
-// side; GetNext under SNMPv1) and merged into rows.
+// side; GetNext under SNMPv1, or GetNext of one binding for agents that fail anything larger)
+// and merged into rows.
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -33,6 +34,10 @@ struct ColumnWalk {
     size_t step_bytes = 0;  // encoded bytes per binding in its latest answer; 0 until known
 };
 
+// How the columns are stepped: as many at once as the agent takes, or one binding per request,
+// one request at a time, each column asked only when it has no value waiting.
+enum class Stepping { kWhole, kOneBinding };
+
 // One request in flight: its columns and its sizes.
 struct Flight {
     Pending pending;
@@ -44,9 +49,15 @@ struct Flight {
 
 class TableWalk {
   public:
+    // Every column starts after `after` (its first row when empty); `rows_before` rows of the
+    // table were handed out already and count against the row limit.
     TableWalk(const uint32_t* table, int32_t table_length, const uint32_t* columns, int32_t count,
-              size_t byte_budget)
-        : count_(static_cast<uint32_t>(count)),
+              size_t byte_budget, Stepping stepping = Stepping::kWhole,
+              const std::vector<uint32_t>& after = {}, int rows_before = 0)
+        : one_binding_(stepping == Stepping::kOneBinding),
+          bulk_(!one_binding_ && config_.version != kVersion1),
+          rows_before_(rows_before),
+          count_(static_cast<uint32_t>(count)),
           walks_(static_cast<size_t>(count)),
           sizing_(first_size(), byte_budget, bulk_ && config_.max_repetitions == 0),
           byte_budget_(byte_budget),
@@ -58,6 +69,7 @@ class TableWalk {
         for (uint32_t c = 0; c < count_; ++c) {
             walks_[c].last.assign(table, table + table_length);
             walks_[c].last.push_back(columns[c]);
+            walks_[c].last.insert(walks_[c].last.end(), after.begin(), after.end());
             walks_[c].prefix_length = static_cast<uint32_t>(table_length) + 1;
         }
         for (Flight& f : flights_) {
@@ -68,6 +80,7 @@ class TableWalk {
     // Every column in the first request, each as many steps as a fixed setting asks or as the
     // usual limit allows.
     int first_size() const {
+        if (one_binding_) return 1;
         const int64_t columns = count_;
         const int64_t size = bulk_ && config_.max_repetitions > 0
                                  ? columns * config_.max_repetitions
@@ -100,6 +113,9 @@ class TableWalk {
         return static_cast<int>(std::min<int64_t>(n, std::numeric_limits<int>::max()));
     }
     Outcome read_answer(Flight& f);
+    // Hands out the complete rows; false with the error recorded past the row limit: an agent
+    // whose identifiers keep increasing would otherwise never let the walk end.
+    bool flush(SnmpRowCallback row_callback, void* context);
     // After tooBig: false with the error recorded when nothing smaller can be asked.
     bool ask_smaller(const Flight& f);
     // After noSuchName: false with the error recorded for an error index out of range.
@@ -109,7 +125,9 @@ class TableWalk {
     bool take(Flight& f, uint32_t c, const Binding& b);
 
     const Settings& config_ = settings();
-    const bool bulk_ = config_.version != kVersion1;
+    const bool one_binding_;
+    const bool bulk_;
+    const int rows_before_;
     uint32_t count_;
     std::vector<ColumnWalk> walks_;
     RowMerger merger_;
@@ -145,22 +163,23 @@ int TableWalk::run(Session& session, const char* community, SnmpRowCallback row_
             case Outcome::kAskSmaller:
                 break;
             case Outcome::kColumnEnded:
-                delivered_ += static_cast<int>(merger_.flush(row_callback, context));
-                break;
             case Outcome::kValues:
-                delivered_ += static_cast<int>(merger_.flush(row_callback, context));
-                // An agent whose identifiers keep increasing would otherwise never let the walk
-                // end.
-                if (delivered_ > config_.max_rows) {
-                    set_error(kErrTooManyRows);
-                    return -1;
-                }
+                if (!flush(row_callback, context)) return -1;
                 break;
         }
         f.group.clear();
     }
     delivered_ += static_cast<int>(merger_.flush(row_callback, context));
     return delivered_;
+}
+
+bool TableWalk::flush(SnmpRowCallback row_callback, void* context) {
+    delivered_ += static_cast<int>(merger_.flush(row_callback, context));
+    if (int64_t{rows_before_} + delivered_ > config_.max_rows) {
+        set_error(kErrTooManyRows);
+        return false;
+    }
+    return true;
 }
 
 void TableWalk::send_more(Dispatcher& dispatcher, const char* community) {
@@ -192,14 +211,16 @@ void TableWalk::choose_group(std::vector<uint32_t>& group) const {
         most = std::min(most, std::max(share, 1u));
     }
     // After a flush some live column has nothing waiting, so with nothing in flight the group is
-    // empty only when every column has ended.
+    // empty only when every column has ended. One binding at a time keeps one value ahead per
+    // column and asks the columns in their order.
+    const size_t most_waiting = one_binding_ ? 1 : kMaxWaiting;
     for (uint32_t k = 0; k < count_ && group.size() < most; ++k) {
         const uint32_t c = (next_start_ + k) % count_;
-        if (!merger_.ended(c) && !walks_[c].busy && merger_.waiting(c) < kMaxWaiting) {
+        if (!merger_.ended(c) && !walks_[c].busy && merger_.waiting(c) < most_waiting) {
             group.push_back(c);
         }
     }
-    if (!group.empty()) next_start_ = (group.back() + 1) % count_;
+    if (!group.empty() && !one_binding_) next_start_ = (group.back() + 1) % count_;
 }
 
 int TableWalk::group_repetitions(const Flight& f) const {
@@ -217,7 +238,7 @@ int TableWalk::group_repetitions(const Flight& f) const {
         }
     }
     // Growth never takes the walk far past the row limit.
-    const int64_t rows_left = int64_t{config_.max_rows} - delivered_ + 1;
+    const int64_t rows_left = int64_t{config_.max_rows} - rows_before_ - delivered_ + 1;
     return static_cast<int>(std::clamp<int64_t>(rows_left, 1, r));
 }
 
@@ -278,6 +299,10 @@ bool TableWalk::ask_smaller(const Flight& f) {
 bool TableWalk::end_named_column(const Flight& f) {
     // SNMPv1's end of the MIB: the named column has nothing further.
     const int32_t index = f.pending.response.error_index;
+    if (one_binding_) {
+        merger_.end_column(f.group.front());
+        return true;
+    }
     if (index < 1 || static_cast<size_t>(index) > f.group.size()) {
         set_error(kErrBadResponse, "error index out of range");
         return false;
@@ -291,6 +316,10 @@ bool TableWalk::take_values(Flight& f) {
     // simply leaves some columns fewer steps ahead. A late answer to an earlier, larger try of
     // the request holds as much as that try asked.
     const Message& response = f.pending.response;
+    if (one_binding_ && response.bindings.size() != 1) {
+        set_error(kErrBadResponse, "wrong number of bindings");
+        return false;
+    }
     const size_t m = f.group.size();
     const size_t n =
         std::min(response.bindings.size(), m * static_cast<size_t>(f.first_repetitions));
@@ -361,6 +390,31 @@ int veloSnmpGetTable(const char* community, const char* node, const uint32_t* ta
     Session* session = open_session(node);
     if (!session) return -1;
     TableWalk walk(table, table_length, columns, column_count, answer_budget(*session));
+    return walk.run(*session, community, row_callback, context);
+}
+
+int veloSnmpGetTableOneByOne(const char* community, const char* node, const uint32_t* table,
+                             int32_t table_length, const uint32_t* columns, int32_t column_count,
+                             const uint32_t* after, int32_t after_length, int32_t rows_before,
+                             SnmpRowCallback row_callback, void* context) {
+    using namespace snmp;
+    if (!valid_table_request(table, table_length, columns, column_count, row_callback) ||
+        after_length < 0 || (after_length > 0 && !after) || rows_before < 0) {
+        set_error(kErrBadArgument);
+        return -1;
+    }
+    std::vector<uint32_t> start(table, table + table_length);
+    start.push_back(columns[0]);
+    start.insert(start.end(), after, after + after_length);
+    if (!encodable_oid(start.data(), static_cast<int64_t>(start.size()))) {
+        set_error(kErrBadArgument);
+        return -1;
+    }
+    Session* session = open_session(node);
+    if (!session) return -1;
+    TableWalk walk(table, table_length, columns, column_count, answer_budget(*session),
+                   Stepping::kOneBinding, std::vector<uint32_t>(after, after + after_length),
+                   rows_before);
     return walk.run(*session, community, row_callback, context);
 }
 

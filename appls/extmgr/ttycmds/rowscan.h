@@ -132,52 +132,6 @@ class RowFeed {
     std::vector<std::string> texts_;  // per field: its text when it is not the binding's
     std::vector<VarBind> decoded_;    // per index field: a binding of its value's type
 };
-// One GetNext from `start`. Its first binding is a value inside the column (*in_column = 1) or a
-// binding with the null name when the column has ended (an answer outside the column, or
-// noSuchName / endOfMibView). Null with ZorvsnmpErrno set when the request failed: no answer,
-// an undecodable one, any other error status, or an identifier that does not increase. The
-// caller owns the response (free()).
-ResponsePdu* get_next_in_column(const uint32_t* start, int32_t start_length, const uint32_t* prefix,
-                                int32_t prefix_length, int* in_column);
-
-// The walk used when the whole-table request fails: every column walked by GetNext requests of
-// one binding each, merged into rows by instance as the whole-table walk merges them. Each column
-// holds at most one value ahead of the rows printed, and a column is asked again only while it
-// still has values.
-class FallbackWalk {
-  public:
-    FallbackWalk(const uint32_t* table, int32_t table_length, const uint32_t* columns,
-                 int32_t count);
-    ~FallbackWalk();
-    FallbackWalk(const FallbackWalk&) = delete;
-    FallbackWalk& operator=(const FallbackWalk&) = delete;
-
-    // Every column goes on after `instance`: the rows up to it have been printed.
-    void resume_after(const std::vector<uint32_t>& instance);
-    // The next row, one binding per column in column order, holes where a column lacks the
-    // row's instance; valid until the next call. Null at the end or on failure (failed()).
-    VarBind* walk_next_row();
-    bool failed() const { return failed_; }
-
-  private:
-    struct Column {
-        std::vector<uint32_t> after;     // the name the next GetNext starts from
-        ResponsePdu* ahead = nullptr;    // its next value, not yet in a row
-        ResponsePdu* printed = nullptr;  // the value of the row handed out last
-        bool ended = false;
-    };
-    // Asks every live column without a value ahead for one; false when a request failed.
-    bool fill_ahead();
-    // The value ahead with the lowest instance; null when every column has ended.
-    const ResponsePdu* lowest_ahead() const;
-    // What follows the table identifier and column number in the value's name.
-    std::span<const uint32_t> instance_of(const ResponsePdu* response) const;
-
-    size_t prefix_length_;  // table identifier and column number
-    std::vector<Column> columns_;
-    std::vector<VarBind> holes_;
-    bool failed_ = false;
-};
 
 // Asks for the rows in the mode the options chose, hands them to `sink` (begun already), ends
 // it and the process with its status.

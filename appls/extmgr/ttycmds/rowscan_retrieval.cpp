@@ -1,5 +1,5 @@
-// rowscan: asking the node for the rows (per instance, the whole table, or a GetNext walk of
-// its own when the whole-table request fails), ending the output and the exit status.
+// rowscan: asking the node for the rows (per instance, the whole table, or one binding at a time
+// when the whole-table request fails), ending the output and the exit status.
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -10,7 +10,6 @@
 #include "appls/extmgr/ttycmds/rowscan.h"
 #include "runtime/runtime.h"
 #include "runtime/snmp/errors.h"
-#include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
 
 using namespace rowscan_message;
@@ -78,23 +77,17 @@ std::string without_line_end(std::string text) {
            plain_message(kTableIncomplete, rowscan_program.name(), feed.delivered(), why));
 }
 
-// The fallback walk, behind the rows already written. False when it failed, or when the table
-// gave no row at all (the whole-table request's failure then stands).
+// The one-binding walk, behind the rows already written. False when it failed, or when the table
+// gave no row at all (the whole-table request's failure then stands). The row limit counts the
+// rows written before, so an agent that never stops answering cannot keep rowscan running.
 bool walk_after_failure(RowFeed& feed) {
-    FallbackWalk walk(rowscan.table.data(), static_cast<int32_t>(rowscan.table.size()),
-                      rowscan.requested.data(), static_cast<int32_t>(rowscan.requested.size()));
-    if (feed.delivered() > 0) walk.resume_after(feed.last_instance());
-    // The walk keeps the row limit, so an agent that never stops answering cannot keep
-    // rowscan running.
-    const int max_rows = snmp::settings().max_rows;
-    while (VarBind* row = walk.walk_next_row()) {
-        feed.take(row);
-        if (feed.delivered() > max_rows) {
-            snmp::set_error(snmp::kErrTooManyRows);
-            return false;
-        }
-    }
-    return !walk.failed() && feed.delivered() > 0;
+    const std::vector<uint32_t>& after = feed.last_instance();
+    const int result = veloSnmpGetTableOneByOne(
+        rowscan.community, rowscan.node, rowscan.table.data(),
+        static_cast<int32_t>(rowscan.table.size()), rowscan.requested.data(),
+        static_cast<int32_t>(rowscan.requested.size()), after.data(),
+        static_cast<int32_t>(after.size()), feed.delivered(), RowFeed::take_row, &feed);
+    return result >= 0 && feed.delivered() > 0;
 }
 
 [[noreturn]] void retrieve_table(OutputSink& sink) {
