@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -475,12 +476,27 @@ std::string find_in_memory(pid_t pid, const std::vector<std::string>& secrets) {
         char perms[5] = {};
         if (std::sscanf(line.c_str(), "%lx-%lx %4s", &start, &end, perms) != 3 || perms[1] != 'w')
             continue;
-        std::string bytes(end - start, '\0');
-        const ssize_t got = pread(mem, bytes.data(), bytes.size(), static_cast<off_t>(start));
-        if (got <= 0) continue;
-        bytes.resize(static_cast<size_t>(got));
-        for (const std::string& secret : secrets) {
-            if (bytes.find(secret) != std::string::npos) found += secret + " in " + line + "\n";
+        // A sanitizer's shadow memory spans terabytes; the program's own heap, stack and data
+        // are far smaller.
+        if (end - start > (1ul << 30)) continue;
+        // In pieces that overlap by a secret's length, so one that spans two is still found.
+        size_t overlap = 0;
+        for (const std::string& secret : secrets) overlap = std::max(overlap, secret.size());
+        std::string bytes;
+        for (unsigned long at = start; at < end;) {
+            const size_t piece = std::min<unsigned long>(end - at, 1ul << 20);
+            const size_t kept = std::min(bytes.size(), overlap);
+            bytes.erase(0, bytes.size() - kept);
+            bytes.resize(kept + piece);
+            const ssize_t got = pread(mem, bytes.data() + kept, piece, static_cast<off_t>(at));
+            if (got <= 0) break;
+            bytes.resize(kept + static_cast<size_t>(got));
+            at += static_cast<unsigned long>(got);
+            for (const std::string& secret : secrets) {
+                if (bytes.find(secret) != std::string::npos &&
+                    found.find(secret + " in " + line) == std::string::npos)
+                    found += secret + " in " + line + "\n";
+            }
         }
     }
     close(mem);
