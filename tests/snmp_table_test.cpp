@@ -2,6 +2,7 @@
 // the agent misbehaving (tooBig, answers cut short, identifiers that do not increase).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -234,7 +235,8 @@ TEST_F(TableWalkTest, RequestsInFlightTogetherTakeEveryAnswerOnce) {
         std::function<FakeHandler(const FakeMib&)> agent;
         bool drop_bursts = false;
         size_t most_resent = 3;
-        bool v3 = false;  // the agent's answers, encrypted for the user, in another order
+        // An SNMPv3 agent: answers in another order, or silent above 24 bindings.
+        enum { kNone, kV3Reorder, kV3Silent } v3 = kNone;
     };
     auto step = [](Misstep how) {
         return [how](const FakeMib& mib) { return out_of_step(serve(mib, 16), how); };
@@ -254,7 +256,8 @@ TEST_F(TableWalkTest, RequestsInFlightTogetherTakeEveryAnswerOnce) {
         {"every answer twice", step(Misstep::kDuplicate)},
         {"an earlier try answered late", step(Misstep::kEarlierTry)},
         {"bursts lost", slow, true, 8},
-        {"SNMPv3, answers in another order", nullptr, false, 3, true},
+        {"SNMPv3, answers in another order", nullptr, false, 3, Case::kV3Reorder},
+        {"SNMPv3, silent above 24", nullptr, false, 8, Case::kV3Silent},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -270,20 +273,28 @@ TEST_F(TableWalkTest, RequestsInFlightTogetherTakeEveryAnswerOnce) {
         std::vector<std::string> held;
         std::vector<int32_t> v3_ids;
         FakeAgent agent =
-            c.v3 ? FakeAgent(serve_v3(usm,
-                                      [&](const FakeV3Request& r, int number) {
-                                          v3_ids.push_back(r.pdu.request_id);
-                                          std::vector<std::string> out{
-                                              usm.response(r, mib.answer(r.pdu, 16))};
-                                          if (number % 2 == 0) {
-                                              held.swap(out);
-                                          } else {
-                                              out.insert(out.end(), held.begin(), held.end());
-                                              held.clear();
-                                          }
-                                          return out;
-                                      }),
-                             RawDatagrams{})
+            c.v3 ? FakeAgent(
+                       serve_v3(
+                           usm,
+                           [&](const FakeV3Request& r, int number) {
+                               v3_ids.push_back(r.pdu.request_id);
+                               const size_t asked =
+                                   r.pdu.bindings.size() *
+                                   static_cast<size_t>(std::max(1, r.pdu.error_index));
+                               if (c.v3 == Case::kV3Silent) {
+                                   if (asked > 24) return std::vector<std::string>{};
+                                   return std::vector{usm.response(r, mib.answer(r.pdu, asked))};
+                               }
+                               std::vector<std::string> out{usm.response(r, mib.answer(r.pdu, 16))};
+                               if (number % 2 == 0) {
+                                   held.swap(out);
+                               } else {
+                                   out.insert(out.end(), held.begin(), held.end());
+                                   held.clear();
+                               }
+                               return out;
+                           }),
+                       RawDatagrams{})
                  : FakeAgent(c.agent(mib));
         if (c.drop_bursts) agent.drop_bursts();
         ASSERT_EQ(get_table(agent, {1, 2, 3}), 100) << ZorvsnmpErrString(ZorvsnmpErrno);
