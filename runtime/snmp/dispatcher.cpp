@@ -77,22 +77,25 @@ void Dispatcher::submit(Pending& p) {
     p.error = 0;
     p.error_text.clear();
     p.state = Pending::State::kWaiting;
-    if (model_.refused() || (model_.needs_discovery() && !discover())) {
+    const Settings& config = settings();
+    p.give_up = Clock::now() + std::chrono::milliseconds(config.timeout_ms) * (config.retries + 1);
+    if (model_.refused() || (model_.needs_discovery() && !discover(p.give_up))) {
         capture_error(p);
         p.state = Pending::State::kFailed;
         done_.push_back(&p);
         return;
     }
     model_.start(p);
-    p.tries_left = settings().retries + 1;
+    p.tries_left = config.retries + 1;
     waiting_.push_back(&p);
     send_try(p);
 }
 
-bool Dispatcher::discover() {
+bool Dispatcher::discover(Clock::time_point give_up) {
     Pending probe;
     model_.make_probe(probe);
     probe.request.request_id = next_request_id();
+    probe.give_up = give_up;
     probe.tries_left = settings().retries + 1;
     probe.state = Pending::State::kWaiting;
     waiting_.push_back(&probe);
@@ -116,11 +119,12 @@ void Dispatcher::send_try(Pending& p) {
         finish(p, Pending::State::kFailed);
         return;
     }
-    p.deadline = Clock::now() + std::chrono::milliseconds(settings().timeout_ms);
+    p.deadline =
+        std::min(Clock::now() + std::chrono::milliseconds(settings().timeout_ms), p.give_up);
 }
 
 void Dispatcher::expire(Pending& p) {
-    if (p.tries_left > 0) {
+    if (p.tries_left > 0 && Clock::now() < p.give_up) {
         p.retried = true;
         if (p.before_retry) p.before_retry(p.request);
         send_try(p);

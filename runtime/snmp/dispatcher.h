@@ -40,6 +40,8 @@ struct Pending {
     // The dispatcher's own.
     std::vector<uint8_t> datagram;
     std::chrono::steady_clock::time_point deadline;
+    // timeout x (retries + 1) after the submit, the engine's discovery included.
+    std::chrono::steady_clock::time_point give_up;
     int tries_left = 0;
     const char* undecodable = nullptr;  // why the node's last undecodable datagram was refused
     // The security model's: the SNMPv3 message ids of the tries, whether a time report made us
@@ -66,7 +68,7 @@ class Dispatcher {
 
   private:
     // Sends the security model's probe and waits for it; false with the error recorded.
-    bool discover();
+    bool discover(std::chrono::steady_clock::time_point give_up);
     // Waits once: for a datagram, or until the nearest deadline.
     void step();
     void send_try(Pending& p);
