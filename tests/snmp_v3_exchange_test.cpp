@@ -182,6 +182,7 @@ TEST_F(V3ExchangeTest, ReportsAndSilenceBecomeClearErrorsWithinTheTries) {
         kSilence,         // after discovery
         kOtherKey,        // answers under another user's key
         kNoDiscovery,     // not even discovery is answered
+        kLateDiscovery,   // discovery answered at its second try, then silence
         kLongEngineId,    // discovery reports a 33-byte engine id
         kSmallMaxSize,    // discovery reports a maximum message size of 100
         kMalformed,       // a Response cut short
@@ -255,6 +256,9 @@ TEST_F(V3ExchangeTest, ReportsAndSilenceBecomeClearErrorsWithinTheTries) {
         {"answers under another key", none, unauth, kOtherKey, snmp::kErrAnswersFailDigest, "", 3,
          true},
         {"no discovery answer", none, unauth, kNoDiscovery, snmp::kErrTimeout, "2 tries", 2, false},
+        // The discovery's tries count within the first request's.
+        {"late discovery answer", none, unauth, kLateDiscovery, snmp::kErrTimeout, "2 tries", 3,
+         false},
         {"33-byte engine id", none, unauth, kLongEngineId, snmp::kErrUndecodable,
          "bad engine id (from 127.0.0.1:", 2, false},
         {"maximum message size 100", none, unauth, kSmallMaxSize, snmp::kErrUndecodable,
@@ -294,7 +298,9 @@ TEST_F(V3ExchangeTest, ReportsAndSilenceBecomeClearErrorsWithinTheTries) {
         });
         FakeAgent agent(
             [&](const uint8_t* data, size_t size, int number) {
-                return c.behaviour == kNoDiscovery ? FakeReply{} : v3(data, size, number);
+                const bool lost =
+                    c.behaviour == kNoDiscovery || (c.behaviour == kLateDiscovery && number == 0);
+                return lost ? FakeReply{} : v3(data, size, number);
             },
             RawDatagrams{});
         const auto start = std::chrono::steady_clock::now();

@@ -6,11 +6,9 @@
 #include <utility>
 
 #include "runtime/snmp/errors.h"
-#include "runtime/snmp/packet_dump.h"
 #include "runtime/snmp/settings.h"
 #include "runtime/snmp/snmp.h"
 #include "runtime/snmp/socket_io.h"
-#include "runtime/snmp/v3_exchange.h"
 
 namespace snmp {
 
@@ -29,25 +27,14 @@ void capture_error(Pending& p) {
     p.error_text = ZorvsnmpErrString(p.error);
 }
 
-// Why a decoded datagram is not the answer to the request whose id it carries.
-const char* mismatch(const Message& request, const Message& response) {
-    // An answer under another version or community was not asked for in this session.
-    if (response.version != request.version) return "other version";
-    if (response.community != request.community) return "other community";
-    return nullptr;
-}
-
-// The SNMPv3 answer's PDU copied into the request's own buffer: the exchange leaves it in one
-// that the next exchange reuses.
-void keep_pdu(Pending& p) {
-    thread_local BerWriter writer(1024);
-    writer.clear();
-    encode_pdu(p.response, writer);
-    p.answer_bytes.assign(writer.data(), writer.data() + writer.size());
-    const int32_t version = p.response.version;
-    const char* why = nullptr;
-    decode_pdu(p.answer_bytes.data(), p.answer_bytes.size(), p.response, &why);
-    p.response.version = version;
+// The session's model for the settings' version, made anew when the version changed.
+SecurityModel& model_for(Session& session) {
+    const bool user_based = settings().version == kVersion3;
+    if (!session.security || session.security->user_based() != user_based) {
+        session.security =
+            user_based ? make_usm_model(session, settings()) : make_community_model(session);
+    }
+    return *session.security;
 }
 
 }  // namespace
@@ -81,7 +68,7 @@ void Pending::record_error() const {
     set_error_text(error, error_text.c_str());
 }
 
-Dispatcher::Dispatcher(Session& session) : session_(session), dump_(ZorvsnmpDumpPacket == 1) {}
+Dispatcher::Dispatcher(Session& session) : session_(session), model_(model_for(session)) {}
 
 void Dispatcher::submit(Pending& p) {
     p.request.request_id = next_request_id();
@@ -89,32 +76,42 @@ void Dispatcher::submit(Pending& p) {
     p.undecodable = nullptr;
     p.error = 0;
     p.error_text.clear();
+    p.state = Pending::State::kWaiting;
     const Settings& config = settings();
-    if (config.version == kVersion3) {
-        p.state = Pending::State::kWaiting;
-        if (exchange_v3(session_, p.request, p.response)) {
-            keep_pdu(p);
-            p.state = Pending::State::kAnswered;
-        } else {
-            capture_error(p);
-            p.state = Pending::State::kFailed;
-        }
+    p.give_up = Clock::now() + std::chrono::milliseconds(config.timeout_ms) * (config.retries + 1);
+    if (model_.refused() || (model_.needs_discovery() && !discover(p.give_up))) {
+        capture_error(p);
+        p.state = Pending::State::kFailed;
         done_.push_back(&p);
         return;
     }
-    thread_local BerWriter writer(1024);
-    encode_message(p.request, writer);
-    p.datagram.assign(writer.data(), writer.data() + writer.size());
+    model_.start(p);
     p.tries_left = config.retries + 1;
-    p.state = Pending::State::kWaiting;
     waiting_.push_back(&p);
     send_try(p);
 }
 
+bool Dispatcher::discover(Clock::time_point give_up) {
+    Pending probe;
+    model_.make_probe(probe);
+    probe.request.request_id = next_request_id();
+    probe.give_up = give_up;
+    probe.tries_left = settings().retries + 1;
+    probe.state = Pending::State::kWaiting;
+    waiting_.push_back(&probe);
+    send_try(probe);
+    while (probe.state == Pending::State::kWaiting) step();
+    done_.erase(std::remove(done_.begin(), done_.end(), &probe), done_.end());
+    if (probe.state == Pending::State::kAnswered) return true;
+    probe.record_error();
+    return false;
+}
+
 void Dispatcher::send_try(Pending& p) {
-    if (dump_) {
-        dump_datagram("sent to", session_.peer, p.datagram.data(), p.datagram.size(), &p.request,
-                      nullptr);
+    if (!model_.wrap(p)) {
+        capture_error(p);
+        finish(p, Pending::State::kFailed);
+        return;
     }
     --p.tries_left;
     if (!send_datagram(session_, p.datagram.data(), p.datagram.size())) {
@@ -122,19 +119,19 @@ void Dispatcher::send_try(Pending& p) {
         finish(p, Pending::State::kFailed);
         return;
     }
-    p.deadline = Clock::now() + std::chrono::milliseconds(settings().timeout_ms);
+    p.deadline =
+        std::min(Clock::now() + std::chrono::milliseconds(settings().timeout_ms), p.give_up);
 }
 
 void Dispatcher::expire(Pending& p) {
-    if (p.tries_left > 0) {
+    if (p.tries_left > 0 && Clock::now() < p.give_up) {
         p.retried = true;
-        if (p.before_retry) {
-            p.before_retry(p.request);
-            thread_local BerWriter writer(1024);
-            encode_message(p.request, writer);
-            p.datagram.assign(writer.data(), writer.data() + writer.size());
-        }
+        if (p.before_retry) p.before_retry(p.request);
         send_try(p);
+        return;
+    }
+    if (model_.unanswered(p)) {
+        fail_waiting();
         return;
     }
     record_no_answer(session_, settings(), p.undecodable);
@@ -155,6 +152,10 @@ void Dispatcher::finish(Pending& p, Pending::State state) {
 
 void Dispatcher::fail_all(int code, const char* detail) {
     set_error(code, detail);
+    fail_waiting();
+}
+
+void Dispatcher::fail_waiting() {
     while (!waiting_.empty()) {
         Pending& p = *waiting_.front();
         capture_error(p);
@@ -170,27 +171,30 @@ Pending* Dispatcher::next() {
             return p;
         }
         if (waiting_.empty()) return nullptr;
-        auto nearest = waiting_.front()->deadline;
-        for (const Pending* p : waiting_) nearest = std::min(nearest, p->deadline);
-        const Wait wait = wait_readable(session_.fd, nearest);
-        if (wait == Wait::kFailed) {
-            fail_all(ZorvsnmpErrno, nullptr);
-        } else if (wait == Wait::kReady) {
-            receive_one();
-        } else {
-            const auto now = Clock::now();
-            // A copy: expiring a request changes the list.
-            const std::vector<Pending*> due = waiting_;
-            for (Pending* p : due) {
-                if (p->deadline <= now) expire(*p);
-            }
+        step();
+    }
+}
+
+void Dispatcher::step() {
+    auto nearest = waiting_.front()->deadline;
+    for (const Pending* p : waiting_) nearest = std::min(nearest, p->deadline);
+    const Wait wait = wait_readable(session_.fd, nearest);
+    if (wait == Wait::kFailed) {
+        fail_all(ZorvsnmpErrno, nullptr);
+    } else if (wait == Wait::kReady) {
+        receive_one();
+    } else {
+        const auto now = Clock::now();
+        // A copy: expiring a request changes the list.
+        const std::vector<Pending*> due = waiting_;
+        for (Pending* p : due) {
+            if (p->state == Pending::State::kWaiting && p->deadline <= now) expire(*p);
         }
     }
 }
 
 bool Dispatcher::receive_one() {
     thread_local std::vector<uint8_t> buffer;
-    thread_local Message candidate;
     buffer.resize(kMaxDatagram + 1);
     Datagram d{buffer};
     const Received received = receive(session_.fd, d);
@@ -199,54 +203,31 @@ bool Dispatcher::receive_one() {
         return false;
     }
     if (received == Received::kNothing) return true;
-    const size_t kept = std::min(d.size, kMaxDatagram);
-    const char* why = nullptr;
-    bool decoded = false;
-    Pending* owner = nullptr;
-    if (!same_peer(session_, d.from, d.from_length)) {
-        why = "not from the node";
-    } else if (d.size > kMaxDatagram) {
-        why = "too long";
-    } else if (!decode_message(d.bytes.data(), d.size, candidate, &why)) {
-        // why says what did not decode
-    } else {
-        decoded = true;
-        if (candidate.pdu_type != kPduResponse) {
-            why = "not a response";
-        } else {
-            for (Pending* p : waiting_) {
-                if (p->request.request_id == candidate.request_id) owner = p;
+    const Arrival a{buffer, std::min(d.size, kMaxDatagram), d.size > kMaxDatagram,
+                    same_peer(session_, d.from, d.from_length), d.from};
+    const Verdict v = model_.unwrap(a, waiting_);
+    switch (v.kind) {
+        case Verdict::Kind::kDrop:
+            // The node's undecodable datagram says more than silence would, to whoever waits.
+            if (v.undecodable) {
+                for (Pending* p : waiting_) p->undecodable = v.why;
             }
-            if (!owner) {
-                const auto& spent = session_.spent_ids;
-                why = std::find(spent.begin(), spent.end(), candidate.request_id) != spent.end()
-                          ? "duplicate of an answer taken"
-                          : "other request id";
-            } else {
-                why = mismatch(owner->request, candidate);
-            }
-        }
+            break;
+        case Verdict::Kind::kAnswer:
+            finish(*v.owner, Pending::State::kAnswered);
+            break;
+        case Verdict::Kind::kResend:
+            ++v.owner->tries_left;
+            send_try(*v.owner);
+            break;
+        case Verdict::Kind::kFailRequest:
+            capture_error(*v.owner);
+            finish(*v.owner, Pending::State::kFailed);
+            break;
+        case Verdict::Kind::kFailRun:
+            fail_waiting();
+            break;
     }
-    if (why) {
-        // The node's undecodable datagram says more than silence would, to whoever waits.
-        if (!decoded && std::string_view(why) != "not from the node") {
-            for (Pending* p : waiting_) p->undecodable = why;
-        }
-        if (dump_) {
-            char peer[64];
-            peer_text(d.from, peer, sizeof peer);
-            dump_datagram("dropped from", peer, d.bytes.data(), kept,
-                          decoded ? &candidate : nullptr, why);
-        }
-        return true;
-    }
-    if (dump_) {
-        dump_datagram("received from", session_.peer, d.bytes.data(), d.size, &candidate, nullptr);
-    }
-    // The answer's values point into the buffer, which goes with it.
-    std::swap(buffer, owner->answer_bytes);
-    std::swap(candidate, owner->response);
-    finish(*owner, Pending::State::kAnswered);
     return true;
 }
 

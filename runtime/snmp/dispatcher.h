@@ -17,7 +17,7 @@
 namespace snmp {
 
 // Called before every try after the first with the request, whose fields (never its id) it may
-// change for that try: the answer to any try is taken. SNMPv3 requests go out unchanged.
+// change for that try: the answer to any try is taken.
 using RetryHook = std::function<void(Message& request)>;
 
 // One outstanding request. Fill `request` (its names must outlive the request) and the hook;
@@ -40,8 +40,15 @@ struct Pending {
     // The dispatcher's own.
     std::vector<uint8_t> datagram;
     std::chrono::steady_clock::time_point deadline;
+    // timeout x (retries + 1) after the submit, the engine's discovery included.
+    std::chrono::steady_clock::time_point give_up;
     int tries_left = 0;
     const char* undecodable = nullptr;  // why the node's last undecodable datagram was refused
+    // The security model's: the SNMPv3 message ids of the tries, whether a time report made us
+    // send again, how many answers failed our digest.
+    V3Request v3;
+    bool resynchronised = false;
+    int wrong_digests = 0;
 
     // Makes the failure the last one recorded for the programs.
     void record_error() const;
@@ -51,8 +58,8 @@ class Dispatcher {
   public:
     explicit Dispatcher(Session& session);
 
-    // Sends the request's first try (SNMPv3: the whole exchange, done before this returns). A
-    // socket failure leaves it failed; next() hands it back either way.
+    // Sends the request's first try, after the engine's discovery when the security model needs
+    // it. A failure to send leaves it failed; next() hands it back either way.
     void submit(Pending& p);
     // Waits until some submitted request is answered or has spent its tries and hands it back,
     // finished requests in the order they finished; null when none is outstanding.
@@ -60,15 +67,21 @@ class Dispatcher {
     size_t outstanding() const { return waiting_.size() + done_.size(); }
 
   private:
+    // Sends the security model's probe and waits for it; false with the error recorded.
+    bool discover(std::chrono::steady_clock::time_point give_up);
+    // Waits once: for a datagram, or until the nearest deadline.
+    void step();
     void send_try(Pending& p);
     void expire(Pending& p);
     // One datagram from the socket; false after a socket failure, which fails every request.
     bool receive_one();
     void finish(Pending& p, Pending::State state);
     void fail_all(int code, const char* detail);
+    // Every waiting request fails with the error just recorded.
+    void fail_waiting();
 
     Session& session_;
-    bool dump_;
+    SecurityModel& model_;
     std::vector<Pending*> waiting_;
     std::deque<Pending*> done_;
 };

@@ -67,9 +67,8 @@ int32_t get_all(const char* community, Session& session, const uint32_t* const* 
     }
     Dispatcher dispatcher(session);
     // The first Get goes alone: a node that never answers is sent no more than one request's
-    // tries. SNMPv3 exchanges run one at a time.
-    const size_t most =
-        settings().version == kVersion3 ? 1 : static_cast<size_t>(settings().parallel);
+    // tries.
+    const size_t most = static_cast<size_t>(settings().parallel);
     size_t window = 1;
     size_t sent = 0;
     bool failed = false;

@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
+#include "runtime/snmp/security_model.h"
 #include "runtime/snmp/usm.h"
 
 namespace snmp {
@@ -37,6 +39,8 @@ struct Session {
     V3Session v3;
     // Ids of the latest answered requests: a datagram with one of them is a duplicate.
     std::deque<int32_t> spent_ids;
+    // How requests are wrapped and answers read under the settings' version.
+    std::unique_ptr<SecurityModel> security;
 };
 
 // The node's session; null with the error recorded when the node text is bad, the host does

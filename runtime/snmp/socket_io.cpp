@@ -49,24 +49,4 @@ bool send_datagram(const Session& session, const uint8_t* data, size_t size) {
     return false;
 }
 
-// The datagram loop of an SNMPv3 try, whose answers the caller judges.
-TryResult send_and_await(const Session& session, const std::vector<uint8_t>& datagram,
-                         std::chrono::steady_clock::time_point deadline,
-                         const DatagramJudge& judge) {
-    thread_local std::vector<uint8_t> buffer(kMaxDatagram + 1);
-    if (!send_datagram(session, datagram.data(), datagram.size())) return TryResult::kFailed;
-    for (;;) {
-        const Wait wait = wait_readable(session.fd, deadline);
-        if (wait == Wait::kTimeout) return TryResult::kTimeout;
-        if (wait == Wait::kFailed) return TryResult::kFailed;
-        Datagram d{buffer};
-        const Received received = receive(session.fd, d);
-        if (received == Received::kFailed) return TryResult::kFailed;
-        if (received == Received::kNothing) continue;
-        const Arrival arrival{d.bytes.data(), std::min(d.size, kMaxDatagram), d.size > kMaxDatagram,
-                              same_peer(session, d.from, d.from_length), d.from};
-        if (judge(arrival)) return TryResult::kAnswer;
-    }
-}
-
 }  // namespace snmp

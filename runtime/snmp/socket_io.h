@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "runtime/snmp/session.h"
@@ -37,25 +36,13 @@ Received receive(int fd, Datagram& d);
 // False with the error recorded.
 bool send_datagram(const Session& session, const uint8_t* data, size_t size);
 
-// A datagram that arrived while an SNMPv3 try waits.
+// A datagram as the security model reads it.
 struct Arrival {
-    const uint8_t* data;
-    size_t size;     // what the buffer kept
-    bool too_long;   // the datagram was longer than the largest UDP payload
-    bool from_node;  // it came from the node's address and port
+    std::vector<uint8_t>& buffer;  // its bytes; the answer may take the buffer along
+    size_t size;                   // what the buffer kept
+    bool too_long;                 // the datagram was longer than the largest UDP payload
+    bool from_node;                // it came from the node's address and port
     const sockaddr_storage& from;
 };
-
-// True when the datagram is the answer; anything else it drops (and dumps) itself.
-using DatagramJudge = std::function<bool(const Arrival&)>;
-
-enum class TryResult { kAnswer, kTimeout, kFailed };
-
-// Sends `datagram` to the node, then hands every datagram that arrives to `judge` until it
-// takes one or `deadline` passes. kFailed with the error recorded when the socket fails. The
-// datagram taken stays in a buffer that the next call reuses.
-TryResult send_and_await(const Session& session, const std::vector<uint8_t>& datagram,
-                         std::chrono::steady_clock::time_point deadline,
-                         const DatagramJudge& judge);
 
 }  // namespace snmp

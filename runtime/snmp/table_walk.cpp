@@ -62,8 +62,8 @@ class TableWalk {
           sizing_(first_size(), byte_budget, bulk_ && config_.max_repetitions == 0),
           byte_budget_(byte_budget),
           // GetNext steps every column one row per request, so only GetBulk walks column groups
-          // side by side; SNMPv3 exchanges run one at a time.
-          most_in_flight_(bulk_ && config_.version != kVersion3 ? config_.parallel : 1),
+          // side by side.
+          most_in_flight_(bulk_ ? config_.parallel : 1),
           flights_(static_cast<size_t>(most_in_flight_)) {
         merger_.start(table, static_cast<uint32_t>(table_length), columns, count_);
         for (uint32_t c = 0; c < count_; ++c) {

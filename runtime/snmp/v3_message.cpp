@@ -99,7 +99,7 @@ bool decode_scoped_pdu(ByteView bytes, size_t padding, ScopedPdu& out, const cha
     BerReader all(bytes.data(), bytes.size());
     BerReader scoped(nullptr, 0);
     if (!all.expect(kTagSequence, scoped)) return fail(why, "bad scoped PDU");
-    if (!all.at_end() && all.left() >= padding) return fail(why, "bytes after the scoped PDU");
+    if (!all.at_end() && all.left() > padding) return fail(why, "bytes after the scoped PDU");
     if (!read_octets(scoped, kMaxEngineId, out.context_engine_id) ||
         !engine_id_size_ok(out.context_engine_id.size()))
         return fail(why, "bad context engine id");

@@ -65,8 +65,8 @@ struct ScopedPdu {
 // Decodes a whole datagram. On failure `why` names what was wrong.
 bool decode_v3_message(const uint8_t* data, size_t size, V3Message& out, const char** why);
 
-// Decodes a scoped PDU item. Decrypted data may end in fewer than `padding` bytes of block
-// padding; any other bytes after the item are an error.
+// Decodes a scoped PDU item. Decrypted data may end in at most `padding` bytes of block
+// padding (a whole block when the PDU was aligned); any other bytes after the item are an error.
 bool decode_scoped_pdu(ByteView bytes, size_t padding, ScopedPdu& out, const char** why);
 
 // Writes a PDU into a writer (which builds from the end; see BerWriter).
