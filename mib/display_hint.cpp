@@ -28,7 +28,7 @@ bool is_ascii_text(uint8_t b) {
     return is_printable_ascii(static_cast<char>(b)) || (b >= '\t' && b <= '\r');
 }
 
-// Reads the specification that starts at `pos` and moves past it; false when malformed.
+// Reads one hint specification, starting at `pos`, and moves past it; false when malformed.
 bool read_spec(std::string_view hint, size_t& pos, Spec& spec) {
     spec = Spec{};
     if (pos < hint.size() && hint[pos] == '*') {
