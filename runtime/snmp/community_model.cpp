@@ -70,11 +70,8 @@ const char* CommunityModel::owner_of(const std::vector<Pending*>& waiting, Pendi
 Verdict CommunityModel::unwrap(const Arrival& a, const std::vector<Pending*>& waiting) {
     Verdict v;
     bool decoded = false;
-    if (!a.from_node) {
-        v.why = "not from the node";
-    } else if (a.too_long) {
-        v.why = "too long";
-        v.undecodable = true;
+    if (const char* why = refusal_before_decoding(a, v.undecodable)) {
+        v.why = why;
     } else if (!decode_message(a.buffer.data(), a.size, candidate_, &v.why)) {
         v.undecodable = true;
     } else {

@@ -45,4 +45,13 @@ struct Arrival {
     const sockaddr_storage& from;
 };
 
+// Why an arrival can be no one's answer before it is decoded (null when it may be one);
+// `undecodable` is set for a datagram too long to decode.
+inline const char* refusal_before_decoding(const Arrival& a, bool& undecodable) {
+    if (!a.from_node) return "not from the node";
+    if (!a.too_long) return nullptr;
+    undecodable = true;
+    return "too long";
+}
+
 }  // namespace snmp

@@ -174,11 +174,8 @@ Verdict UsmModel::unwrap(const Arrival& a, const std::vector<Pending*>& waiting)
     Verdict v;
     bool unwrapped = false;
     bool decoded = false;
-    if (!a.from_node) {
-        v.why = "not from the node";
-    } else if (a.too_long) {
-        v.why = "too long";
-        v.undecodable = true;
+    if (const char* why = refusal_before_decoding(a, v.undecodable)) {
+        v.why = why;
     } else if (!unwrap_message(v3_.peer, a.buffer.data(), a.size, answer_, plaintext_, &v.why)) {
         // Answers that fail our digest may say the user's key is wrong.
         if (v.why == kWrongDigest) {
