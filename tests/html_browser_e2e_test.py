@@ -180,6 +180,32 @@ def run(program, args, env):
         result.stderr.decode("utf-8", "replace")
 
 
+def start_agent(objpeek, data, cache, probe, env, wait_s):
+    """snmpsimd serving `data` on a free port, once objpeek gets an answer to `probe` (its
+    arguments after the node): (agent, port, lock), or (None, None, None). An agent that ends
+    before it answers could not bind its port: another port is tried."""
+    for _ in range(10):
+        port, lock = reserve_port()
+        if port is None:
+            break
+        command = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache,
+                   "--agent-udpv4-endpoint=127.0.0.1:%d" % port]
+        if os.geteuid() == 0:
+            command += ["--process-user=nobody", "--process-group=nogroup"]
+        agent = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + wait_s
+        while agent.poll() is None and time.time() < deadline:
+            if run(objpeek, ["-node", "127.0.0.1:%d" % port] + probe, env)[0] == 0:
+                return agent, port, lock
+            time.sleep(0.5)
+        os.close(lock)
+        if agent.poll() is None:
+            agent.terminate()
+            agent.wait()
+            break
+    return None, None, None
+
+
 def main():
     rowscan, objpeek, database = sys.argv[1:4]
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
@@ -211,31 +237,12 @@ def main():
 
         env = dict(os.environ, MIBDBV2=database, ZORVSNMP_TIMEOUT_MS="500",
                    ZORVSNMP_RETRIES="1", ASAN_OPTIONS="detect_leaks=0")
-        # An agent that ends before it answers could not bind its port: try another.
-        answered = False
-        for _ in range(10):
-            port, lock = reserve_port()
-            if port is None:
-                break
-            command = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache,
-                       "--agent-udpv4-endpoint=127.0.0.1:%d" % port]
-            if os.geteuid() == 0:
-                command += ["--process-user=nobody", "--process-group=nogroup"]
-            agent = subprocess.Popen(command, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-            common = ["-node", "127.0.0.1:%d" % port, "-c", "hostile"]
-            deadline = time.time() + 120
-            while not answered and agent.poll() is None and time.time() < deadline:
-                answered = run(objpeek, common + ["-obj", ".1.3.6.1.2.1.1.1.0"], env)[0] == 0
-                if not answered:
-                    time.sleep(0.5)
-            if answered or agent.poll() is None:
-                break
-            os.close(lock)
-            lock = None
-        if not answered:
+        agent, port, lock = start_agent(objpeek, data, cache,
+                                        ["-c", "hostile", "-obj", ".1.3.6.1.2.1.1.1.0"], env, 120)
+        if agent is None:
             print("FAILED: snmpsimd did not start")
             return 1
+        common = ["-node", "127.0.0.1:%d" % port, "-c", "hostile"]
 
         fields = "%s=1,%s=2" % LABELS
         table_args = common + ["-table", IF_ENTRY, "-fields", fields]

@@ -28,7 +28,7 @@ import tempfile
 import threading
 import time
 
-from html_browser_e2e_test import reserve_port
+from html_browser_e2e_test import start_agent
 
 SWITCH_DATA = "/usr/share/doc/snmpsim/examples/data/cisco_16_switch.snmprec.gz"
 IF_ENTRY = "interfaces.ifTable.ifEntry"
@@ -280,31 +280,12 @@ def main():
 
         env = dict(os.environ, MIBDBV2=database, ZORVSNMP_TIMEOUT_MS="1000",
                    ZORVSNMP_RETRIES="2", ASAN_OPTIONS="detect_leaks=0")
-        answered = False
-        for _ in range(10):
-            port, lock = reserve_port()
-            if port is None:
-                break
-            command = ["/usr/bin/snmpsimd", "--data-dir=" + data, "--cache-dir=" + cache,
-                       "--agent-udpv4-endpoint=127.0.0.1:%d" % port]
-            if os.geteuid() == 0:
-                command += ["--process-user=nobody", "--process-group=nogroup"]
-            agent = subprocess.Popen(command, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-            common = ["-node", "127.0.0.1:%d" % port]
-            probe = common + ["-c", "hostile", "-obj", ".1.3.6.1.2.1.2.2.1.1.1", "-inst", "0"]
-            deadline = time.time() + 300
-            while not answered and agent.poll() is None and time.time() < deadline:
-                answered = run(objpeek, probe, env)[0] == 0
-                if not answered:
-                    time.sleep(0.5)
-            if answered or agent.poll() is None:
-                break
-            os.close(lock)
-            lock = None
-        if not answered:
+        probe = ["-c", "hostile", "-obj", ".1.3.6.1.2.1.2.2.1.1.1", "-inst", "0"]
+        agent, port, lock = start_agent(objpeek, data, cache, probe, env, 300)
+        if agent is None:
             print("FAILED: snmpsimd did not start")
             return 1
+        common = ["-node", "127.0.0.1:%d" % port]
 
         if have_switch:
             check_switch(rowscan, common, env, expect)
