@@ -97,7 +97,7 @@ int run_build(ArgumentReader& args) {
     } else if (!plan_modules(standard_text, modules, search, plan)) {
         return 1;
     }
-    CompileResult compiled = compile_modules(standard_text, plan.files, false);
+    CompileResult compiled = compile_modules(standard_text, plan.files, false, &plan.texts);
     if (!compiled.tree) {
         report_error("nothing written to " + output);
         return 1;

@@ -57,25 +57,37 @@ bool read_regular_file(const std::string& path, uint64_t limit, uint64_t refuse_
         close(fd);
         return false;
     }
-    FILE* in = fdopen(fd, "rb");
-    if (!in) {
+    // Read straight into the text, sized from the file's own size; a file that grew since is
+    // read on up to the limit.
+    const size_t start = text.size();
+    const size_t expected = static_cast<size_t>(std::min<uint64_t>(size, limit));
+    text.resize(start + expected);
+    size_t got = 0;
+    const auto fail = [&] {
         why = std::strerror(errno);
+        text.resize(start);
         close(fd);
         return false;
-    }
-    char chunk[65536];
-    size_t n;
-    for (uint64_t left = limit; left > 0; left -= n) {
-        n = std::fread(chunk, 1, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, left)), in);
+    };
+    while (got < expected) {
+        const ssize_t n = read(fd, text.data() + start + got, expected - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail();
         if (n == 0) break;
-        text.append(chunk, n);
+        got += static_cast<size_t>(n);
     }
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) {
-        why = "read error";
-        return false;
+    text.resize(start + got);
+    char chunk[65536];
+    while (got == expected && text.size() - start < limit) {
+        const size_t room =
+            static_cast<size_t>(std::min<uint64_t>(sizeof chunk, limit - (text.size() - start)));
+        const ssize_t n = read(fd, chunk, room);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail();
+        if (n == 0) break;
+        text.append(chunk, static_cast<size_t>(n));
     }
+    close(fd);
     return true;
 }
 
@@ -163,7 +175,8 @@ std::string standard_text_path(const std::string& given) {
 }
 
 CompileResult compile_modules(const std::string& standard_text,
-                              const std::vector<std::string>& modules, bool collect_traps) {
+                              const std::vector<std::string>& modules, bool collect_traps,
+                              std::vector<std::string>* texts) {
     CompileResult result;
     std::string text;
     std::string why;
@@ -172,12 +185,22 @@ CompileResult compile_modules(const std::string& standard_text,
         return result;
     }
     const size_t prefix_lines = count_lines(text);
+    if (texts) {
+        size_t known = text.size();
+        for (const std::string& t : *texts) known += t.size() + 1;
+        text.reserve(known);
+    }
 
     std::vector<Segment> segments;
     size_t module_lines = 0;
     for (const std::string& path : modules) {
         const size_t start = text.size();
-        if (!append_file(path, text, why)) {
+        const size_t i = static_cast<size_t>(&path - modules.data());
+        if (texts && i < texts->size() && !(*texts)[i].empty()) {
+            text += (*texts)[i];
+            if (text.back() != '\n') text += '\n';
+            std::string().swap((*texts)[i]);  // held once, in the stream
+        } else if (!append_file(path, text, why)) {
             report_error("cannot read " + path + ": " + why);
             return result;
         }
@@ -198,11 +221,12 @@ CompileResult compile_modules(const std::string& standard_text,
     clear_compile_messages();
     set_prefix_line_count(static_cast<int>(prefix_lines));
     ParseNode* list = parse_mib_stream_collecting(stream, collect_traps ? 1 : 0, 0);
+    std::fclose(stream);
+    std::string().swap(text);  // the records hold what linking needs
     if (list) {
         result.tree = link_parse_nodes(list, &result.facts);
     }
     set_prefix_line_count(0);
-    std::fclose(stream);
 
     const char* messages = compile_messages();
     if (messages && *messages) std::fputs(locate(messages, segments).c_str(), stderr);

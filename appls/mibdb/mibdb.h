@@ -80,6 +80,8 @@ bool files_of_folder(const std::string& folder, std::vector<std::string>& files)
 // (each import that is nowhere on the search path on a line of its own).
 struct ModulePlan {
     std::vector<std::string> files;
+    // The whole text of each file as the plan read it, or empty when it read only a part.
+    std::vector<std::string> texts;
     size_t modules = 0;  // the modules those files hold (a file without a module header: one)
 };
 bool plan_modules(const std::string& standard_text, const std::vector<std::string>& given,
@@ -91,9 +93,11 @@ struct CompileResult {
     std::vector<NodeFacts> facts;  // the compile's facts of the nodes, in OID order
 };
 // Compiles with trap collection switched to `collect_traps`. Compile messages go to standard
-// error, each located in the file it came from.
+// error, each located in the file it came from. `texts`, when given, holds the text of each
+// module file already read (empty: read it now); each is released once in the stream.
 CompileResult compile_modules(const std::string& standard_text,
-                              const std::vector<std::string>& modules, bool collect_traps);
+                              const std::vector<std::string>& modules, bool collect_traps,
+                              std::vector<std::string>* texts = nullptr);
 
 // The facts of a compile (in OID order) that are about nodes of its tree.
 std::vector<NodeFacts> facts_of_tree(const MibNode* tree, std::vector<NodeFacts> facts);

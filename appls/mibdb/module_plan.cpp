@@ -36,6 +36,7 @@ struct Unit {
     std::string path;
     std::vector<ModuleHeader> modules;  // none for a given file without a module header
     std::vector<size_t> imports;        // the units whose modules it imports
+    std::string text;                   // its whole text, when the scan read it whole
 };
 
 class Planner {
@@ -48,7 +49,7 @@ class Planner {
     // Links each unit to the units it imports from; false after reporting each import that
     // is nowhere on the search path.
     bool resolve_imports();
-    ModulePlan ordered_plan() const;
+    ModulePlan ordered_plan();
 
   private:
     enum class Scan { Read, TooLarge, Failed };
@@ -69,6 +70,10 @@ class Planner {
     std::map<std::string, std::vector<ModuleHeader>> scanned_;
     std::map<std::string, std::string> too_large_;  // why, by path
     std::set<std::string> passed_over_;             // each told once
+    // The file the last scan read whole, and its text, for the unit that may follow: the
+    // compile then need not read it again.
+    std::string last_path_;
+    std::string last_text_;
     // Module name to file, from reading every file on the search path; built when first needed.
     std::optional<std::map<std::string, std::string>> contents_index_;
 };
@@ -99,6 +104,10 @@ Planner::Scan Planner::scan(const std::string& path, std::vector<ModuleHeader>& 
     }
     modules = scan_module_headers(text);
     scanned_.emplace(path, modules);
+    if (text.size() == size) {
+        last_path_ = path;
+        last_text_ = std::move(text);
+    }
     return Scan::Read;
 }
 
@@ -146,7 +155,11 @@ std::optional<size_t> Planner::add(const std::string& path,
         return earlier;
     }
     const size_t unit = units_.size();
-    units_.push_back({path, modules, {}});
+    units_.push_back({path, modules, {}, {}});
+    if (path == last_path_) {
+        units_.back().text = std::move(last_text_);
+        last_path_.clear();
+    }
     for (const ModuleHeader& m : modules) unit_of_module_.emplace(m.name, unit);
     unit_of_file_.emplace(key, unit);
     return unit;
@@ -241,11 +254,12 @@ bool Planner::resolve_imports() {
     std::set<std::pair<std::string, std::string>> told;
     bool complete = true;
     for (size_t unit = 0; unit < units_.size(); ++unit) {
-        // A copy: finding a module adds units.
-        const Unit current = units_[unit];
-        for (const ModuleHeader& m : current.modules) {
+        // Copies: finding a module adds units.
+        const std::string path = units_[unit].path;
+        const std::vector<ModuleHeader> modules = units_[unit].modules;
+        for (const ModuleHeader& m : modules) {
             for (const ModuleImport& import : m.imports) {
-                if (stood_for_.count(import.module) || defines(current.modules, import.module)) {
+                if (stood_for_.count(import.module) || defines(modules, import.module)) {
                     continue;
                 }
                 std::optional<size_t> found;
@@ -258,7 +272,7 @@ bool Planner::resolve_imports() {
                     }
                 } else if (told.insert({m.name, import.module}).second) {
                     report_error(m.name + " imports from " + import.module +
-                                 ", which is not on the search path (" + current.path + ", line " +
+                                 ", which is not on the search path (" + path + ", line " +
                                  std::to_string(import.line) + ")");
                     complete = false;
                 }
@@ -290,7 +304,7 @@ void Planner::warn_cycle(std::vector<size_t> cycle, const std::vector<size_t>& p
 // Depth first from each unit in turn, each unit after those it imports, so units that already
 // follow what they import keep their order; an import that closes a cycle is passed over.
 // The same walk finds the groups of units that import each other (Tarjan's low links).
-ModulePlan Planner::ordered_plan() const {
+ModulePlan Planner::ordered_plan() {
     constexpr size_t kUnvisited = SIZE_MAX;
     std::vector<size_t> index(units_.size(), kUnvisited), low(units_.size());
     std::vector<bool> open(units_.size(), false);  // visited, its group not yet complete
@@ -337,6 +351,7 @@ ModulePlan Planner::ordered_plan() const {
     for (size_t unit : order) {
         position[unit] = plan.files.size();
         plan.files.push_back(units_[unit].path);
+        plan.texts.push_back(std::move(units_[unit].text));
         plan.modules += std::max<size_t>(units_[unit].modules.size(), 1);
     }
     for (const std::vector<size_t>& cycle : cycles) warn_cycle(cycle, position);

@@ -257,6 +257,9 @@ struct CompilerState {
     // textual conventions, and the names of SEQUENCE types (a row's SYNTAX names one)
     TextualConvention conventions[kTextualConventions] = {};
     std::vector<ConventionFacts> convention_facts;  // by slot, as far as slots were taken
+    // The slots taken so far are the first ones; each name's slots, in slot order.
+    size_t conventions_taken = 0;
+    TextMap<std::vector<int>> convention_slots;
     TextMap<int> sequence_types;
     // trap texts in current_trap that no saved copy has taken over: entries from these
     // indices up to the counts belong to the current record

@@ -351,6 +351,7 @@ class Resolver {
 
     void collect_facts(std::vector<NodeFacts>& out) const {
         out.clear();
+        out.reserve(records_.size());
         for (size_t i = 0; i < records_.size(); ++i) {
             const ParseNode* record = records_[i];
             if (record->kind != RecordKind::Definition) continue;
@@ -372,17 +373,20 @@ class Resolver {
     // One record per OID: the modules of every definition there, in stream order, and the
     // first definition's other facts, the later ones filling what it lacks.
     static void merge_facts(std::vector<NodeFacts>& facts) {
-        std::stable_sort(facts.begin(), facts.end(),
-                         [](const NodeFacts& a, const NodeFacts& b) { return a.oid < b.oid; });
-        size_t kept = 0;
-        for (size_t i = 0; i < facts.size(); ++i) {
-            if (kept == 0 || facts[kept - 1].oid != facts[i].oid) {
-                if (kept != i) facts[kept] = std::move(facts[i]);
-                ++kept;
+        // Sorted by position, so that no record moves but once.
+        std::vector<uint32_t> order(facts.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint32_t a, uint32_t b) { return facts[a].oid < facts[b].oid; });
+        std::vector<NodeFacts> merged;
+        merged.reserve(facts.size());
+        for (const uint32_t i : order) {
+            NodeFacts& from = facts[i];
+            if (merged.empty() || merged.back().oid != from.oid) {
+                merged.push_back(std::move(from));
                 continue;
             }
-            NodeFacts& into = facts[kept - 1];
-            NodeFacts& from = facts[i];
+            NodeFacts& into = merged.back();
             for (std::string& module : from.modules) {
                 if (std::find(into.modules.begin(), into.modules.end(), module) ==
                     into.modules.end())
@@ -397,7 +401,7 @@ class Resolver {
             }
             if (into.augments.empty()) into.augments = std::move(from.augments);
         }
-        facts.resize(kept);
+        facts = std::move(merged);
     }
 
     const char* keep(std::string text) {

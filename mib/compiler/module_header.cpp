@@ -2,6 +2,10 @@
 // applies "--#" directives, and a quick look at a file must touch neither.
 #include "mib/compiler/module_header.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 namespace {
 
 enum class Kind { End, Word, Mark };
@@ -9,18 +13,29 @@ enum class Kind { End, Word, Mark };
 struct Token {
     Kind kind = Kind::End;
     std::string_view text;
-    int line = 0;
+    size_t at = 0;  // where it starts in the text
 
     bool is(std::string_view what) const { return kind != Kind::End && text == what; }
 };
 
-bool is_word_char(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_';
-}
+// What a character starts: most of a module is skipped a word or a quoted text at a time.
+enum CharClass : unsigned char { kOther, kBlank, kWord, kDash, kQuote };
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+constexpr auto kClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (const char c : std::string_view(" \t\r\v\f\n"))
+        classes[static_cast<unsigned char>(c)] = kBlank;
+    for (int c = 'a'; c <= 'z'; ++c) classes[c] = kWord;
+    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kWord;
+    for (int c = '0'; c <= '9'; ++c) classes[c] = kWord;
+    classes['_'] = kWord;
+    classes['-'] = kDash;
+    classes['"'] = kQuote;
+    return classes;
+}();
+
+unsigned char class_of(char c) {
+    return kClasses[static_cast<unsigned char>(c)];
 }
 
 class Scanner {
@@ -28,47 +43,63 @@ class Scanner {
     explicit Scanner(std::string_view text) : text_(text) {}
 
     Token next() {
+        const char* const begin = text_.data();
+        const char* const end = begin + text_.size();
+        const char* p = begin + at_;
         for (;;) {
-            if (at_ >= text_.size()) return {Kind::End, {}, line_};
-            const char c = text_[at_];
-            if (c == '\n') {
-                ++line_;
-                ++at_;
-            } else if (is_blank(c)) {
-                ++at_;
-            } else if (starts_comment(at_)) {
-                while (at_ < text_.size() && text_[at_] != '\n') ++at_;
-            } else if (c == '"') {
-                skip_quoted_text();
-            } else if (is_word_char(c)) {
-                return word();
+            while (p < end && class_of(*p) == kBlank) ++p;
+            if (p == end) break;
+            const unsigned char kind = class_of(*p);
+            if (kind == kQuote) {
+                // Up to the closing quote, or the end of the text when there is none.
+                const void* close = std::memchr(p + 1, '"', static_cast<size_t>(end - p - 1));
+                p = close ? static_cast<const char*>(close) + 1 : end;
+            } else if (kind == kDash && p + 1 < end && p[1] == '-') {
+                const void* line_end = std::memchr(p + 2, '\n', static_cast<size_t>(end - p - 2));
+                p = line_end ? static_cast<const char*>(line_end) : end;
             } else {
-                return mark();
+                at_ = static_cast<size_t>(p - begin);
+                return kind == kWord || kind == kDash ? word() : mark();
             }
         }
+        at_ = text_.size();
+        return {Kind::End, {}, text_.size()};
+    }
+
+    // The line of a token, counted only when asked for (mostly forward from the last asked).
+    int line_of(const Token& token) {
+        if (token.at < counted_to_) {
+            counted_to_ = 0;
+            counted_line_ = 1;
+        }
+        const char* p = text_.data() + counted_to_;
+        const char* end = text_.data() + std::min(token.at, text_.size());
+        while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
+            ++counted_line_;
+            ++p;
+        }
+        counted_to_ = token.at;
+        return counted_line_;
     }
 
   private:
-    bool starts_comment(size_t at) const {
-        return text_[at] == '-' && at + 1 < text_.size() && text_[at + 1] == '-';
-    }
-
-    // Up to the closing quote, or the end of the text when there is none.
-    void skip_quoted_text() {
-        for (++at_; at_ < text_.size() && text_[at_] != '"'; ++at_) {
-            if (text_[at_] == '\n') ++line_;
-        }
-        if (at_ < text_.size()) ++at_;
-    }
-
     // A word ends at anything but a letter, digit, '-' or '_', and where a comment starts.
     Token word() {
+        const char* const begin = text_.data();
+        const char* const end = begin + text_.size();
+        const char* p = begin + at_;
+        for (;;) {
+            while (p < end && class_of(*p) == kWord) ++p;
+            if (p == end || *p != '-' || (p + 1 < end && p[1] == '-')) break;
+            ++p;
+        }
         const size_t start = at_;
-        while (at_ < text_.size() && is_word_char(text_[at_]) && !starts_comment(at_)) ++at_;
-        return {Kind::Word, text_.substr(start, at_ - start), line_};
+        at_ = static_cast<size_t>(p - begin);
+        return {Kind::Word, text_.substr(start, at_ - start), start};
     }
 
     Token mark() {
+        const size_t start = at_;
         const std::string_view rest = text_.substr(at_);
         size_t length = 1;
         if (rest.substr(0, 3) == "::=") {
@@ -77,12 +108,13 @@ class Scanner {
             length = 2;
         }
         at_ += length;
-        return {Kind::Mark, rest.substr(0, length), line_};
+        return {Kind::Mark, rest.substr(0, length), start};
     }
 
     std::string_view text_;
     size_t at_ = 0;
-    int line_ = 1;
+    size_t counted_to_ = 0;  // lines are counted up to here
+    int counted_line_ = 1;
 };
 
 // Past the "}" that closes a "{" just read (or to the end of the text).
@@ -110,7 +142,7 @@ Token read_imports(Scanner& in, ModuleHeader& module) {
         } else if (t.is("FROM")) {
             t = in.next();
             if (t.kind != Kind::Word) continue;
-            module.imports.push_back({std::string(t.text), t.line});
+            module.imports.push_back({std::string(t.text), in.line_of(t)});
         }
         t = in.next();
     }
@@ -141,7 +173,7 @@ std::vector<ModuleHeader> scan_module_headers(std::string_view text) {
     while (t.kind != Kind::End) {
         if (t.is("DEFINITIONS") && name.kind == Kind::Word) {
             // Also inside a module whose END is missing: the next module starts all the same.
-            modules.push_back({std::string(name.text), name.line, {}});
+            modules.push_back({std::string(name.text), in.line_of(name), {}});
             t = read_module_start(in, modules.back());
             name = {};
             depth = 1;

@@ -60,9 +60,12 @@ const TextualConvention* find_textual_convention(const char* name, int from) {
     }
     const TextualConvention* best = nullptr;
     int best_rank = length;  // a match outside the chain ranks last
-    for (const auto& slot : state.conventions) {
-        if (slot.syntax == 0) break;
-        if (slot.name[0] != name[0] || std::strcmp(slot.name, name) != 0) continue;
+    const auto named = state.convention_slots.find(std::string_view(name));
+    if (named == state.convention_slots.end()) return nullptr;
+    for (const int at : named->second) {
+        if (static_cast<size_t>(at) >= state.conventions_taken) break;
+        const TextualConvention& slot = state.conventions[at];
+        if (std::strcmp(slot.name, name) != 0) continue;  // a slot taken again since
         int rank = 0;
         while (rank < length && chain[rank] != slot.module) ++rank;
         if (!best || rank < best_rank) {
@@ -137,6 +140,8 @@ void rebase_conventions() {
 
 void clear_textual_conventions() {
     compiler_state().convention_facts.clear();
+    compiler_state().conventions_taken = 0;
+    compiler_state().convention_slots.clear();
     for (auto& slot : compiler_state().conventions) {
         release_enum_list(slot.enums);
         slot.enums = nullptr;
@@ -206,13 +211,10 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
         if (!skip_to_syntax(stream, text, hint)) return 0;
         syntax = next_token(stream, text);
     }
-    TextualConvention* slot = nullptr;
-    for (auto& candidate : compiler_state().conventions) {
-        if (candidate.syntax == 0) {
-            slot = &candidate;
-            break;
-        }
-    }
+    auto& state = compiler_state();
+    TextualConvention* slot = state.conventions_taken < kTextualConventions
+                                  ? &state.conventions[state.conventions_taken]
+                                  : nullptr;
     if (!slot) {
         report_message(MibMessage::NoMoreTextualConventions, text, syntax);
         return 0;
@@ -222,6 +224,9 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     slot->enums = nullptr;
     std::strncpy(slot->name, name, sizeof slot->name - 1);
     slot->name[sizeof slot->name - 1] = '\0';
+    std::vector<int>& same_name = state.convention_slots[slot->name];
+    const int at = static_cast<int>(state.conventions_taken);
+    if (same_name.empty() || same_name.back() != at) same_name.push_back(at);
     slot->module = compiler_state().current_module;
     slot->base_name[0] = '\0';
     slot->base = nullptr;
@@ -261,5 +266,6 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     }
     slot->enums = enums;
     slot->syntax = syntax;
+    if (syntax != 0) ++state.conventions_taken;
     return 1;
 }
