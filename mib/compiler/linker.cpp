@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -44,15 +45,25 @@ constexpr int kDefaultNodes = sizeof kDefaultTree / sizeof kDefaultTree[0];
 // Children first, then the peers after them, then the node itself.
 constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5, 4, 3, 2, 1, 0};
 
+// The records wait for their parents in kPendingChains chains, chosen by a hash of the parent's
+// key. Which records a parent takes, and in what order left-overs are told, depend on those
+// chains: a take stops at a record of the parent's own key in the same chain. Rather than scan a
+// chain on every take, each key has the list of the records its take looks at, in chain order.
 struct Linker {
-    ParseNode* pending[kPendingChains] = {};
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
     LinkKeyTexts key_texts;  // what the records' keys point into
-    // Each distinct key by number, and the chain its text hashes to: chains are scanned by
-    // number rather than by comparing texts.
+    // Each distinct key by number, and the chain its text hashes to.
     std::unordered_map<std::string_view, int32_t> ids;
     std::vector<int32_t> chain_of_id;
+    // By record, in list order (released records are never looked at again).
+    std::vector<ParseNode*> records;
+    std::vector<int32_t> key_ids;
+    std::vector<int32_t> parent_key_ids;
+    std::vector<bool> taken;
+    // By key: the records its take looks at, from watch[watch_start[id]] to the next key's.
+    std::vector<uint32_t> watch_start;
+    std::vector<uint32_t> watch;
 };
 
 // What a record is matched by: its key, or its label when they are the same.
@@ -89,22 +100,48 @@ MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
 
 // The records waiting for the node of key `id` as their parent, in chain order.
 ParseNode* take_children(Linker& linker, int32_t id) {
-    ParseNode** link = &linker.pending[linker.chain_of_id[static_cast<size_t>(id)]];
     ParseNode* work = nullptr;
     ParseNode** work_end = &work;
-    while (*link) {
-        ParseNode* record = *link;
-        if (record->key_id == id) break;
-        if (record->parent_key_id == id) {
-            *link = record->next;
-            record->next = nullptr;
-            *work_end = record;
-            work_end = &record->next;
-        } else {
-            link = &record->next;
-        }
+    const size_t end = linker.watch_start[static_cast<size_t>(id) + 1];
+    for (size_t at = linker.watch_start[static_cast<size_t>(id)]; at < end; ++at) {
+        const uint32_t r = linker.watch[at];
+        if (linker.taken[r]) continue;
+        if (linker.key_ids[r] == id) break;
+        linker.taken[r] = true;
+        ParseNode* record = linker.records[r];
+        record->next = nullptr;
+        *work_end = record;
+        work_end = &record->next;
     }
     return work;
+}
+
+// Each record in the list of its parent's key, and in that of its own key when that hashes to
+// the same chain; chains hold the latest record first.
+void watch_records(Linker& linker) {
+    const size_t count = linker.records.size();
+    const size_t keys = linker.chain_of_id.size();
+    auto also_own = [&](size_t r) {
+        const int32_t key = linker.key_ids[r];
+        const int32_t parent = linker.parent_key_ids[r];
+        return key != parent && linker.chain_of_id[static_cast<size_t>(key)] ==
+                                    linker.chain_of_id[static_cast<size_t>(parent)];
+    };
+    std::vector<uint32_t> fill(keys + 1, 0);
+    for (size_t r = 0; r < count; ++r) {
+        ++fill[static_cast<size_t>(linker.parent_key_ids[r]) + 1];
+        if (also_own(r)) ++fill[static_cast<size_t>(linker.key_ids[r]) + 1];
+    }
+    for (size_t k = 0; k < keys; ++k) fill[k + 1] += fill[k];
+    linker.watch_start = fill;
+    linker.watch.resize(fill[keys]);
+    for (size_t r = count; r-- > 0;) {
+        linker.watch[fill[static_cast<size_t>(linker.parent_key_ids[r])]++] =
+            static_cast<uint32_t>(r);
+        if (also_own(r))
+            linker.watch[fill[static_cast<size_t>(linker.key_ids[r])]++] = static_cast<uint32_t>(r);
+    }
+    linker.taken.assign(count, false);
 }
 
 // Hangs `record` under `parent` in sub-identifier order; null when it adds nothing.
@@ -169,22 +206,25 @@ void link_node(Linker& linker, MibNode* top, int32_t top_id) {
     }
 }
 
+// The records no node took, chain by chain, each chain latest first.
 void report_left_overs(Linker& linker) {
-    bool header = false;
-    for (auto& chain : linker.pending) {
-        for (ParseNode* record = chain; record; record = record->next) {
-            if (!header) {
-                std::fflush(stdout);
-                nl_fprintf(compiler_state().diagnostics,
-                           load_mib_message(MibMessage::LeftOverNodes));
-                header = true;
-            }
-            nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNode),
-                       record->label, record->parent_label, static_cast<int>(record->subid),
-                       record->syntax);
+    std::vector<uint32_t> left;
+    for (size_t r = linker.records.size(); r-- > 0;) {
+        if (!linker.taken[r]) left.push_back(static_cast<uint32_t>(r));
+    }
+    auto chain = [&](uint32_t r) { return linker.chain_of_id[linker.parent_key_ids[r]]; };
+    std::stable_sort(left.begin(), left.end(),
+                     [&](uint32_t a, uint32_t b) { return chain(a) < chain(b); });
+    for (size_t i = 0; i < left.size(); ++i) {
+        ParseNode* record = linker.records[left[i]];
+        if (i == 0) {
+            std::fflush(stdout);
+            nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNodes));
         }
-        release_parse_nodes(chain);
-        chain = nullptr;
+        nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNode),
+                   record->label, record->parent_label, static_cast<int>(record->subid),
+                   record->syntax);
+        release_parse_node(record);
     }
 }
 
@@ -203,6 +243,7 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
     linker.ids.reserve(records + kDefaultNodes);
     int32_t default_ids[kDefaultNodes];
     for (int i = 0; i < kDefaultNodes; ++i) default_ids[i] = key_id(linker, kDefaultTree[i].label);
+    linker.records.reserve(records);
     while (list) {
         ParseNode* next = list->next;
         if (list->dropped) {
@@ -212,12 +253,12 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
         }
         list->key_id = key_id(linker, key_of(list));
         list->parent_key_id = key_id(linker, parent_key_of(list));
-        ParseNode*& chain =
-            linker.pending[linker.chain_of_id[static_cast<size_t>(list->parent_key_id)]];
-        list->next = chain;
-        chain = list;
+        linker.records.push_back(list);
+        linker.key_ids.push_back(list->key_id);
+        linker.parent_key_ids.push_back(list->parent_key_id);
         list = next;
     }
+    watch_records(linker);
     MibNode* nodes[kDefaultNodes];
     for (int i = 0; i < kDefaultNodes; ++i) {
         const DefaultNode& entry = kDefaultTree[i];
