@@ -66,6 +66,12 @@ class Scanner {
         return {Kind::End, {}, text_.size()};
     }
 
+    // Whether `word` occurs anywhere in the text from `at` on.
+    bool holds_from(size_t at, std::string_view word) const {
+        if (at >= text_.size()) return false;
+        return memmem(text_.data() + at, text_.size() - at, word.data(), word.size()) != nullptr;
+    }
+
     // The line of a token, counted only when asked for (mostly forward from the last asked).
     int line_of(const Token& token) {
         if (token.at < counted_to_) {
@@ -175,6 +181,9 @@ std::vector<ModuleHeader> scan_module_headers(std::string_view text) {
             // Also inside a module whose END is missing: the next module starts all the same.
             modules.push_back({std::string(name.text), in.line_of(name), {}});
             t = read_module_start(in, modules.back());
+            // Only a DEFINITIONS can start another module: without one in the rest of the
+            // text, this is the last module and its body need not be read.
+            if (!in.holds_from(t.at, "DEFINITIONS")) break;
             name = {};
             depth = 1;
             continue;
