@@ -317,12 +317,12 @@ class Resolver {
 
     // The OID of a place under the root; false for a place under an unresolved parent.
     bool oid_of_place(int place, std::vector<uint32_t>& oid) const {
-        oid.clear();
-        for (; place != kNone && places_[place].parent != kNone; place = places_[place].parent) {
-            oid.push_back(places_[place].subid);
-        }
-        if (place != 0 || oid.empty() || oid.size() > kCompanionMaxOidLength) return false;
-        std::reverse(oid.begin(), oid.end());
+        size_t length = 0;
+        int top = place;
+        for (; top != kNone && places_[top].parent != kNone; top = places_[top].parent) ++length;
+        if (top != 0 || length == 0 || length > kCompanionMaxOidLength) return false;
+        oid.resize(length);
+        for (; length > 0; place = places_[place].parent) oid[--length] = places_[place].subid;
         return true;
     }
 
