@@ -156,12 +156,10 @@ struct ParseNode {
     int32_t module;  // index into CompilerState::modules, or kNoModule
     RecordKind kind;
     ParseNode* parent_arc;  // the record of the arc before it in the same value, when one was made
-    // Set when linking: the keys the linker matches (null: the label, the parent label), and
-    // whether the record names a node that another record defines (it links nothing then).
-    const char* link_key;
-    const char* parent_link_key;
+    // Set when linking: whether the record names a node that another record defines (it links
+    // nothing then), and the keys the linker matches it and its parent by (equal keys, equal
+    // numbers).
     bool dropped;
-    // The linker's numbers for the two keys: equal keys, equal numbers.
     int32_t key_id;
     int32_t parent_key_id;
     // A SYNTAX that names a convention: its name, and the convention it resolved to while the
@@ -403,13 +401,17 @@ struct DefaultNode {
     int parent;
 };
 std::span<const DefaultNode> default_tree();
-// Sets link_key, parent_link_key and dropped on every record of the list: a reference resolves to
-// its own module's definition, then to the one its IMPORTS names, then to any. Returns the texts
-// the keys point into. Warns once for each label defined at different places.
+// Sets key_id, parent_key_id and dropped on every record of the list: a reference resolves to
+// its own module's definition, then to the one its IMPORTS names, then to any. Keys are numbers
+// (equal keys, equal numbers); the default tree's labels are keys 0, 1, ... in its order, and
+// each key has the pending chain its text hashes to. Warns once for each label defined at
+// different places.
 // With `facts`, also the companion's facts of every definition that stands under the root, by
 // OID, each OID once.
-using LinkKeyTexts = std::deque<std::string>;
-LinkKeyTexts resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
+struct LinkKeys {
+    std::vector<int32_t> chain_of_key;
+};
+LinkKeys resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
 
 // A decimal conversion that never overflows.
 int32_t token_to_int(const char* text);

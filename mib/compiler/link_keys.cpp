@@ -18,9 +18,30 @@ namespace {
 
 constexpr int kNone = -1;
 constexpr size_t kArenaBytes = 64 * 1024;  // grows by itself when a list needs more
-// Key marks: no label holds these characters, so a key of its own never equals a label.
-constexpr char kPlaceKeyMark = '\x01';
-constexpr char kArcKeyMark = '\x02';
+// A key is a label, a label at one of its other places, or an arc without a label. Each key's
+// chain is the one its text hashes to, the text being the label, the label with a mark and the
+// place's group number, or a mark and the arc's place number (labels never hold the marks).
+constexpr int kPlaceKeyMark = 1;
+constexpr int kArcKeyMark = 2;
+
+int text_sum(std::string_view text) {
+    int sum = 0;
+    for (const char c : text) sum += static_cast<signed char>(c);
+    return sum;
+}
+
+int digit_sum(size_t number) {
+    int sum = 0;
+    do {
+        sum += '0' + static_cast<int>(number % 10);
+        number /= 10;
+    } while (number > 0);
+    return sum;
+}
+
+int chain_of_sum(int sum) {
+    return sum & (kPendingChains - 1);
+}
 
 // Where a node stands: a sub-identifier under a parent place; a place without a parent is the
 // root (above iso) or stands for a parent label that nothing defines.
@@ -40,10 +61,10 @@ struct Definition {
     int module;
     Rank rank;
     int place = kNone;
-    bool numbered = false;      // an arc that states its number
-    int target = kNone;         // an arc that is another definition of its label
-    const char* key = nullptr;  // null: the label
-    int next = kNone;           // the next definition of the same label, by rank
+    bool numbered = false;  // an arc that states its number
+    int target = kNone;     // an arc that is another definition of its label
+    int key = kNone;        // kNone: the label's own key
+    int next = kNone;       // the next definition of the same label, by rank
 };
 
 // What a record's place depends on: another record, or a place known already; and the
@@ -60,7 +81,8 @@ class Resolver {
         : modules_(compiler_state().modules),
           by_label_(&arena_),
           place_index_(&arena_),
-          unresolved_places_(&arena_) {
+          unresolved_places_(&arena_),
+          label_keys_(&arena_) {
         for (ParseNode* record = list; record; record = record->next) records_.push_back(record);
         place_of_record_.assign(records_.size(), kNone);
         definition_of_record_.assign(records_.size(), kNone);
@@ -73,7 +95,8 @@ class Resolver {
         places_.push_back({kNone, 0, ""});  // the root
     }
 
-    LinkKeyTexts run(std::vector<NodeFacts>* facts) {
+    LinkKeys run(std::vector<NodeFacts>* facts) {
+        for (const DefaultNode& node : default_tree()) label_key(node.label);
         collect_definitions();
         for (Definition& definition : definitions_) {
             if (definition.rank == kArc && !definition.numbered)
@@ -93,7 +116,7 @@ class Resolver {
         for (size_t i = 0; i < records_.size(); ++i) key_record(static_cast<int>(i));
         for (size_t i = 0; i < records_.size(); ++i) key_parent(static_cast<int>(i));
         if (facts) collect_facts(*facts);
-        return std::move(texts_);
+        return std::move(keys_);
     }
 
   private:
@@ -116,7 +139,9 @@ class Resolver {
     std::pmr::unordered_map<uint64_t, int> place_index_;
     std::pmr::unordered_map<std::string_view, int> unresolved_places_;
     std::vector<int> definition_at_place_;  // the named node at each place, or kNone
-    LinkKeyTexts texts_;
+    std::pmr::unordered_map<std::string_view, int> label_keys_;
+    std::vector<int> arc_keys_;  // the key of the unnamed arcs at each place, or kNone
+    LinkKeys keys_;
 
     bool valid_module(int module) const {
         return module >= 0 && static_cast<size_t>(module) < modules_.size();
@@ -404,9 +429,16 @@ class Resolver {
         facts = std::move(merged);
     }
 
-    const char* keep(std::string text) {
-        texts_.push_back(std::move(text));
-        return texts_.back().c_str();
+    int new_key(int sum) {
+        keys_.chain_of_key.push_back(chain_of_sum(sum));
+        return static_cast<int>(keys_.chain_of_key.size() - 1);
+    }
+
+    int label_key(std::string_view label) {
+        const auto [found, added] =
+            label_keys_.emplace(label, static_cast<int>(keys_.chain_of_key.size()));
+        if (added) keys_.chain_of_key.push_back(chain_of_sum(text_sum(label)));
+        return found->second;
     }
 
     // The label's definitions, grouped by place: the first place keeps the label as its key,
@@ -417,14 +449,18 @@ class Resolver {
         while (d != kNone && definitions_[d].place == first_place) d = definitions_[d].next;
         if (d == kNone) return;  // one place: the label is the key
         std::vector<int> places;
+        std::vector<int> group_keys;  // the key of each place after the first
         for (d = first; d != kNone; d = definitions_[d].next) {
             const int place = definitions_[d].place;
             auto at = std::find(places.begin(), places.end(), place);
             if (at == places.end()) at = places.insert(places.end(), place);
             const size_t group = static_cast<size_t>(at - places.begin());
             if (group > 0) {
-                definitions_[d].key =
-                    keep(std::string(label) + kPlaceKeyMark + std::to_string(group));
+                if (group_keys.size() < group) {
+                    group_keys.push_back(
+                        new_key(text_sum(label) + kPlaceKeyMark + digit_sum(group)));
+                }
+                definitions_[d].key = group_keys[group - 1];
             }
         }
         warn_places(label, first, places);
@@ -479,10 +515,10 @@ class Resolver {
         std::fputs(line.c_str(), compiler_state().diagnostics);
     }
 
-    const char* key_of_definition(int d) const {
+    int key_of_definition(int d) {
         const Definition& definition = definitions_[d];
         if (definition.target != kNone) return key_of_definition(definition.target);
-        return definition.key ? definition.key : definition.label;
+        return definition.key != kNone ? definition.key : label_key(definition.label);
     }
 
     // The record's own key, and whether it links nothing: a named arc that names another
@@ -494,25 +530,29 @@ class Resolver {
         if (self != kNone) {
             const Definition& definition = definitions_[self];
             record->dropped = definition.target != kNone;
-            if (definition.key) record->link_key = definition.key;
+            record->key_id = definition.key != kNone ? definition.key : label_key(record->label);
             return;
         }
         const int place = place_of_record_[i];
         if (definition_at_place_[place] != kNone) {
             record->dropped = true;
+            record->key_id = kNone;
             return;
         }
         record->dropped = places_[place].parent == 0;
-        record->link_key = keep(kArcKeyMark + std::to_string(place));
+        if (arc_keys_.empty()) arc_keys_.assign(places_.size(), kNone);
+        int& key = arc_keys_[place];
+        if (key == kNone) key = new_key(kArcKeyMark + digit_sum(static_cast<size_t>(place)));
+        record->key_id = key;
     }
 
     // The key of the node that record `i` stands for.
-    const char* node_key(int i) const {
+    int node_key(int i) {
         const int self = definition_of_record_[i];
         if (self != kNone) return key_of_definition(self);
         const int named = definition_at_place_[place_of_record_[i]];
         if (named != kNone) return key_of_definition(named);
-        return records_[i]->link_key;
+        return records_[i]->key_id;
     }
 
     void key_parent(int i) {
@@ -520,15 +560,17 @@ class Resolver {
         if (record->dropped) return;
         const Dependency& on = dependencies_[i];
         // Nothing defines the parent: the record stays a left-over under its parent label.
-        if (on.record == kNone && on.definition == kNone) return;
-        const char* key =
+        if (on.record == kNone && on.definition == kNone) {
+            record->parent_key_id = label_key(record->parent_label);
+            return;
+        }
+        record->parent_key_id =
             on.record != kNone ? node_key(on.record) : key_of_definition(on.definition);
-        if (std::strcmp(key, record->parent_label) != 0) record->parent_link_key = keep(key);
     }
 };
 
 }  // namespace
 
-LinkKeyTexts resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts) {
+LinkKeys resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts) {
     return Resolver(list).run(facts);
 }

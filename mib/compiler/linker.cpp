@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "mib/compiler/compiler_internal.h"
@@ -52,10 +50,7 @@ constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5,
 struct Linker {
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
-    LinkKeyTexts key_texts;  // what the records' keys point into
-    // Each distinct key by number, and the chain its text hashes to.
-    std::unordered_map<std::string_view, int32_t> ids;
-    std::vector<int32_t> chain_of_id;
+    std::vector<int32_t> chain_of_id;  // the chain each key's text hashes to
     // By record, in list order (released records are never looked at again).
     std::vector<ParseNode*> records;
     std::vector<int32_t> key_ids;
@@ -65,28 +60,6 @@ struct Linker {
     std::vector<uint32_t> watch_start;
     std::vector<uint32_t> watch;
 };
-
-// What a record is matched by: its key, or its label when they are the same.
-const char* key_of(const ParseNode* record) {
-    return record->link_key ? record->link_key : record->label;
-}
-
-const char* parent_key_of(const ParseNode* record) {
-    return record->parent_link_key ? record->parent_link_key : record->parent_label;
-}
-
-int label_hash(const char* label) {
-    int hash = 0;
-    for (const char* p = label; *p; ++p) hash += static_cast<signed char>(*p);
-    return hash & (kPendingChains - 1);
-}
-
-int32_t key_id(Linker& linker, const char* key) {
-    const auto [found, added] =
-        linker.ids.emplace(key, static_cast<int32_t>(linker.chain_of_id.size()));
-    if (added) linker.chain_of_id.push_back(label_hash(key));
-    return found->second;
-}
 
 MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
     MibNode* node = new_mib_node();
@@ -237,12 +210,9 @@ std::span<const DefaultNode> default_tree() {
 MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
     Linker linker;
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
-    linker.key_texts = resolve_link_keys(list, facts);
+    linker.chain_of_id = resolve_link_keys(list, facts).chain_of_key;
     size_t records = 0;
     for (const ParseNode* record = list; record; record = record->next) ++records;
-    linker.ids.reserve(records + kDefaultNodes);
-    int32_t default_ids[kDefaultNodes];
-    for (int i = 0; i < kDefaultNodes; ++i) default_ids[i] = key_id(linker, kDefaultTree[i].label);
     linker.records.reserve(records);
     while (list) {
         ParseNode* next = list->next;
@@ -251,8 +221,6 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
             list = next;
             continue;
         }
-        list->key_id = key_id(linker, key_of(list));
-        list->parent_key_id = key_id(linker, parent_key_of(list));
         linker.records.push_back(list);
         linker.key_ids.push_back(list->key_id);
         linker.parent_key_ids.push_back(list->parent_key_id);
@@ -270,9 +238,8 @@ MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
         while (*end) end = &(*end)->peer;
         *end = nodes[i];
     }
-    // Keys are numbered now; their texts go with the records.
-    linker.ids = {};
-    for (const int index : kDefaultLinkOrder) link_node(linker, nodes[index], default_ids[index]);
+    // The default tree's labels are the first keys, in its order.
+    for (const int index : kDefaultLinkOrder) link_node(linker, nodes[index], index);
     report_left_overs(linker);
     if (linker.error) {
         release_mib_tree(nodes[0]);
