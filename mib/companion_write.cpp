@@ -31,19 +31,20 @@ bool fits(size_t n) {
     return n <= 0xFFFFFFFFu;
 }
 
-// The texts in the order the records first name them, and each text's word (0: empty).
+// The texts in the order the records first name them, and each text's word (0: empty). The
+// texts stay where the facts hold them.
 class TextTable {
   public:
     uint32_t word_for(const std::string& text) {
         if (text.empty()) return 0;
         auto [at, added] = words_.try_emplace(text, static_cast<uint32_t>(texts_.size() + 1));
-        if (added) texts_.push_back(&at->first);
+        if (added) texts_.push_back(&text);
         return at->second;
     }
     const std::vector<const std::string*>& texts() const { return texts_; }
 
   private:
-    std::unordered_map<std::string, uint32_t> words_;
+    std::unordered_map<std::string_view, uint32_t> words_;
     std::vector<const std::string*> texts_;
 };
 
@@ -72,14 +73,19 @@ std::string refusal(const NodeFacts& node) {
     for (const SizeRange& range : node.sizes) {
         if (range.min > range.max) return "a size range whose minimum exceeds its maximum";
     }
-    std::vector<const std::string*> texts = {&node.syntax, &node.hint};
+    const auto bad_text = [](const std::string& text) -> const char* {
+        if (text.find('\0') != std::string::npos) return "a text holding a NUL";
+        if (!fits(text.size())) return "a text too long";
+        return nullptr;
+    };
     for (const std::string& module : node.modules) {
         if (module.empty()) return "an empty module name";
-        texts.push_back(&module);
     }
-    for (const std::string* text : texts) {
-        if (text->find('\0') != std::string::npos) return "a text holding a NUL";
-        if (!fits(text->size())) return "a text too long";
+    for (const std::string* text : {&node.syntax, &node.hint}) {
+        if (const char* why = bad_text(*text)) return why;
+    }
+    for (const std::string& module : node.modules) {
+        if (const char* why = bad_text(module)) return why;
     }
     if (!fits(node.modules.size()) || !fits(node.sizes.size()) || !fits(node.index.size()))
         return "a count too large";
@@ -145,6 +151,7 @@ bool encode_companion(const std::vector<NodeFacts>& facts, const CompanionBindin
     }
     TextTable texts;
     std::string records;
+    records.reserve(order.size() * 64);
     for (const NodeFacts* node : order) put_record(records, *node, texts);
     bytes.assign(kMagic);
     put32(bytes, kCompanionVersion);
