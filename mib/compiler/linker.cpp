@@ -45,6 +45,9 @@ constexpr int kDefaultNodes = sizeof kDefaultTree / sizeof kDefaultTree[0];
 constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5, 4, 3, 2, 1, 0};
 
 struct Linker {
+    explicit Linker(CompilerState& compile) : state(compile) {}
+
+    CompilerState& state;
     ParseNode* pending[kPendingChains] = {};
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
@@ -113,11 +116,11 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
     for (MibNode* child = parent->child; child; child = child->peer) {
         if (std::strcmp(child->label, record->label) == 0) {
             if (child->subid != record->subid) {
-                auto& state = compiler_state();
+                CompilerState& state = linker.state;
                 const std::string message = catalogue_message(
                     MibMessage::DuplicateChildLabel, parent->label, record->label,
                     static_cast<int>(record->subid), child->label, static_cast<int>(child->subid));
-                append_compile_message(state.messages, state.message_limit, message.c_str());
+                append_compile_message(state, state.messages, state.message_limit, message.c_str());
                 linker.error = true;
             }
             return nullptr;
@@ -175,11 +178,10 @@ void report_left_overs(Linker& linker) {
         for (ParseNode* record = chain; record; record = record->next) {
             if (!header) {
                 std::fflush(stdout);
-                nl_fprintf(compiler_state().diagnostics,
-                           load_mib_message(MibMessage::LeftOverNodes));
+                nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNodes));
                 header = true;
             }
-            nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNode),
+            nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNode),
                        record->label, record->parent_label, static_cast<int>(record->subid),
                        record->syntax);
         }
@@ -194,10 +196,10 @@ std::span<const DefaultNode> default_tree() {
     return kDefaultTree;
 }
 
-MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
-    Linker linker;
+MibNode* link_parse_nodes(CompilerState& state, ParseNode* list, std::vector<NodeFacts>* facts) {
+    Linker linker(state);
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
-    linker.key_texts = resolve_link_keys(list, facts);
+    linker.key_texts = resolve_link_keys(state, list, facts);
     size_t records = 0;
     for (const ParseNode* record = list; record; record = record->next) ++records;
     linker.ids.reserve(records + kDefaultNodes);
