@@ -27,12 +27,6 @@ TrapRecords take_collected_traps() {
     return std::exchange(default_compiler_state().traps, {});
 }
 
-void reset_trap_collection() {
-    auto& state = default_compiler_state();
-    state.collect_traps = 0;
-    state.traps.clear();
-}
-
 const char* compile_messages() {
     return default_compiler_state().messages;
 }

@@ -33,10 +33,6 @@ const char* MibCompiler::messages() const {
     return state_->messages;
 }
 
-void MibCompiler::clear_messages() {
-    clear_compile_messages(*state_);
-}
-
 TrapRecords MibCompiler::take_traps() {
     return std::exchange(state_->traps, {});
 }

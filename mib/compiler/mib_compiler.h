@@ -38,7 +38,6 @@ class MibCompiler {
     MibNode* link(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
 
     const char* messages() const;
-    void clear_messages();
     // The trap records collected so far, handed over in the order met.
     TrapRecords take_traps();
 
@@ -57,9 +56,6 @@ ParseNode* parse_mib_stream(FILE* stream);
 ParseNode* parse_mib_stream_collecting(FILE* stream, int collect, int reserved);
 // The trap records the default compile collected, handed over in the order met.
 TrapRecords take_collected_traps();
-// Switches the default compile's trap collection off and releases the records it collected and
-// did not hand over, as a fresh process has it.
-void reset_trap_collection();
 // The tree of a parse list (consumed); null when a duplicate label refused it. With `facts`, also
 // the companion's facts of the nodes that the list's definitions place under the root, in OID
 // order, each OID once: the modules that define it (in stream order), its syntax's textual
