@@ -253,26 +253,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!quiet) return 0;
     // A drive before every command would not be the words the shell is meant to see.
     unsetenv("BRIX_DRIVE");
-    compiler_state().diagnostics = quiet;
+    MibCompiler compiler;
+    compiler.set_diagnostics(quiet);
+    compiler.collect_traps(true);
     FILE* const saved_stderr = stderr;
     stderr = quiet;
 
     std::string text = module_text(fields_of(data, size));
     FILE* stream = fmemopen(text.data(), text.size(), "r");
-    clear_compile_messages();
-    set_prefix_line_count(0);
-    ParseNode* list = stream ? parse_mib_stream_collecting(stream, 1, 0) : nullptr;
-    MibNode* tree = list ? link_parse_nodes(list) : nullptr;
+    ParseNode* list = stream ? compiler.parse(stream) : nullptr;
+    MibNode* tree = list ? compiler.link(list) : nullptr;
     if (stream) std::fclose(stream);
-    const std::vector<TrapDefinition*>& saved = saved_trap_definitions();
-    if (tree && !saved.empty()) {
+    TrapRecords records = compiler.take_traps();
+    if (tree && !records.empty()) {
         std::vector<Expected> expected;
-        for (size_t i = 0; i < saved.size(); ++i) {
-            expected.push_back(expected_line(tree, *saved[i], i + 1 == saved.size()));
+        for (size_t i = 0; i < records.size(); ++i) {
+            expected.push_back(expected_line(tree, *records[i], i + 1 == records.size()));
         }
         MemoryStream commands, classes, variables, rules;
-        write_event_definitions(tree, commands.get(), classes.get(), variables.get(), rules.get(),
-                                kBaseClass);
+        write_event_definitions(tree, records, commands.get(), classes.get(), variables.get(),
+                                rules.get(), kBaseClass);
         check_commands(commands.text(), expected);
         check_classes(classes.text());
     }

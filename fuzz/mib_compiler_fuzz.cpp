@@ -5,21 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "mib/compiler/compiler_internal.h"
+#include "mib/compiler/mib_compiler.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Left-over lists and warnings would flood the fuzzer's output.
     static FILE* quiet = std::fopen("/dev/null", "w");
-    if (quiet) compiler_state().diagnostics = quiet;
     std::vector<char> text(data, data + size);
     if (text.empty()) text.push_back('\n');
     FILE* stream = fmemopen(text.data(), text.size(), "r");
     if (!stream) return 0;
-    clear_compile_messages();
-    set_prefix_line_count(static_cast<int>(size % 7));
-    ParseNode* list = parse_mib_stream_collecting(stream, static_cast<int>(size & 1), 0);
+    MibCompiler compiler;
+    if (quiet) compiler.set_diagnostics(quiet);
+    compiler.set_prefix_line_count(static_cast<int>(size % 7));
+    compiler.collect_traps((size & 1) != 0);
+    ParseNode* list = compiler.parse(stream);
     std::vector<NodeFacts> facts;
-    MibNode* tree = list ? link_parse_nodes(list, &facts) : nullptr;
+    MibNode* tree = list ? compiler.link(list, &facts) : nullptr;
     // Whatever the compile's facts are, the companion's writer takes them.
     std::string bytes;
     std::string why;
@@ -36,6 +37,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     release_mib_tree(tree);
     std::fclose(stream);
-    reset_trap_collection();
     return 0;
 }

@@ -19,7 +19,6 @@ class Source {
     explicit Source(std::string text) : text_(std::move(text)) {
         stream_ = fmemopen(text_.data(), text_.size(), "r");
         reset_lexer();
-        build_keyword_chains();
         clear_compile_messages();
         set_prefix_line_count(0);
     }
@@ -123,7 +122,7 @@ TEST(CompilerLexer, QuotedTextKeepsNewlinesAndDropsIndentation) {
     std::free(quoted);
     EXPECT_EQ(next_token(source.stream(), text), LABEL);
     EXPECT_STREQ(text, "after");
-    EXPECT_EQ(compiler_state().line, 5);
+    EXPECT_EQ(default_compiler_state().line, 5);
 }
 
 TEST(CompilerLexer, QuotedTextIsCutAt4095CharactersAndTheLinesStillCount) {
@@ -134,7 +133,7 @@ TEST(CompilerLexer, QuotedTextIsCutAt4095CharactersAndTheLinesStillCount) {
     ASSERT_NE(quoted, nullptr);
     EXPECT_EQ(std::strlen(quoted), 4095u);
     std::free(quoted);
-    EXPECT_EQ(compiler_state().line, 2);
+    EXPECT_EQ(default_compiler_state().line, 2);
     EXPECT_EQ(next_token(source.stream(), text), LABEL);
 }
 
@@ -170,7 +169,7 @@ TEST(CompilerLexer, SkipsOneBracedValueWhole) {
         char text[kTokenSize];
         ASSERT_EQ(next_token(source.stream(), text), c.source[0] == 'I' ? INDEX : DEFVAL);
         EXPECT_EQ(skip_braced_value(source.stream()), c.result) << c.source;
-        EXPECT_EQ(compiler_state().line, c.line) << c.source;
+        EXPECT_EQ(default_compiler_state().line, c.line) << c.source;
         if (!c.next) continue;
         next_token(source.stream(), text);
         EXPECT_STREQ(text, c.next) << c.source;
@@ -192,7 +191,7 @@ TEST(CompilerLexer, ANulByteInAWordStopsTheReadingWithALocatedError) {
 }
 
 TEST(CompilerLexer, DirectivesFillTheTrapRecord) {
-    reset_trap_definition(current_trap);
+    reset_trap_definition(default_compiler_state().trap);
     Source source(
         "--#SEVERITY MAJOR\n"
         "--#STATUS UP\n"
@@ -209,8 +208,8 @@ TEST(CompilerLexer, DirectivesFillTheTrapRecord) {
     const Tokens tokens = source.tokens();
     ASSERT_EQ(tokens.size(), 1u);
     EXPECT_EQ(tokens[0].second, "word");
-    EXPECT_EQ(compiler_state().line, 12);
-    const TrapDefinition& trap = current_trap;
+    EXPECT_EQ(default_compiler_state().line, 12);
+    const TrapDefinition& trap = default_compiler_state().trap;
     EXPECT_EQ(trap.severity, '5');
     EXPECT_EQ(trap.status, '2');
     EXPECT_EQ(trap.generic, -12);
@@ -227,23 +226,23 @@ TEST(CompilerLexer, DirectivesFillTheTrapRecord) {
         std::free(trap.slot_names[i]);
         std::free(trap.slot_values[i]);
     }
-    reset_trap_definition(current_trap);
+    reset_trap_definition(default_compiler_state().trap);
 }
 
 TEST(CompilerLexer, CarriageReturnsBeforeNewlinesAreDropped) {
-    reset_trap_definition(current_trap);
+    reset_trap_definition(default_compiler_state().trap);
     Source source("--#SEVERITY MINOR\r\nDESCRIPTION \"a\r\n  b\r\"\r\nx ");
     char text[kTokenSize];
     EXPECT_EQ(next_token(source.stream(), text), DESCRIPTION);
-    EXPECT_EQ(current_trap.severity, '3');
+    EXPECT_EQ(default_compiler_state().trap.severity, '3');
     EXPECT_EQ(next_token(source.stream(), text), QUOTED_TEXT);
     char* quoted = read_quoted_text(source.stream());
     ASSERT_NE(quoted, nullptr);
     EXPECT_STREQ(quoted, "a\nb\r");
     std::free(quoted);
     EXPECT_EQ(next_token(source.stream(), text), LABEL);
-    EXPECT_EQ(compiler_state().line, 4);
-    reset_trap_definition(current_trap);
+    EXPECT_EQ(default_compiler_state().line, 4);
+    reset_trap_definition(default_compiler_state().trap);
 }
 
 TEST(CompilerLexer, SeverityAndStateWordsMatchExactly) {
@@ -264,7 +263,7 @@ TEST(CompilerLexer, SeverityAndStateWordsMatchExactly) {
 }
 
 TEST(CompilerLexer, OverLongDirectivesAndFieldsAreCutWithOneWarning) {
-    reset_trap_definition(current_trap);
+    reset_trap_definition(default_compiler_state().trap);
     std::string source = "--#CATEGORY " + std::string(100, 'c') + "\n";
     source += "--#SUMMARY " + std::string(3000, 's') + "\n";
     for (int i = 0; i < 22; ++i) source += "--#SLOTMAP n v\n";
@@ -275,19 +274,19 @@ TEST(CompilerLexer, OverLongDirectivesAndFieldsAreCutWithOneWarning) {
         EXPECT_EQ(lexed.tokens().size(), 1u);
     }
     const std::string warnings = capture.finish();
-    EXPECT_EQ(std::strlen(current_trap.category), 31u);
-    EXPECT_EQ(std::strlen(current_trap.summary), 511u);
-    EXPECT_EQ(current_trap.slot_count, 20);
+    EXPECT_EQ(std::strlen(default_compiler_state().trap.category), 31u);
+    EXPECT_EQ(std::strlen(default_compiler_state().trap.summary), 511u);
+    EXPECT_EQ(default_compiler_state().trap.slot_count, 20);
     EXPECT_NE(warnings.find("directive line longer than 2047"), std::string::npos) << warnings;
     EXPECT_NE(warnings.find("Warning: text longer than 31 characters was cut(--#CATEGORY)"),
               std::string::npos)
         << warnings;
     EXPECT_NE(warnings.find("more than 20 --#SLOTMAP"), std::string::npos) << warnings;
-    for (int i = 0; i < current_trap.slot_count; ++i) {
-        std::free(current_trap.slot_names[i]);
-        std::free(current_trap.slot_values[i]);
+    for (int i = 0; i < default_compiler_state().trap.slot_count; ++i) {
+        std::free(default_compiler_state().trap.slot_names[i]);
+        std::free(default_compiler_state().trap.slot_values[i]);
     }
-    reset_trap_definition(current_trap);
+    reset_trap_definition(default_compiler_state().trap);
 }
 
 TEST(CompilerMessages, BufferKeepsRoomForTheOverflowNoticeAndAddsItOnce) {
@@ -313,7 +312,7 @@ TEST(CompilerMessages, BufferKeepsRoomForTheOverflowNoticeAndAddsItOnce) {
 }
 
 TEST(CompilerMessages, LoweringTheLimitOnlyEverLowersIt) {
-    auto& state = compiler_state();
+    auto& state = default_compiler_state();
     state.message_limit = kMessageBufferSize - 1;
     lower_compile_message_limit(200);
     EXPECT_EQ(state.message_limit, 199);
@@ -323,7 +322,7 @@ TEST(CompilerMessages, LoweringTheLimitOnlyEverLowersIt) {
 }
 
 TEST(CompilerMessages, LinesAreShownInTheUserModuleOrInThePrefixText) {
-    auto& state = compiler_state();
+    auto& state = default_compiler_state();
     clear_compile_messages();
     set_prefix_line_count(200);
     state.line = 250;
@@ -352,7 +351,7 @@ TEST(CompilerMessages, LinesAreShownInTheUserModuleOrInThePrefixText) {
 }
 
 TEST(CompilerMessages, DirectiveLinesCountLikeOtherLines) {
-    reset_trap_definition(current_trap);
+    reset_trap_definition(default_compiler_state().trap);
     Source source("--#SEVERITY MINOR\n-- plain comment\n\n x ");
     char text[kTokenSize];
     EXPECT_EQ(next_token(source.stream(), text), LABEL);

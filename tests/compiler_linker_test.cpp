@@ -504,7 +504,7 @@ TEST(CompilerFiles, CompileMibFileEntryPoints) {
     MibNode* tree = compile_mib_file(good.c_str());
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(oid_of(tree, "g"), "1.3.6.1.2.3");
-    EXPECT_EQ(compiler_state().prefix_lines, 0);
+    EXPECT_EQ(default_compiler_state().prefix_lines, 0);
     release_mib_tree(tree);
 
     EXPECT_EQ(compile_mib_file(bad.c_str()), nullptr);

@@ -16,6 +16,7 @@ struct Parsed {
     ParseNode* list = nullptr;
     std::string messages;
     std::string warnings;
+    TrapRecords traps;
     Parsed() = default;
     Parsed(const Parsed&) = delete;
     ~Parsed() { release_parse_nodes(list); }
@@ -36,6 +37,7 @@ void parse(const std::string& source, Parsed& out, int collect = 0) {
     set_prefix_line_count(0);
     testing_support::StderrCapture capture;
     out.list = parse_mib_stream_collecting(stream, collect, 0);
+    out.traps = take_collected_traps();
     out.warnings = capture.finish();
     out.messages = compile_messages();
     std::fclose(stream);
@@ -67,7 +69,7 @@ TEST(CompilerModules, TwoModulesBackToBackParseIntoOneList) {
     EXPECT_EQ(parsed.records(), (std::vector<std::string>{"a mgmt 7", "b a 1"}));
     EXPECT_EQ(parsed.messages, "");
     // Each record knows its module, and each module where its imports come from.
-    const auto& modules = compiler_state().modules;
+    const auto& modules = default_compiler_state().modules;
     ASSERT_EQ(modules.size(), 2u);
     EXPECT_EQ(modules[0].name, "A-MIB");
     EXPECT_EQ(modules[0].imports, (TextMap<std::string>{{"x", "OTHER-MIB"},
@@ -138,6 +140,63 @@ TEST(CompilerModules, LookaheadDoesNotLeakIntoTheNextCompile) {
     parse(module("b OBJECT IDENTIFIER ::= { mgmt 2 }"), next);
     EXPECT_EQ(next.records(), std::vector<std::string>{"b mgmt 2"});
     EXPECT_EQ(next.messages, "");
+}
+
+TEST(CompilerModules, CompilesInTwoObjectsShareNothing) {
+    // Interleaved: each object keeps its own modules, conventions, trap records, messages and
+    // warnings; the default compile's messages stay as they were.
+    clear_compile_messages();
+    struct Compile {
+        MibCompiler compiler;
+        FILE* warnings = std::tmpfile();
+        std::string text;
+        FILE* stream = nullptr;
+        explicit Compile(std::string source) : text(std::move(source)) {
+            stream = fmemopen(text.data(), text.size(), "r");
+            compiler.set_diagnostics(warnings);
+            compiler.collect_traps(true);
+        }
+        ~Compile() {
+            std::fclose(stream);
+            std::fclose(warnings);
+        }
+        std::string warned() {
+            std::string out(4096, '\0');
+            std::rewind(warnings);
+            out.resize(std::fread(out.data(), 1, out.size(), warnings));
+            return out;
+        }
+    };
+    Compile first(
+        module("Status ::= INTEGER { up(1) }\n"
+               "a OBJECT-TYPE SYNTAX Status ACCESS read-only STATUS current ::= { mgmt 1 }\n"
+               "t TRAP-TYPE ENTERPRISE a ::= 1"));
+    Compile second(
+        "B-MIB DEFINITIONS ::= BEGIN\n"
+        "b OBJECT-TYPE SYNTAX Status ACCESS read-only STATUS current ::= { mgmt 2 }\nEND\n");
+    ParseNode* first_list = first.compiler.parse(first.stream);
+    ParseNode* second_list = second.compiler.parse(second.stream);
+    ASSERT_NE(first_list, nullptr);
+    ASSERT_NE(second_list, nullptr);
+    EXPECT_EQ(first_list->syntax, INTEGER);
+    EXPECT_EQ(second_list->syntax, LABEL);
+    MibNode* first_tree = first.compiler.link(first_list);
+    MibNode* second_tree = second.compiler.link(second_list);
+    EXPECT_NE(first_tree, nullptr);
+    EXPECT_NE(second_tree, nullptr);
+    release_mib_tree(first_tree);
+    release_mib_tree(second_tree);
+    EXPECT_EQ(first.compiler.take_traps().size(), 1u);
+    EXPECT_TRUE(second.compiler.take_traps().empty());
+    EXPECT_EQ(first.warned(), "");
+    EXPECT_EQ(second.warned(),
+              "Warning: Status, the SYNTAX of b in B-MIB, is defined nowhere; b has no type\n");
+
+    Compile broken(module("c OBJECT IDENTIFIER ::= {"));
+    EXPECT_EQ(broken.compiler.parse(broken.stream), nullptr);
+    EXPECT_NE(std::string(broken.compiler.messages()), "");
+    EXPECT_STREQ(first.compiler.messages(), "");
+    EXPECT_STREQ(compile_messages(), "");
 }
 
 TEST(CompilerObjectType, ReadsSyntaxAccessDescriptionAndValue) {
@@ -272,10 +331,10 @@ TEST(CompilerTypeAssignment, TextualConventionsCarryBaseSyntaxAndEnumerations) {
               "Warning: Nowhere, the SYNTAX of n in TEST-MIB, is defined nowhere; n has no type\n");
 
     EnumEntry* enums = nullptr;
-    EXPECT_EQ(lookup_textual_convention("Octets", &enums), OCTET_STRING);
+    EXPECT_EQ(lookup_textual_convention(default_compiler_state(), "Octets", &enums), OCTET_STRING);
     EXPECT_EQ(enums, nullptr);
-    EXPECT_EQ(lookup_textual_convention("Entry", &enums), LABEL);
-    EXPECT_EQ(lookup_textual_convention("status", &enums), LABEL);
+    EXPECT_EQ(lookup_textual_convention(default_compiler_state(), "Entry", &enums), LABEL);
+    EXPECT_EQ(lookup_textual_convention(default_compiler_state(), "status", &enums), LABEL);
 
     // A convention defined as one its module defines later is that one, not an earlier module's.
     Parsed later;
@@ -451,7 +510,6 @@ TEST(CompilerOtherDefinitions, WellFormedDefinitionsAreQuietWhateverTheirTextsHo
 }
 
 TEST(CompilerTraps, TrapTypeFillsTheRecordAndAddsNoNode) {
-    const size_t saved_before = saved_trap_definitions().size();
     Parsed parsed;
     parse(module("a OBJECT IDENTIFIER ::= { mgmt 1 }\n"
                  "--#SEVERITY CRITICAL\n"
@@ -466,9 +524,8 @@ TEST(CompilerTraps, TrapTypeFillsTheRecordAndAddsNoNode) {
                  "  --#SEVERITY MINOR\n"),
           parsed, 1);
     ASSERT_EQ(parsed.records(), std::vector<std::string>{"a mgmt 1"}) << parsed.messages;
-    auto& saved = saved_trap_definitions();
-    ASSERT_EQ(saved.size(), saved_before + 1);
-    const TrapDefinition* trap = saved.back();
+    ASSERT_EQ(parsed.traps.size(), 1u);
+    const TrapDefinition* trap = parsed.traps.back().get();
     EXPECT_STREQ(trap->name, "myTrap");
     EXPECT_STREQ(trap->enterprise, "myCompany");
     EXPECT_EQ(trap->variable_count, 2);
@@ -479,13 +536,11 @@ TEST(CompilerTraps, TrapTypeFillsTheRecordAndAddsNoNode) {
     EXPECT_EQ(trap->specific, 3);
     EXPECT_EQ(trap->generic, 6);
     EXPECT_EQ(trap->severity, '5');
-    EXPECT_EQ(current_trap.severity, '3');  // after the number: reaches no saved definition
-    release_trap_definition(saved.back());
-    saved.pop_back();
+    // after the number: reaches no collected record
+    EXPECT_EQ(default_compiler_state().trap.severity, '3');
 }
 
 TEST(CompilerTraps, NotificationTypeYieldsARecordAndATrap) {
-    const size_t saved_before = saved_trap_definitions().size();
     Parsed parsed;
     parse(module("linkUp NOTIFICATION-TYPE\n"
                  "  OBJECTS { ifIndex, ifAdminStatus }\n"
@@ -496,26 +551,22 @@ TEST(CompilerTraps, NotificationTypeYieldsARecordAndATrap) {
           parsed, 1);
     ASSERT_EQ(parsed.records(), std::vector<std::string>{"linkUp myTraps 7"}) << parsed.messages;
     EXPECT_STREQ(parsed.list->description, "Up.");
-    auto& saved = saved_trap_definitions();
-    ASSERT_EQ(saved.size(), saved_before + 1);
-    const TrapDefinition* trap = saved.back();
+    ASSERT_EQ(parsed.traps.size(), 1u);
+    const TrapDefinition* trap = parsed.traps.back().get();
     EXPECT_STREQ(trap->enterprise, "myTraps");
     EXPECT_EQ(trap->specific, 7);
     EXPECT_EQ(trap->variable_count, 2);
     EXPECT_STREQ(trap->description, "Up.");
     EXPECT_EQ(trap->status, '2');
-    release_trap_definition(saved.back());
-    saved.pop_back();
 }
 
 TEST(CompilerTraps, WithCollectionOffNothingIsSaved) {
-    const size_t saved_before = saved_trap_definitions().size();
     Parsed parsed;
     parse(module("t TRAP-TYPE ENTERPRISE e VARIABLES { a } ::= 1\n"
                  "n NOTIFICATION-TYPE OBJECTS { a } ::= { e 2 }"),
           parsed, 0);
     EXPECT_EQ(parsed.records(), std::vector<std::string>{"n e 2"});
-    EXPECT_EQ(saved_trap_definitions().size(), saved_before);
+    EXPECT_TRUE(parsed.traps.empty());
 }
 
 TEST(CompilerTraps, SixtyFiveVariablesKeepTheFirst64) {
@@ -526,8 +577,8 @@ TEST(CompilerTraps, SixtyFiveVariablesKeepTheFirst64) {
     EXPECT_EQ(parsed.messages,
               "Error defining VARIABLES: maximum number of variables supported 64 exceed.: On or "
               "around line 2\nIgnoring variable 64: v65.: On or around line 2\n");
-    EXPECT_EQ(current_trap.variable_count, 64);
-    EXPECT_STREQ(current_trap.variables[63], "v64");
+    EXPECT_EQ(default_compiler_state().trap.variable_count, 64);
+    EXPECT_STREQ(default_compiler_state().trap.variables[63], "v64");
 }
 
 TEST(CompilerTraps, EachFailureHasItsMessage) {
@@ -593,15 +644,12 @@ TEST(CompilerTraps, SavedListStopsAtItsLimitAndSaysSo) {
     }
     Parsed parsed;
     parse(module(traps), parsed, 1);
-    auto& saved = saved_trap_definitions();
-    EXPECT_EQ(saved.size(), static_cast<size_t>(kSavedTrapLimit));
-    EXPECT_STREQ(saved.back()->name, "t8191");
+    EXPECT_EQ(parsed.traps.size(), static_cast<size_t>(kSavedTrapLimit));
+    EXPECT_STREQ(parsed.traps.back()->name, "t8191");
     EXPECT_NE(
         parsed.warnings.find("Warning: more than 8192 trap definitions; t8192 is not kept.\n"),
         std::string::npos)
         << parsed.warnings;
-    for (TrapDefinition* record : saved) release_trap_definition(record);
-    saved.clear();
 }
 
 // A label reaches command lines and quoted texts of the event definitions: only identifiers are

@@ -76,8 +76,11 @@ TrapDefinition make_trap(const char* name, const char* enterprise, int specific,
     return record;
 }
 
+// The records the next write takes, as a compile with trap collection hands them back.
+TrapRecords saved;
+
 void save(const TrapDefinition& record) {
-    save_trap_definition(1, record);
+    saved.push_back(take_trap_definition(record));
 }
 
 struct Outputs {
@@ -85,8 +88,8 @@ struct Outputs {
     std::string err;
     void write(const MibNode* root, const char* base = "Trap_Base") {
         StderrCapture capture;
-        write_event_definitions(root, commands.get(), classes.get(), variables.get(), rules.get(),
-                                base);
+        write_event_definitions(root, saved, commands.get(), classes.get(), variables.get(),
+                                rules.get(), base);
         err = capture.finish();
     }
 };
@@ -103,8 +106,14 @@ std::vector<std::string> lines_of(const std::string& text) {
 // Each test starts from a fresh generator: no saved traps, no variable-list header written.
 class EventDefinitionsTest : public ::testing::Test {
   protected:
-    void SetUp() override { reset_event_generator(); }
-    void TearDown() override { reset_event_generator(); }
+    void SetUp() override {
+        reset_event_generator();
+        saved.clear();
+    }
+    void TearDown() override {
+        reset_event_generator();
+        saved.clear();
+    }
 };
 
 }  // namespace
@@ -121,7 +130,7 @@ TEST_F(EventDefinitionsTest, AllButTheLastCommandCarryTheTFlag) {
     EXPECT_NE(lines[0].find(" -S 1 -T -f - "), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(" -S 1 -T -f - "), std::string::npos) << lines[1];
     EXPECT_EQ(lines[2].find("-T "), std::string::npos) << lines[2];
-    EXPECT_TRUE(saved_trap_definitions().empty());
+    EXPECT_TRUE(saved.empty());
 
     save(make_trap("alone", "acme", 4));
     Outputs single;
@@ -416,11 +425,9 @@ TEST_F(EventDefinitionsTest, NothingSavedOrNoCommandStream) {
 
     save(make_trap("kept", "acme", 1));
     StderrCapture capture;
-    write_event_definitions(nullptr, nullptr, nullptr, nullptr, nullptr, "B");
+    write_event_definitions(nullptr, saved, nullptr, nullptr, nullptr, nullptr, "B");
     EXPECT_EQ(capture.finish(), "");
-    ASSERT_EQ(saved_trap_definitions().size(), 1u);
-    release_trap_definition(saved_trap_definitions().front());
-    saved_trap_definitions().clear();
+    ASSERT_EQ(saved.size(), 1u);
 }
 
 TEST_F(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
@@ -431,9 +438,9 @@ TEST_F(EventDefinitionsTest, OnlyTheCommandsWhenTheOtherStreamsAreAbsent) {
     record.slot_count = 1;
     save(record);
     MemoryStream commands;
-    write_event_definitions(tree.root, commands.get(), nullptr, nullptr, nullptr, "B");
+    write_event_definitions(tree.root, saved, commands.get(), nullptr, nullptr, nullptr, "B");
     EXPECT_EQ(lines_of(commands.text()).size(), 1u);
-    EXPECT_TRUE(saved_trap_definitions().empty());
+    EXPECT_TRUE(saved.empty());
 }
 
 TEST_F(EventDefinitionsTest, EventClassSeverityFollowsTheSeverityCode) {

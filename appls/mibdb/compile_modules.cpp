@@ -226,17 +226,18 @@ CompileResult compile_modules(const std::string& standard_text,
         report_error(std::string("cannot compile: ") + std::strerror(errno));
         return result;
     }
-    clear_compile_messages();
-    set_prefix_line_count(static_cast<int>(prefix_lines));
-    ParseNode* list = parse_mib_stream_collecting(stream, collect_traps ? 1 : 0, 0);
+    MibCompiler compiler;
+    compiler.set_prefix_line_count(static_cast<int>(prefix_lines));
+    compiler.collect_traps(collect_traps);
+    ParseNode* list = compiler.parse(stream);
     std::fclose(stream);
     std::string().swap(text);  // the records hold what linking needs
     if (list) {
-        result.tree = link_parse_nodes(list, &result.facts);
+        result.tree = compiler.link(list, &result.facts);
     }
-    set_prefix_line_count(0);
+    result.traps = compiler.take_traps();
 
-    const char* messages = compile_messages();
+    const char* messages = compiler.messages();
     if (messages && *messages) std::fputs(locate(messages, segments).c_str(), stderr);
     if (!list) {
         report_error("the MIB text does not parse; no tree was built");

@@ -72,18 +72,16 @@ int run_events(ArgumentReader& args) {
         }
     }
 
-    const CompileResult compiled = compile_modules(standard_text_path(standard), modules, true);
+    CompileResult compiled = compile_modules(standard_text_path(standard), modules, true);
     if (!compiled.tree) {
-        for (TrapDefinition* record : saved_trap_definitions()) release_trap_definition(record);
-        saved_trap_definitions().clear();
         report_error("no event definitions written");
         return 1;
     }
-    const bool found = !saved_trap_definitions().empty();
+    const bool found = !compiled.traps.empty();
     bool ok = commands.open() && classes.open() && variables.open() && rules.open();
     if (ok) {
-        write_event_definitions(compiled.tree, commands.stream, classes.stream, variables.stream,
-                                rules.stream, base_class.c_str());
+        write_event_definitions(compiled.tree, compiled.traps, commands.stream, classes.stream,
+                                variables.stream, rules.stream, base_class.c_str());
     }
     for (Output* out : {&commands, &classes, &variables, &rules}) ok = out->close() && ok;
     release_mib_tree(compiled.tree);

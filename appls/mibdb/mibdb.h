@@ -91,6 +91,7 @@ bool plan_modules(const std::string& standard_text, const std::vector<std::strin
 struct CompileResult {
     MibNode* tree = nullptr;       // null when nothing could be built
     std::vector<NodeFacts> facts;  // the compile's facts of the nodes, in OID order
+    TrapRecords traps;             // the trap records collected, in the order met
 };
 // Compiles with trap collection switched to `collect_traps`. Compile messages go to standard
 // error, each located in the file it came from. `texts`, when given, holds the text of each

@@ -8,8 +8,8 @@ constexpr const char* kPrefixFileName = "snmpv2mib";
 
 // The located text of a message at `line` of the stream: in the user's module by its own line,
 // in the prefix text by the line of that text. `end_of_file` selects the end-of-file forms.
-std::string locate(const char* message, const char* token_text, bool end_of_file, int line) {
-    const auto& state = compiler_state();
+std::string locate(const CompilerState& state, const char* message, const char* token_text,
+                   bool end_of_file, int line) {
     if (line > state.prefix_lines) {
         const int shown = line - state.prefix_lines;
         if (end_of_file) return catalogue_message(MibMessage::LocatedEnd, message, shown);
@@ -30,8 +30,7 @@ std::string locate(const char* message, const char* token_text, bool end_of_file
 
 }  // namespace
 
-void append_compile_message(char* buffer, int limit, const char* text) {
-    auto& state = compiler_state();
+void append_compile_message(CompilerState& state, char* buffer, int limit, const char* text) {
     if (!state.overflow_notice) {
         state.overflow_notice = load_mib_message(MibMessage::OutOfMessageSpace);
         state.overflow_notice_length = static_cast<int>(std::strlen(state.overflow_notice));
@@ -49,33 +48,34 @@ void append_compile_message(char* buffer, int limit, const char* text) {
     }
 }
 
-void report_at_line(const char* message, const char* token_text, int32_t token_code) {
-    auto& state = compiler_state();
+void report_at_line(CompilerState& state, const char* message, const char* token_text,
+                    int32_t token_code) {
     // After a NUL byte stopped the reading, what the parsers say about the missing rest adds
     // nothing.
     if (state.input_stopped) return;
-    const std::string located = locate(message, token_text, token_code == END_OF_INPUT, state.line);
-    append_compile_message(state.messages, state.message_limit, located.c_str());
+    const std::string located =
+        locate(state, message, token_text, token_code == END_OF_INPUT, state.line);
+    append_compile_message(state, state.messages, state.message_limit, located.c_str());
 }
 
-void warn_at_line(const char* message, const char* label) {
-    const std::string located = locate(message, label, false, compiler_state().line);
+void warn_at_line(CompilerState& state, const char* message, const char* label) {
+    const std::string located = locate(state, message, label, false, state.line);
     std::fflush(stdout);
-    std::fputs(located.c_str(), compiler_state().diagnostics);
+    std::fputs(located.c_str(), state.diagnostics);
 }
 
-void report_plain(const char* message) {
-    report_at_line(message, nullptr, compiler_state().last_token);
+void report_plain(CompilerState& state, const char* message) {
+    report_at_line(state, message, nullptr, state.last_token);
 }
 
-void report_at_given_line(const char* message, int line) {
-    auto& state = compiler_state();
+void report_at_given_line(CompilerState& state, const char* message, int line) {
     if (state.input_stopped) return;
-    const std::string located = locate(message, nullptr, false, line);
-    append_compile_message(state.messages, state.message_limit, located.c_str());
+    const std::string located = locate(state, message, nullptr, false, line);
+    append_compile_message(state, state.messages, state.message_limit, located.c_str());
 }
 
-void copy_field(char* field, size_t size, const char* source, const char* what) {
+void copy_field(CompilerState& state, char* field, size_t size, const char* source,
+                const char* what) {
     const size_t length = std::strlen(source);
     if (length < size) {
         std::memcpy(field, source, length + 1);
@@ -84,24 +84,14 @@ void copy_field(char* field, size_t size, const char* source, const char* what) 
     std::memcpy(field, source, size - 1);
     field[size - 1] = '\0';
     const std::string message = catalogue_message(MibMessage::TextCut, static_cast<int>(size - 1));
-    warn_at_line(message.c_str(), what);
+    warn_at_line(state, message.c_str(), what);
 }
 
-const char* compile_messages() {
-    return compiler_state().messages;
-}
-
-void clear_compile_messages() {
-    auto& state = compiler_state();
+void clear_compile_messages(CompilerState& state) {
     state.messages[0] = '\0';
     state.overflow_reported = false;
 }
 
-void set_prefix_line_count(int lines) {
-    compiler_state().prefix_lines = lines;
-}
-
-void lower_compile_message_limit(int n) {
-    auto& state = compiler_state();
+void lower_compile_message_limit(CompilerState& state, int n) {
     if (state.message_limit > n) state.message_limit = n - 1;
 }

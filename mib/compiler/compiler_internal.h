@@ -1,11 +1,10 @@
 // What the parts of the MIB source compiler share among themselves: token codes, the parse
-// record, the process-wide compiler state and the layer functions. Not for callers outside
-// this folder (tests excepted).
+// record, the state of one compile and the layer functions, each given that state. Not for
+// callers outside this folder (tests excepted).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -191,7 +190,7 @@ struct KeywordEntry {
     int length;
     int32_t code;
     int hash;
-    KeywordEntry* chain;
+    int chain;  // the next entry of the same chain, or -1
 };
 
 struct TextualConvention {
@@ -223,9 +222,16 @@ struct OidElement {
     uint32_t number;
 };
 
-// Everything one compile keeps between calls. One compile runs at a time.
+// Everything one compile keeps between calls: the stream it reads, its messages, the modules,
+// conventions and trap records it has met. Two states share nothing.
 struct CompilerState {
+    CompilerState();
+    ~CompilerState();
+    CompilerState(const CompilerState&) = delete;
+    CompilerState& operator=(const CompilerState&) = delete;
+
     // lexer
+    FILE* stream = nullptr;  // what the compile reads
     int lookahead = ' ';
     const char* lookahead_mark = nullptr;  // "::=" or ".." that ended the last word
     bool input_stopped = false;            // a NUL byte inside a word ended the reading
@@ -233,7 +239,6 @@ struct CompilerState {
     int32_t last_token = END_OF_INPUT;
     char* text_buffer = nullptr;  // quoted texts and comments are read into this, and kept
     size_t text_capacity = 0;
-    KeywordEntry* chains[kKeywordChains] = {};
     // messages
     char messages[kMessageBufferSize] = {};
     int message_limit = kMessageBufferSize - 1;
@@ -259,78 +264,82 @@ struct CompilerState {
     size_t conventions_taken = 0;
     TextMap<std::vector<int>> convention_slots;
     TextMap<int> sequence_types;
-    // trap texts in current_trap that no saved copy has taken over: entries from these
-    // indices up to the counts belong to the current record
+    // traps: the record the trap parsers and directives fill, and the copies collected
+    TrapDefinition trap;
+    TrapRecords traps;
+    // trap texts in `trap` that no collected copy has taken over: entries from these indices up
+    // to the counts belong to the current record
     int slots_owned_from = 0;
     int variables_owned_from = 0;
 };
 
-// One state for the process, never destroyed. Inline: the lexer asks for it on every token.
-inline CompilerState& compiler_state() {
-    static CompilerState* const state = new CompilerState();
-    return *state;
-}
+// The state behind the library's free functions (compile_mib_file, parse_mib_stream, next_token
+// without a state, ...): one for the process, never destroyed.
+CompilerState& default_compiler_state();
 
 // Memory: out of memory ends the process with kOutOfMemoryStatus.
 constexpr int kOutOfMemoryStatus = 12;
 [[noreturn]] void out_of_memory();
 void* compiler_calloc(size_t size);
 char* compiler_copy_text(const char* text);
-ParseNode* new_parse_node();
+ParseNode* new_parse_node(CompilerState& state);
 void release_parse_node(ParseNode* node);
 
 // The module of `name` in this compile, or kNoModule.
-int module_named(std::string_view name);
+int module_named(CompilerState& state, std::string_view name);
 
-// Keyword table.
-void build_keyword_chains();
+// Keyword table: built once, read only.
 int32_t lookup_keyword(const char* text);  // LABEL when the word is no keyword
 
-// Lexer.
-void reset_lexer();
-int32_t next_token(FILE* stream, char* text);
+// Lexer: reads state.stream.
+void reset_lexer(CompilerState& state);
+int32_t next_token(CompilerState& state, char* text);
 // The same, except that a quoted text is read and dropped whole (QUOTED_TEXT is returned after
 // it): the words of texts met while skipping clauses are never taken for keywords. END_OF_INPUT
 // when a text does not end (reported).
-int32_t next_token_past_text(FILE* stream, char* text);
-char* read_quoted_text(FILE* stream);
+int32_t next_token_past_text(CompilerState& state, char* text);
+char* read_quoted_text(CompilerState& state);
 // The quoted text after a clause word (DESCRIPTION, REFERENCE, UNITS), owned by the caller; null
 // when none follows ("Bad DESCRIPTION" is reported) or it does not end.
-char* read_clause_text(FILE* stream);
-int32_t skip_braced_value(FILE* stream);
+char* read_clause_text(CompilerState& state);
+int32_t skip_braced_value(CompilerState& state);
 // The same, keeping in `kept` what stands between the braces, without comments and quoted texts.
-int32_t skip_braced_value(FILE* stream, std::string* kept);
+int32_t skip_braced_value(CompilerState& state, std::string* kept);
 
 // Directives.
-void apply_directive(const char* word, const char* argument);
+void apply_directive(CompilerState& state, const char* word, const char* argument);
 
 // True for an identifier label; otherwise reports it at the current line and gives false.
-bool accept_label(const char* label);
+bool accept_label(CompilerState& state, const char* label);
 
 // Located messages: `token_text` may be null (no token text); token code END_OF_INPUT gives the
 // end-of-file forms.
-void report_at_line(const char* message, const char* token_text, int32_t token_code);
-void warn_at_line(const char* message, const char* label);
-void append_compile_message(char* buffer, int limit, const char* text);
+void report_at_line(CompilerState& state, const char* message, const char* token_text,
+                    int32_t token_code);
+void warn_at_line(CompilerState& state, const char* message, const char* label);
+// Appends `text` to the message `buffer` (at most `limit` characters long); when it does not
+// fit, the out-of-space notice is appended instead, once for `state`.
+void append_compile_message(CompilerState& state, char* buffer, int limit, const char* text);
 // Reports `message`, no token text, at the last token read.
-void report_plain(const char* message);
+void report_plain(CompilerState& state, const char* message);
 // Reports `message`, no token text, at `line` of the stream.
-void report_at_given_line(const char* message, int line);
+void report_at_given_line(CompilerState& state, const char* message, int line);
 // The catalogue text of `message` with its inserts applied.
 template <class... A>
 std::string catalogue_message(MibMessage message, const A&... inserts);
 // Reports catalogue message `message` with its inserts through report_at_line.
 template <class... A>
-void report_message(MibMessage message, const char* token_text, int32_t token_code,
-                    const A&... inserts);
+void report_message(CompilerState& state, MibMessage message, const char* token_text,
+                    int32_t token_code, const A&... inserts);
 // The same without token text, at the last token read.
 template <class... A>
-void report_message_plain(MibMessage message, const A&... inserts);
+void report_message_plain(CompilerState& state, MibMessage message, const A&... inserts);
 // Copies `source` into a field of `size` bytes; a cut is told once through warn_at_line.
-void copy_field(char* field, size_t size, const char* source, const char* what);
+void copy_field(CompilerState& state, char* field, size_t size, const char* source,
+                const char* what);
 
 // Values and records.
-int read_oid_value(FILE* stream, OidElement* elements, int maximum);
+int read_oid_value(CompilerState& state, OidElement* elements, int maximum);
 // Which elements before the last pair of a value make records of their own: name(number) arcs
 // and bare numbers always; with the chain rule (value assignments, OBJECT-IDENTITY) also a bare
 // label after a label, with sub-identifier 0.
@@ -338,22 +347,23 @@ enum class ArcRule { NamedArcs, ChainRule };
 // The arc records of a value, in order (null when none), then `node` as the defined name under
 // the element before the last. Null (reported, `node` left to the caller) when the count is out
 // of range.
-ParseNode* value_records(ParseNode* node, const OidElement* elements, int count, const char* name,
-                         ArcRule rule);
+ParseNode* value_records(CompilerState& state, ParseNode* node, const OidElement* elements,
+                         int count, const char* name, ArcRule rule);
 // Reads the value after "::=" and makes its records with `node` as the defined name; null
 // (reported, `node` released) on failure. A value assignment or OBJECT-IDENTITY whose value does
 // not read says "Bad OBJECT IDENTIFIER".
-ParseNode* read_value_records(FILE* stream, ParseNode* node, const char* name, ArcRule rule);
+ParseNode* read_value_records(CompilerState& state, ParseNode* node, const char* name,
+                              ArcRule rule);
 // Appends `more` to the chain `head` (either may be null).
 ParseNode* append_chain(ParseNode* head, ParseNode* more);
 
 // Enumeration list after "{": appends to *list; 0 on failure (reported).
-int read_enum_list(FILE* stream, EnumEntry** list);
+int read_enum_list(CompilerState& state, EnumEntry** list);
 EnumEntry* copy_enum_list(const EnumEntry* list);
 // Skips a balanced parenthesised constraint after its "(": 0 when the input ended first.
-int skip_constraint(FILE* stream);
+int skip_constraint(CompilerState& state);
 // The same, keeping the texts of the tokens read in `words`.
-int skip_constraint(FILE* stream, std::vector<std::string>* words);
+int skip_constraint(CompilerState& state, std::vector<std::string>* words);
 
 // Record facts. The facts of `node`, made when first asked for.
 RecordFacts& record_facts(ParseNode* node);
@@ -365,33 +375,33 @@ bool index_labels(std::string_view body, RecordFacts& facts);
 // The one label of an AUGMENTS clause's braces, or "".
 std::string augments_label(std::string_view body);
 // The facts of a convention's slot; null (const) or made (otherwise) when it has none yet.
-const ConventionFacts* facts_of_convention(const TextualConvention* slot);
-ConventionFacts& made_facts_of_convention(const TextualConvention* slot);
+const ConventionFacts* facts_of_convention(CompilerState& state, const TextualConvention* slot);
+ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualConvention* slot);
 // A record's textual convention, hint and sizes as its convention chain gives them.
-void convention_facts(const ParseNode* record, NodeFacts& facts);
+void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts);
 
 // Textual conventions.
-void clear_textual_conventions();
+void clear_textual_conventions(CompilerState& state);
 // The convention's syntax and a copy of its enumerations, or LABEL when unknown.
-int32_t lookup_textual_convention(const char* name, EnumEntry** enums);
+int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEntry** enums);
 // The SYNTAX of `node`, the label `name`: the convention the current module sees so far.
-void read_syntax_convention(ParseNode* node, const char* name);
+void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name);
 // Once the whole stream is read: each convention defined as another, then each record's SYNTAX
 // convention, as its module sees it (its own, else the one its IMPORTS names, else the first of
 // that name); a SYNTAX that is defined nowhere is told.
-void settle_syntax_conventions(ParseNode* list);
+void settle_syntax_conventions(CompilerState& state, ParseNode* list);
 
 // Definition parsers.
-ParseNode* parse_object_type(FILE* stream, const char* name);
-int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text);
-ParseNode* parse_value_assignment(FILE* stream, const char* name);
-ParseNode* parse_object_identity(FILE* stream, const char* name);
-ParseNode* parse_group(FILE* stream, const char* name);
-ParseNode* parse_module_compliance(FILE* stream, const char* name);
-ParseNode* parse_module_identity(FILE* stream, const char* name);
-ParseNode* parse_agent_capabilities(FILE* stream, const char* name);
-int parse_trap_type(FILE* stream, const char* name);
-ParseNode* parse_notification_type(FILE* stream, const char* name);
+ParseNode* parse_object_type(CompilerState& state, const char* name);
+int parse_type_assignment(CompilerState& state, const char* name, int32_t* token, char* text);
+ParseNode* parse_value_assignment(CompilerState& state, const char* name);
+ParseNode* parse_object_identity(CompilerState& state, const char* name);
+ParseNode* parse_group(CompilerState& state, const char* name);
+ParseNode* parse_module_compliance(CompilerState& state, const char* name);
+ParseNode* parse_module_identity(CompilerState& state, const char* name);
+ParseNode* parse_agent_capabilities(CompilerState& state, const char* name);
+int parse_trap_type(CompilerState& state, const char* name);
+ParseNode* parse_notification_type(CompilerState& state, const char* name);
 
 // Linking: the standard nodes every tree starts from (label, sub-identifier, index of the parent;
 // listed parents first), and the keys each record is linked by.
@@ -411,7 +421,31 @@ std::span<const DefaultNode> default_tree();
 struct LinkKeys {
     std::vector<int32_t> chain_of_key;
 };
-LinkKeys resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
+LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list,
+                           std::vector<NodeFacts>* facts = nullptr);
+
+// One compile in `state`: the statement loop over the stream (null on failure, reported), the
+// tree of its list, the messages. What the free functions of mib_compiler.h do with the
+// default state.
+ParseNode* parse_mib_stream(CompilerState& state, FILE* stream);
+MibNode* link_parse_nodes(CompilerState& state, ParseNode* list,
+                          std::vector<NodeFacts>* facts = nullptr);
+void clear_compile_messages(CompilerState& state);
+void lower_compile_message_limit(CompilerState& state, int n);
+// Trap records: `state.trap` releases the texts that no collected copy took over; starts anew
+// as `name`; is copied into `state.traps` when collection is on (at most kSavedTrapLimit).
+void release_trap_texts(CompilerState& state);
+void start_trap_definition(CompilerState& state, const char* name);
+void collect_trap_definition(CompilerState& state);
+// The lexer and message functions without a state, over the default state (the stream given
+// becomes its stream).
+void reset_lexer();
+int32_t next_token(FILE* stream, char* text);
+char* read_quoted_text(FILE* stream);
+int32_t skip_braced_value(FILE* stream);
+void report_at_line(const char* message, const char* token_text, int32_t token_code);
+void warn_at_line(const char* message, const char* label);
+void append_compile_message(char* buffer, int limit, const char* text);
 
 // A decimal conversion that never overflows.
 int32_t token_to_int(const char* text);
@@ -425,12 +459,12 @@ std::string catalogue_message(MibMessage message, const A&... inserts) {
 }
 
 template <class... A>
-void report_message(MibMessage message, const char* token_text, int32_t token_code,
-                    const A&... inserts) {
-    report_at_line(catalogue_message(message, inserts...).c_str(), token_text, token_code);
+void report_message(CompilerState& state, MibMessage message, const char* token_text,
+                    int32_t token_code, const A&... inserts) {
+    report_at_line(state, catalogue_message(message, inserts...).c_str(), token_text, token_code);
 }
 
 template <class... A>
-void report_message_plain(MibMessage message, const A&... inserts) {
-    report_plain(catalogue_message(message, inserts...).c_str());
+void report_message_plain(CompilerState& state, MibMessage message, const A&... inserts) {
+    report_plain(state, catalogue_message(message, inserts...).c_str());
 }

@@ -24,14 +24,25 @@ char* compiler_copy_text(const char* text) {
     return copy;
 }
 
-ParseNode* new_parse_node() {
+CompilerState::CompilerState() : trap{} {
+    reset_trap_definition(trap);
+}
+
+CompilerState::~CompilerState() {
+    release_parse_nodes(head);
+    release_trap_texts(*this);
+    clear_textual_conventions(*this);
+    std::free(text_buffer);
+}
+
+ParseNode* new_parse_node(CompilerState& state) {
     auto* node = static_cast<ParseNode*>(compiler_calloc(sizeof(ParseNode)));
-    node->module = compiler_state().current_module;
+    node->module = state.current_module;
     return node;
 }
 
-int module_named(std::string_view name) {
-    const auto& index = compiler_state().module_index;
+int module_named(CompilerState& state, std::string_view name) {
+    const auto& index = state.module_index;
     const auto found = index.find(name);
     return found == index.end() ? kNoModule : found->second;
 }

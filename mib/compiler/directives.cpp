@@ -40,10 +40,10 @@ char* next_word(const char** text) {
     return compiler_copy_text(word.c_str());
 }
 
-void add_slot(const char* argument) {
-    TrapDefinition& trap = current_trap;
+void add_slot(CompilerState& state, const char* argument) {
+    TrapDefinition& trap = state.trap;
     if (trap.slot_count >= kTrapSlots) {
-        warn_at_line(catalogue_message(MibMessage::TooManySlotMaps).c_str(), "--#SLOTMAP");
+        warn_at_line(state, catalogue_message(MibMessage::TooManySlotMaps).c_str(), "--#SLOTMAP");
         return;
     }
     const char* rest = argument;
@@ -52,10 +52,10 @@ void add_slot(const char* argument) {
     ++trap.slot_count;
 }
 
-void add_summary(const char* argument) {
-    TrapDefinition& trap = current_trap;
+void add_summary(CompilerState& state, const char* argument) {
+    TrapDefinition& trap = state.trap;
     if (!trap.summary[0]) {
-        copy_field(trap.summary, sizeof trap.summary, argument, "--#SUMMARY");
+        copy_field(state, trap.summary, sizeof trap.summary, argument, "--#SUMMARY");
         return;
     }
     // Several lines form one quoted text: the closing and opening quotes between them give way
@@ -67,7 +67,7 @@ void add_summary(const char* argument) {
     const size_t quote = more.find('"');
     if (quote != std::string::npos) more[quote] = ' ';
     joined += more;
-    copy_field(trap.summary, sizeof trap.summary, joined.c_str(), "--#SUMMARY");
+    copy_field(state, trap.summary, sizeof trap.summary, joined.c_str(), "--#SUMMARY");
 }
 
 }  // namespace
@@ -98,23 +98,23 @@ const char* severity_word(char code) {
     }
 }
 
-void apply_directive(const char* word, const char* argument) {
-    TrapDefinition& trap = current_trap;
+void apply_directive(CompilerState& state, const char* word, const char* argument) {
+    TrapDefinition& trap = state.trap;
     if (std::strcmp(word, "--#GENERIC") == 0) {
         trap.generic = token_to_int(argument);
     } else if (std::strcmp(word, "--#CATEGORY") == 0) {
-        copy_field(trap.category, sizeof trap.category, argument, word);
+        copy_field(state, trap.category, sizeof trap.category, argument, word);
     } else if (std::strcmp(word, "--#STATE") == 0 || std::strcmp(word, "--#STATUS") == 0) {
         trap.status = status_code(argument);
     } else if (std::strcmp(word, "--#SEVERITY") == 0) {
         trap.severity = severity_code(argument);
     } else if (std::strcmp(word, "--#ARGUMENTS") == 0) {
-        copy_field(trap.arguments, sizeof trap.arguments, argument, word);
+        copy_field(state, trap.arguments, sizeof trap.arguments, argument, word);
     } else if (std::strcmp(word, "--#SUMMARY") == 0) {
-        add_summary(argument);
+        add_summary(state, argument);
     } else if (std::strcmp(word, "--#EVENTCLASS") == 0) {
-        copy_field(trap.event_class, sizeof trap.event_class, argument, word);
+        copy_field(state, trap.event_class, sizeof trap.event_class, argument, word);
     } else if (std::strcmp(word, "--#SLOTMAP") == 0) {
-        add_slot(argument);
+        add_slot(state, argument);
     }
 }

@@ -33,46 +33,46 @@ bool is_word(int32_t token) {
 
 }  // namespace
 
-int read_enum_list(FILE* stream, EnumEntry** list) {
+int read_enum_list(CompilerState& state, EnumEntry** list) {
     EnumEntry** end = list;
     while (*end) end = &(*end)->next;
     char text[kTokenSize];
-    int32_t token = next_token(stream, text);
+    int32_t token = next_token(state, text);
     for (;;) {
         if (token == RIGHT_BRACE) return 1;
         if (token == END_OF_INPUT) {
-            report_message(MibMessage::ExpectedCloseBrace, nullptr, token);
+            report_message(state, MibMessage::ExpectedCloseBrace, nullptr, token);
             return 0;
         }
         if (!is_word(token)) {
-            token = next_token(stream, text);
+            token = next_token(state, text);
             continue;
         }
         char label[kTokenSize];
         std::memcpy(label, text, sizeof label);
         const bool keyword = token != LABEL;
-        token = next_token(stream, text);
+        token = next_token(state, text);
         // A keyword is a label too when "(" follows (deprecated(6)); otherwise it is passed over.
         if (keyword && token != LEFT_PAREN) continue;
         EnumEntry* entry = new_enum_entry(label, 0);
         *end = entry;
         end = &entry->next;
         if (token != LEFT_PAREN) {
-            report_message(MibMessage::ExpectedOpenParen, text, token);
+            report_message(state, MibMessage::ExpectedOpenParen, text, token);
             return 0;
         }
-        token = next_token(stream, text);
+        token = next_token(state, text);
         if (token != NUMBER && token != NEG_NUMBER) {
-            report_message(MibMessage::ExpectedInteger, text, token);
+            report_message(state, MibMessage::ExpectedInteger, text, token);
             return 0;
         }
         entry->value = token_to_int(text);
-        token = next_token(stream, text);
+        token = next_token(state, text);
         if (token != RIGHT_PAREN) {
-            report_message(MibMessage::ExpectedCloseParen, text, token);
+            report_message(state, MibMessage::ExpectedCloseParen, text, token);
             return 0;
         }
-        token = next_token(stream, text);
+        token = next_token(state, text);
     }
 }
 
@@ -86,15 +86,15 @@ EnumEntry* copy_enum_list(const EnumEntry* list) {
     return head;
 }
 
-int skip_constraint(FILE* stream) {
-    return skip_constraint(stream, nullptr);
+int skip_constraint(CompilerState& state) {
+    return skip_constraint(state, nullptr);
 }
 
-int skip_constraint(FILE* stream, std::vector<std::string>* words) {
+int skip_constraint(CompilerState& state, std::vector<std::string>* words) {
     char text[kTokenSize];
     int depth = 1;
     while (depth > 0) {
-        const int32_t token = next_token_past_text(stream, text);
+        const int32_t token = next_token_past_text(state, text);
         if (token == END_OF_INPUT) return 0;
         if (words) words->emplace_back(text);
         if (token == LEFT_PAREN) ++depth;

@@ -21,9 +21,10 @@ bool is_identifier_label(const char* text) {
     return true;
 }
 
-bool accept_label(const char* label) {
+bool accept_label(CompilerState& state, const char* label) {
     if (is_identifier_label(label)) return true;
     report_at_line(
+        state,
         "Error, a label holds letters, digits, hyphens and underscores and starts with a letter; "
         "found",
         label, LABEL);

@@ -66,8 +66,8 @@ inline void add_char(char* text, int& length, int ch) {
     if (length < kTokenSize - 1) text[length++] = static_cast<char>(ch);
 }
 
-int32_t finish(int32_t code) {
-    compiler_state().last_token = code;
+int32_t finish(CompilerState& state, int32_t code) {
+    state.last_token = code;
     return code;
 }
 
@@ -103,18 +103,17 @@ const char* read_mark(FILE* stream, int& ch, char* text, int& length) {
 }
 
 // A NUL byte would cut the word short without a trace: the compile stops with a located error.
-int32_t stop_at_nul(char* text) {
-    auto& state = compiler_state();
-    report_at_line(kNulInWord, text[0] ? text : nullptr, LABEL);
+int32_t stop_at_nul(CompilerState& state, char* text) {
+    report_at_line(state, kNulInWord, text[0] ? text : nullptr, LABEL);
     state.input_stopped = true;
     text[0] = '\0';
-    return finish(END_OF_INPUT);
+    return finish(state, END_OF_INPUT);
 }
 
 // Reads the rest of a directive line (the newline is consumed) and applies it. False at end of
 // input.
-bool read_directive(FILE* stream, const char* word) {
-    auto& state = compiler_state();
+bool read_directive(CompilerState& state, const char* word) {
+    FILE* const stream = state.stream;
     char line[kDirectiveLineSize];
     int length = 0;
     bool cut = false;
@@ -142,17 +141,17 @@ bool read_directive(FILE* stream, const char* word) {
     line[length] = '\0';
     state.lookahead = ' ';
     if (cut) {
-        warn_at_line(catalogue_message(MibMessage::DirectiveLineCut).c_str(), word);
+        warn_at_line(state, catalogue_message(MibMessage::DirectiveLineCut).c_str(), word);
     }
-    apply_directive(word, line);
+    apply_directive(state, word, line);
     return more;
 }
 
 // Reads the word that starts with `ch` into `text` (with the words a join word joins) and leaves
 // what ended it as the lookahead: its keyword code, or LABEL. END_OF_INPUT when the input ends
 // inside the word (the word is lost) or a NUL byte is in it (reported).
-int32_t read_word(FILE* stream, int ch, char* text) {
-    auto& state = compiler_state();
+int32_t read_word(CompilerState& state, int ch, char* text) {
+    FILE* const stream = state.stream;
     int length = 0;
     bool nul = false;
     for (;;) {
@@ -189,7 +188,7 @@ int32_t read_word(FILE* stream, int ch, char* text) {
             state.lookahead = ch;
         }
         text[length] = '\0';
-        if (nul) return stop_at_nul(text);
+        if (nul) return stop_at_nul(state, text);
         const int32_t code = lookup_keyword(text);
         if (code != JOIN_NEXT) return code;
         // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
@@ -201,9 +200,8 @@ int32_t read_word(FILE* stream, int ch, char* text) {
 
 // Reads a text up to its closing quote (its opening quote was read) in one call, counting its
 // lines: `text` is left without the quote. False at end of input.
-bool read_raw_text(FILE* stream, std::string_view* text) {
-    auto& state = compiler_state();
-    const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '"', stream);
+bool read_raw_text(CompilerState& state, std::string_view* text) {
+    const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '"', state.stream);
     if (got <= 0) return false;
     const std::string_view read(state.text_buffer, static_cast<size_t>(got));
     for (size_t at = read.find('\n'); at != std::string_view::npos; at = read.find('\n', at + 1)) {
@@ -214,16 +212,15 @@ bool read_raw_text(FILE* stream, std::string_view* text) {
     return true;
 }
 
-bool skip_quoted_text(FILE* stream) {
+bool skip_quoted_text(CompilerState& state) {
     std::string_view text;
-    return read_raw_text(stream, &text);
+    return read_raw_text(state, &text);
 }
 
 // Skips the rest of a comment line with its newline. False at end of input.
-bool skip_comment(FILE* stream) {
-    auto& state = compiler_state();
+bool skip_comment(CompilerState& state) {
     if (state.lookahead != '\n') {
-        const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '\n', stream);
+        const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '\n', state.stream);
         if (got <= 0 || state.text_buffer[got - 1] != '\n') {
             state.lookahead = ' ';
             return false;
@@ -236,8 +233,7 @@ bool skip_comment(FILE* stream) {
 
 }  // namespace
 
-void reset_lexer() {
-    auto& state = compiler_state();
+void reset_lexer(CompilerState& state) {
     // A delimiter left by an earlier compile must not be read as this stream's first character.
     state.lookahead = ' ';
     state.lookahead_mark = nullptr;
@@ -246,16 +242,16 @@ void reset_lexer() {
     state.last_token = END_OF_INPUT;
 }
 
-int32_t next_token(FILE* stream, char* text) {
-    auto& state = compiler_state();
+int32_t next_token(CompilerState& state, char* text) {
+    FILE* const stream = state.stream;
     for (;;) {
         text[0] = '\0';
-        if (state.input_stopped) return finish(END_OF_INPUT);
+        if (state.input_stopped) return finish(state, END_OF_INPUT);
         if (state.lookahead_mark) {
             // The mark that ended the previous word.
             std::strcpy(text, state.lookahead_mark);
             state.lookahead_mark = nullptr;
-            return finish(lookup_keyword(text));
+            return finish(state, lookup_keyword(text));
         }
         int ch = state.lookahead;
         while (is_space(ch)) {
@@ -264,39 +260,40 @@ int32_t next_token(FILE* stream, char* text) {
         }
         if (ch == EOF) {
             state.lookahead = ' ';
-            return finish(END_OF_INPUT);
+            return finish(state, END_OF_INPUT);
         }
         if (ch == '"') {
             // The white space before the quote is consumed already.
             state.lookahead = ' ';
-            return finish(QUOTED_TEXT);
+            return finish(state, QUOTED_TEXT);
         }
-        const int32_t code = read_word(stream, ch, text);
-        if (code != LABEL) return finish(code);
+        const int32_t code = read_word(state, ch, text);
+        if (code != LABEL) return finish(state, code);
         if (text[0] == '-' && text[1] == '-') {
-            const bool more = text[2] == '#' ? read_directive(stream, text) : skip_comment(stream);
+            const bool more = text[2] == '#' ? read_directive(state, text) : skip_comment(state);
             if (!more) {
                 text[0] = '\0';
-                return finish(END_OF_INPUT);
+                return finish(state, END_OF_INPUT);
             }
             continue;
         }
-        if (text[0] == '-') return finish(all_digits(text + 1) ? NEG_NUMBER : LABEL);
-        return finish(all_digits(text) ? NUMBER : LABEL);
+        if (text[0] == '-') return finish(state, all_digits(text + 1) ? NEG_NUMBER : LABEL);
+        return finish(state, all_digits(text) ? NUMBER : LABEL);
     }
 }
 
-int32_t next_token_past_text(FILE* stream, char* text) {
-    const int32_t token = next_token(stream, text);
-    if (token != QUOTED_TEXT || skip_quoted_text(stream)) return token;
-    report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
+int32_t next_token_past_text(CompilerState& state, char* text) {
+    const int32_t token = next_token(state, text);
+    if (token != QUOTED_TEXT || skip_quoted_text(state)) return token;
+    report_message(state, MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
     return END_OF_INPUT;
 }
 
-char* read_quoted_text(FILE* stream) {
+char* read_quoted_text(CompilerState& state) {
     std::string_view raw;
-    if (!read_raw_text(stream, &raw)) {
-        report_message(MibMessage::MissingClosingQuote, nullptr, kNoTokenCode, "DESCRIPTION");
+    if (!read_raw_text(state, &raw)) {
+        report_message(state, MibMessage::MissingClosingQuote, nullptr, kNoTokenCode,
+                       "DESCRIPTION");
         return nullptr;
     }
     auto* text = static_cast<char*>(compiler_calloc(std::min(raw.size(), kQuotedTextKept) + 1));
@@ -323,22 +320,22 @@ char* read_quoted_text(FILE* stream) {
     return text;
 }
 
-char* read_clause_text(FILE* stream) {
+char* read_clause_text(CompilerState& state) {
     char text[kTokenSize];
-    const int32_t token = next_token(stream, text);
+    const int32_t token = next_token(state, text);
     if (token != QUOTED_TEXT) {
-        report_message(MibMessage::Bad, text, token, "DESCRIPTION");
+        report_message(state, MibMessage::Bad, text, token, "DESCRIPTION");
         return nullptr;
     }
-    return read_quoted_text(stream);
+    return read_quoted_text(state);
 }
 
-int32_t skip_braced_value(FILE* stream) {
-    return skip_braced_value(stream, nullptr);
+int32_t skip_braced_value(CompilerState& state) {
+    return skip_braced_value(state, nullptr);
 }
 
-int32_t skip_braced_value(FILE* stream, std::string* kept) {
-    auto& state = compiler_state();
+int32_t skip_braced_value(CompilerState& state, std::string* kept) {
+    FILE* const stream = state.stream;
     if (state.input_stopped || state.lookahead_mark) return 0;
     // The brace may have ended the keyword before it (INDEX{ifIndex}): then it is the lookahead.
     int ch = state.lookahead;
@@ -361,7 +358,7 @@ int32_t skip_braced_value(FILE* stream, std::string* kept) {
                 ++state.line;
                 break;
             case '"':
-                if (!skip_quoted_text(stream)) return 0;
+                if (!skip_quoted_text(state)) return 0;
                 if (kept) kept->push_back(' ');
                 break;
             case '-':
@@ -369,7 +366,7 @@ int32_t skip_braced_value(FILE* stream, std::string* kept) {
                 pending = read_char(stream);
                 if (pending == '-') {
                     pending = kNoChar;
-                    if (!skip_comment(stream)) return 0;
+                    if (!skip_comment(state)) return 0;
                     if (kept) kept->push_back('\n');
                 } else if (kept) {
                     kept->push_back('-');

@@ -77,8 +77,9 @@ struct Dependency {
 
 class Resolver {
   public:
-    explicit Resolver(ParseNode* list)
-        : modules_(compiler_state().modules),
+    Resolver(CompilerState& state, ParseNode* list)
+        : state_(state),
+          modules_(state.modules),
           by_label_(&arena_),
           place_index_(&arena_),
           unresolved_places_(&arena_),
@@ -122,6 +123,7 @@ class Resolver {
   private:
     // The tables below make one entry per record; they take their memory from here at once.
     std::pmr::monotonic_buffer_resource arena_{kArenaBytes};
+    CompilerState& state_;
     const std::vector<ModuleInfo>& modules_;
     std::vector<ParseNode*> records_;
     std::vector<int> place_of_record_;
@@ -220,7 +222,7 @@ class Resolver {
             const auto& imports = modules_[module].imports;
             const auto from = imports.find(label);
             if (from == imports.end()) break;
-            const int next = module_named(from->second);
+            const int next = module_named(state_, from->second);
             if (next == module) break;
             module = next;
         }
@@ -264,7 +266,7 @@ class Resolver {
                               static_cast<int>(records_[arc.record]->subid), module_text(arc),
                               place_text(arc.place), place_text(seen.place));
         std::fflush(stdout);
-        std::fputs(text.c_str(), compiler_state().diagnostics);
+        std::fputs(text.c_str(), state_.diagnostics);
     }
 
     // The index of the arc record that record `i` hangs under: the record before it, as a value
@@ -385,7 +387,7 @@ class Resolver {
             // A text without a module header stands in a module of no name.
             if (valid_module(record->module) && !modules_[record->module].name.empty())
                 f.modules.push_back(modules_[record->module].name);
-            convention_facts(record, f);
+            convention_facts(state_, record, f);
             if (record->facts) row_facts(record, f);
             if (f.modules.empty() && f.syntax.empty() && f.hint.empty() && f.sizes.empty() &&
                 f.index.empty() && f.augments.empty())
@@ -512,7 +514,7 @@ class Resolver {
             catalogue_message(MibMessage::LabelAtPlaces, std::string(label).c_str(),
                               static_cast<int>(places.size()), text.c_str());
         std::fflush(stdout);
-        std::fputs(line.c_str(), compiler_state().diagnostics);
+        std::fputs(line.c_str(), state_.diagnostics);
     }
 
     int key_of_definition(int d) {
@@ -571,6 +573,6 @@ class Resolver {
 
 }  // namespace
 
-LinkKeys resolve_link_keys(ParseNode* list, std::vector<NodeFacts>* facts) {
-    return Resolver(list).run(facts);
+LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list, std::vector<NodeFacts>* facts) {
+    return Resolver(state, list).run(facts);
 }

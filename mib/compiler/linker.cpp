@@ -48,6 +48,9 @@ constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5,
 // chains: a take stops at a record of the parent's own key in the same chain. Rather than scan a
 // chain on every take, each key has the list of the records its take looks at, in chain order.
 struct Linker {
+    explicit Linker(CompilerState& compile) : state(compile) {}
+
+    CompilerState& state;
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
     std::vector<int32_t> chain_of_id;  // the chain each key's text hashes to
@@ -123,11 +126,11 @@ MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
     for (MibNode* child = parent->child; child; child = child->peer) {
         if (std::strcmp(child->label, record->label) == 0) {
             if (child->subid != record->subid) {
-                auto& state = compiler_state();
+                CompilerState& state = linker.state;
                 const std::string message = catalogue_message(
                     MibMessage::DuplicateChildLabel, parent->label, record->label,
                     static_cast<int>(record->subid), child->label, static_cast<int>(child->subid));
-                append_compile_message(state.messages, state.message_limit, message.c_str());
+                append_compile_message(state, state.messages, state.message_limit, message.c_str());
                 linker.error = true;
             }
             return nullptr;
@@ -192,9 +195,9 @@ void report_left_overs(Linker& linker) {
         ParseNode* record = linker.records[left[i]];
         if (i == 0) {
             std::fflush(stdout);
-            nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNodes));
+            nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNodes));
         }
-        nl_fprintf(compiler_state().diagnostics, load_mib_message(MibMessage::LeftOverNode),
+        nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNode),
                    record->label, record->parent_label, static_cast<int>(record->subid),
                    record->syntax);
         release_parse_node(record);
@@ -207,10 +210,10 @@ std::span<const DefaultNode> default_tree() {
     return kDefaultTree;
 }
 
-MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts) {
-    Linker linker;
+MibNode* link_parse_nodes(CompilerState& state, ParseNode* list, std::vector<NodeFacts>* facts) {
+    Linker linker(state);
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
-    linker.chain_of_id = resolve_link_keys(list, facts).chain_of_key;
+    linker.chain_of_id = resolve_link_keys(state, list, facts).chain_of_key;
     size_t records = 0;
     for (const ParseNode* record = list; record; record = record->next) ++records;
     linker.records.reserve(records);

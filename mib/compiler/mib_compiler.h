@@ -1,8 +1,10 @@
 // The MIB source compiler: SMI module text to a MibNode tree, with located diagnostics collected
-// in a bounded message buffer, and trap collection for the event-definition generator.
+// in a bounded message buffer, and trap collection for the event-definition generator. Each
+// compile keeps its state in a MibCompiler; the free functions below share one default compile.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,37 @@
 #include "mib/mib_tree.h"
 
 struct ParseNode;
+struct CompilerState;
+
+// One compile with a state of its own: settings, then the parse of a stream, then the link of
+// its list. The messages and the collected trap records stay with it until taken. Compiles in
+// different objects share nothing.
+class MibCompiler {
+  public:
+    MibCompiler();
+    ~MibCompiler();
+    MibCompiler(const MibCompiler&) = delete;
+    MibCompiler& operator=(const MibCompiler&) = delete;
+
+    // How many lines of the stream are the standard definitions text before the user's modules:
+    // messages about them name that text.
+    void set_prefix_line_count(int lines);
+    // Trap collection for the parses that follow (off at first).
+    void collect_traps(bool collect);
+    // Where warnings and left-over lists go (standard error at first).
+    void set_diagnostics(FILE* stream);
+
+    // As parse_mib_stream and link_parse_nodes.
+    ParseNode* parse(FILE* stream);
+    MibNode* link(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
+
+    const char* messages() const;
+    // The trap records collected so far, handed over in the order met.
+    TrapRecords take_traps();
+
+  private:
+    std::unique_ptr<CompilerState> state_;
+};
 
 // Compiles a file: null when it is not a regular file, cannot be opened, does not parse (then
 // "Mib table is bad.\n" ends the message buffer) or links into a refused tree.
@@ -21,6 +54,8 @@ MibNode* compile_mib_file_quietly(const char* path);
 ParseNode* parse_mib_stream(FILE* stream);
 // The same, with trap collection switched to `collect` (kept for later compiles).
 ParseNode* parse_mib_stream_collecting(FILE* stream, int collect, int reserved);
+// The trap records the default compile collected, handed over in the order met.
+TrapRecords take_collected_traps();
 // The tree of a parse list (consumed); null when a duplicate label refused it. With `facts`, also
 // the companion's facts of the nodes that the list's definitions place under the root, in OID
 // order, each OID once: the modules that define it (in stream order), its syntax's textual

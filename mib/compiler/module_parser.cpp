@@ -11,7 +11,7 @@ enum class Step { Next, Fail, Done };
 
 // The statement loop's place in the stream: the token that starts the next statement.
 struct Statement {
-    FILE* stream;
+    CompilerState& state;
     int32_t token = END_OF_INPUT;
     char text[kTokenSize] = {};
     bool have_token = false;  // read already, by a definition parser or the module header
@@ -20,7 +20,7 @@ struct Statement {
 // The definitions that add records and fail with "Bad parse of: %1" naming their macro.
 struct MacroParser {
     int32_t keyword;
-    ParseNode* (*parse)(FILE* stream, const char* name);
+    ParseNode* (*parse)(CompilerState& state, const char* name);
     const char* macro_name;  // as written in the source
 };
 
@@ -36,16 +36,15 @@ constexpr MacroParser kMacroParsers[] = {
 };
 
 // Skips tokens up to `wanted`: false at end of input.
-bool skip_until(FILE* stream, int32_t wanted, char* text) {
+bool skip_until(CompilerState& state, int32_t wanted, char* text) {
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token(state, text);
         if (token == wanted) return true;
         if (token == END_OF_INPUT) return false;
     }
 }
 
-void append_to_list(ParseNode* chain) {
-    auto& state = compiler_state();
+void append_to_list(CompilerState& state, ParseNode* chain) {
     if (!chain) return;
     if (state.tail) {
         state.tail->next = chain;
@@ -58,24 +57,21 @@ void append_to_list(ParseNode* chain) {
 }
 
 // The list built so far, handed to the caller.
-ParseNode* take_list() {
-    auto& state = compiler_state();
+ParseNode* take_list(CompilerState& state) {
     ParseNode* list = state.head;
     state.head = state.tail = nullptr;
     return list;
 }
 
-ParseNode* fail() {
-    release_parse_nodes(take_list());
+ParseNode* fail(CompilerState& state) {
+    release_parse_nodes(take_list(state));
     return nullptr;
 }
 
-void start_compile() {
-    auto& state = compiler_state();
+void start_compile(CompilerState& state) {
     state.head = state.tail = nullptr;
-    reset_lexer();
-    build_keyword_chains();
-    clear_textual_conventions();
+    reset_lexer(state);
+    clear_textual_conventions(state);
     state.sequence_types.clear();
     state.module_state = ModuleState::Outside;
     state.modules.clear();
@@ -84,24 +80,24 @@ void start_compile() {
 }
 
 // "Unsigned32 ::= Gauge32" in the prefix text; anything else is told but not fatal.
-void check_unsigned32(FILE* stream, char* text) {
-    if (!skip_until(stream, ASSIGN, text)) {
-        report_message(MibMessage::NoAssignForUnsigned32, nullptr, END_OF_INPUT);
+void check_unsigned32(CompilerState& state, char* text) {
+    if (!skip_until(state, ASSIGN, text)) {
+        report_message(state, MibMessage::NoAssignForUnsigned32, nullptr, END_OF_INPUT);
         return;
     }
-    const int32_t token = next_token(stream, text);
-    if (token != GAUGE32) report_message(MibMessage::Unsigned32NotGauge32, nullptr, token);
+    const int32_t token = next_token(state, text);
+    if (token != GAUGE32) report_message(state, MibMessage::Unsigned32NotGauge32, nullptr, token);
 }
 
 // The IMPORTS list after its keyword, up to ";": which module each label comes from. False at
 // end of input.
-bool read_imports(FILE* stream, ModuleInfo& module, char* text) {
+bool read_imports(CompilerState& state, ModuleInfo& module, char* text) {
     module.has_imports = true;
     std::vector<std::string> symbols;
     bool from = false;
     int braces = 0;  // a module's braced identifier after its name
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token(state, text);
         if (token == SEMICOLON) return true;
         if (token == END_OF_INPUT) return false;
         if (token == LEFT_BRACE) {
@@ -123,8 +119,7 @@ bool read_imports(FILE* stream, ModuleInfo& module, char* text) {
 }
 
 // A new module named `name` becomes the current one.
-void begin_module_scope(const char* name) {
-    auto& state = compiler_state();
+void begin_module_scope(CompilerState& state, const char* name) {
     state.current_module = static_cast<int>(state.modules.size());
     state.modules.push_back(ModuleInfo{name, 0, false, {}});
     state.module_index.emplace(name, state.current_module);
@@ -132,27 +127,27 @@ void begin_module_scope(const char* name) {
 
 // The module that is still open lacks its END: told at its BEGIN, so that the message points
 // into its own file rather than at whatever follows it.
-void report_missing_end(MibMessage message, const char* next) {
-    const auto& state = compiler_state();
+void report_missing_end(CompilerState& state, MibMessage message, const char* next) {
     const ModuleInfo& open = state.modules[static_cast<size_t>(state.current_module)];
-    report_at_given_line(catalogue_message(message, open.name, next).c_str(), open.begin_line);
+    report_at_given_line(state, catalogue_message(message, open.name, next).c_str(),
+                         open.begin_line);
 }
 
 // After "DEFINITIONS": up to BEGIN and past a first IMPORTS or EXPORTS list.
 Step open_module(Statement& s, const char* name) {
-    auto& state = compiler_state();
+    CompilerState& state = s.state;
     if (state.module_state == ModuleState::Inside) {
-        report_missing_end(MibMessage::NoEndBeforeModule, name);
+        report_missing_end(state, MibMessage::NoEndBeforeModule, name);
         return Step::Fail;
     }
     state.module_state = ModuleState::Inside;
-    begin_module_scope(name);
-    if (!skip_until(s.stream, BEGIN, s.text)) {
-        report_message(MibMessage::NoBeginStatement, nullptr, END_OF_INPUT, "BEGIN");
+    begin_module_scope(state, name);
+    if (!skip_until(state, BEGIN, s.text)) {
+        report_message(state, MibMessage::NoBeginStatement, nullptr, END_OF_INPUT, "BEGIN");
         return Step::Fail;
     }
     state.modules.back().begin_line = state.line;
-    s.token = next_token(s.stream, s.text);
+    s.token = next_token(state, s.text);
     if (s.token != IMPORTS && s.token != EXPORTS) {
         s.have_token = true;
         return Step::Next;
@@ -160,66 +155,65 @@ Step open_module(Statement& s, const char* name) {
     const char* list = s.token == IMPORTS ? "IMPORTS" : "EXPORTS";
     const bool ended =
         s.token == IMPORTS
-            ? read_imports(s.stream, state.modules[static_cast<size_t>(state.current_module)],
-                           s.text)
-            : skip_until(s.stream, SEMICOLON, s.text);
+            ? read_imports(state, state.modules[static_cast<size_t>(state.current_module)], s.text)
+            : skip_until(state, SEMICOLON, s.text);
     if (!ended) {
         const std::string message =
             std::string("Error, no \";\" at the end of the ") + list + " list";
-        report_at_line(message.c_str(), nullptr, END_OF_INPUT);
+        report_at_line(state, message.c_str(), nullptr, END_OF_INPUT);
         return Step::Fail;
     }
     return Step::Next;
 }
 
-Step close_module() {
-    auto& state = compiler_state();
+Step close_module(CompilerState& state) {
     if (state.module_state == ModuleState::Inside) {
         state.module_state = ModuleState::Outside;
         state.current_module = kNoModule;
         return Step::Next;
     }
-    report_message_plain(MibMessage::EndBeforeStart, "END", "MIB");
+    report_message_plain(state, MibMessage::EndBeforeStart, "END", "MIB");
     return Step::Fail;
 }
 
-Step end_of_input() {
-    if (compiler_state().module_state == ModuleState::Outside) return Step::Done;
-    report_missing_end(MibMessage::NoEndBeforeEndOfInput, "");
+Step end_of_input(CompilerState& state) {
+    if (state.module_state == ModuleState::Outside) return Step::Done;
+    report_missing_end(state, MibMessage::NoEndBeforeEndOfInput, "");
     return Step::Fail;
 }
 
 // The records of a definition join the list; none fails the parse.
-Step add_records(ParseNode* chain, const char* macro_name) {
+Step add_records(CompilerState& state, ParseNode* chain, const char* macro_name) {
     if (!chain) {
-        report_message_plain(MibMessage::BadDefinition, macro_name);
+        report_message_plain(state, MibMessage::BadDefinition, macro_name);
         return Step::Fail;
     }
-    append_to_list(chain);
+    append_to_list(state, chain);
     return Step::Next;
 }
 
 // The definition of `name`, chosen by the token after it.
 Step parse_definition(Statement& s, const char* name) {
+    CompilerState& state = s.state;
     switch (s.token) {
         case DEFINITIONS:
             return open_module(s, name);
         case TRAP_TYPE:
-            return parse_trap_type(s.stream, name) ? Step::Next : Step::Fail;
+            return parse_trap_type(state, name) ? Step::Next : Step::Fail;
         case ASSIGN:
-            if (!parse_type_assignment(s.stream, name, &s.token, s.text)) {
-                report_message_plain(MibMessage::BadTypeAssignment);
+            if (!parse_type_assignment(state, name, &s.token, s.text)) {
+                report_message_plain(state, MibMessage::BadTypeAssignment);
                 return Step::Fail;
             }
             s.have_token = true;
             return Step::Next;
         case AGENT_CAPABILITIES: {
-            ParseNode* chain = parse_agent_capabilities(s.stream, name);
+            ParseNode* chain = parse_agent_capabilities(state, name);
             if (!chain) {
-                report_message_plain(MibMessage::BadAgentCapabilities);
+                report_message_plain(state, MibMessage::BadAgentCapabilities);
                 return Step::Fail;
             }
-            append_to_list(chain);
+            append_to_list(state, chain);
             return Step::Next;
         }
         case END_OF_INPUT:
@@ -229,72 +223,68 @@ Step parse_definition(Statement& s, const char* name) {
     }
     for (const MacroParser& macro : kMacroParsers) {
         if (macro.keyword == s.token)
-            return add_records(macro.parse(s.stream, name), macro.macro_name);
+            return add_records(state, macro.parse(state, name), macro.macro_name);
     }
-    report_message_plain(MibMessage::BadOperator);
+    report_message_plain(state, MibMessage::BadOperator);
     return Step::Fail;
 }
 
 // A statement that starts with a name: an optional braced value, then its definition.
 Step parse_named_statement(Statement& s) {
-    if (!accept_label(s.text)) return Step::Fail;
+    CompilerState& state = s.state;
+    if (!accept_label(state, s.text)) return Step::Fail;
     char name[kTokenSize];
     std::memcpy(name, s.text, sizeof name);
-    s.token = next_token(s.stream, s.text);
+    s.token = next_token(state, s.text);
     if (s.token == LEFT_BRACE) {
-        if (!skip_until(s.stream, RIGHT_BRACE, s.text)) {
-            report_message_plain(MibMessage::NoClosingBracket);
+        if (!skip_until(state, RIGHT_BRACE, s.text)) {
+            report_message_plain(state, MibMessage::NoClosingBracket);
             return Step::Fail;
         }
-        s.token = next_token(s.stream, s.text);
+        s.token = next_token(state, s.text);
     }
     return parse_definition(s, name);
 }
 
 Step parse_statement(Statement& s) {
+    CompilerState& state = s.state;
     switch (s.token) {
         case END:
-            return close_module();
+            return close_module(state);
         case END_OF_INPUT:
-            return end_of_input();
+            return end_of_input(state);
         case UNSIGNED32:
-            check_unsigned32(s.stream, s.text);
+            check_unsigned32(state, s.text);
             return Step::Next;
         case LABEL:
             return parse_named_statement(s);
         default:
-            report_message(MibMessage::ReservedWord, s.text, s.token, s.text);
+            report_message(state, MibMessage::ReservedWord, s.text, s.token, s.text);
             return Step::Fail;
     }
 }
 
 }  // namespace
 
-ParseNode* parse_mib_stream(FILE* stream) {
-    start_compile();
-    Statement s{stream};
+ParseNode* parse_mib_stream(CompilerState& state, FILE* stream) {
+    start_compile(state);
+    state.stream = stream;
+    Statement s{state};
     for (;;) {
-        if (!s.have_token) s.token = next_token(stream, s.text);
+        if (!s.have_token) s.token = next_token(state, s.text);
         s.have_token = false;
         switch (parse_statement(s)) {
             case Step::Next:
                 break;
             case Step::Fail:
-                return fail();
+                return fail(state);
             case Step::Done:
                 // A NUL byte ended the reading early: what was read is not the whole module.
-                if (compiler_state().input_stopped) return fail();
-                settle_syntax_conventions(compiler_state().head);
-                return take_list();
+                if (state.input_stopped) return fail(state);
+                settle_syntax_conventions(state, state.head);
+                return take_list(state);
         }
     }
-}
-
-ParseNode* parse_mib_stream_collecting(FILE* stream, int collect, int reserved) {
-    auto& state = compiler_state();
-    state.collect_traps = collect;
-    state.reserved = reserved;
-    return parse_mib_stream(stream);
 }
 
 void print_parse_nodes(const ParseNode* list) {

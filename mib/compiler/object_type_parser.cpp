@@ -58,46 +58,46 @@ bool is_status_word(int32_t token) {
 
 // The syntax clause from its first token up to the token after it (left in *token): false on
 // failure, reported.
-bool read_syntax(FILE* stream, ParseNode* node, int32_t* token, char* text) {
+bool read_syntax(CompilerState& state, ParseNode* node, int32_t* token, char* text) {
     char syntax_text[kTokenSize];
-    int32_t syntax = next_token(stream, syntax_text);
+    int32_t syntax = next_token(state, syntax_text);
     if (syntax == LABEL) {
-        read_syntax_convention(node, syntax_text);
+        read_syntax_convention(state, node, syntax_text);
     } else {
         node->syntax = syntax;
     }
     syntax = node->syntax;
-    *token = next_token(stream, text);
+    *token = next_token(state, text);
     // A convention not yet defined may still be an enumeration that the object narrows.
     if (takes_enumeration(syntax) || (syntax == LABEL && *token == LEFT_BRACE)) {
         if (*token == LEFT_BRACE) {
-            if (!read_enum_list(stream, &node->enums)) return false;
-            *token = next_token(stream, text);
+            if (!read_enum_list(state, &node->enums)) return false;
+            *token = next_token(state, text);
         } else if (*token == LEFT_PAREN) {
-            if (!skip_constraint(stream)) {
-                report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
+            if (!skip_constraint(state)) {
+                report_message(state, MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
                 return false;
             }
-            *token = next_token(stream, text);
+            *token = next_token(state, text);
         }
     } else if (takes_constraint(syntax)) {
         if (*token == LEFT_PAREN) {
             std::vector<std::string> words;
-            if (!skip_constraint(stream, &words)) {
-                report_message(MibMessage::BadSyntax, nullptr, END_OF_INPUT);
+            if (!skip_constraint(state, &words)) {
+                report_message(state, MibMessage::BadSyntax, nullptr, END_OF_INPUT);
                 return false;
             }
             std::vector<SizeRange> sizes;
             if (size_ranges(words, sizes)) record_facts(node).sizes = std::move(sizes);
-            *token = next_token(stream, text);
+            *token = next_token(state, text);
         }
     } else if (syntax == SEQUENCE) {
         if (*token == OF) {
-            next_token(stream, text);
-            *token = next_token(stream, text);
+            next_token(state, text);
+            *token = next_token(state, text);
         }
     } else {
-        report_message(MibMessage::BadSyntax, syntax_text, syntax);
+        report_message(state, MibMessage::BadSyntax, syntax_text, syntax);
         return false;
     }
     return true;
@@ -119,12 +119,12 @@ void keep_row_clause(ParseNode* node, int32_t token, std::string_view body) {
 }
 
 // The clauses from DESCRIPTION on, up to "::=".
-bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
+bool read_optional_clauses(CompilerState& state, ParseNode* node, char* text) {
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token(state, text);
         if (token == ASSIGN) return true;
         if (token == DESCRIPTION || token == REFERENCE) {
-            char* quoted = read_clause_text(stream);
+            char* quoted = read_clause_text(state);
             if (!quoted) return false;
             if (token == DESCRIPTION) {
                 std::free(node->description);
@@ -134,70 +134,70 @@ bool read_optional_clauses(FILE* stream, ParseNode* node, char* text) {
             }
         } else if (token == INDEX || token == AUGMENTS) {
             std::string body;
-            if (!skip_braced_value(stream, &body)) {
-                report_message_plain(MibMessage::Bad, "OBJECT IDENTIFIER");
+            if (!skip_braced_value(state, &body)) {
+                report_message_plain(state, MibMessage::Bad, "OBJECT IDENTIFIER");
                 return false;
             }
             keep_row_clause(node, token, body);
         } else if (token == DEFVAL || token == NUM_ENTRIES) {
-            if (!skip_braced_value(stream)) {
-                report_message_plain(MibMessage::Bad, "OBJECT IDENTIFIER");
+            if (!skip_braced_value(state)) {
+                report_message_plain(state, MibMessage::Bad, "OBJECT IDENTIFIER");
                 return false;
             }
         } else {
-            report_message(MibMessage::BadOptionalClauses, text, token);
+            report_message(state, MibMessage::BadOptionalClauses, text, token);
             return false;
         }
     }
 }
 
 // Everything from the syntax clause to "::=".
-bool read_object_type(FILE* stream, ParseNode* node) {
+bool read_object_type(CompilerState& state, ParseNode* node) {
     char text[kTokenSize];
     int32_t token;
-    if (!read_syntax(stream, node, &token, text)) return false;
+    if (!read_syntax(state, node, &token, text)) return false;
     if (token == UNITS) {
-        char* units = read_clause_text(stream);
+        char* units = read_clause_text(state);
         if (!units) return false;
         std::free(units);
-        token = next_token(stream, text);
+        token = next_token(state, text);
     }
     if (token != ACCESS) {
-        report_message(MibMessage::ShouldBeAccess, text, token, "ACCESS");
+        report_message(state, MibMessage::ShouldBeAccess, text, token, "ACCESS");
         return false;
     }
-    token = next_token(stream, text);
+    token = next_token(state, text);
     const int access = access_code(token);
     if (access < 0) {
-        report_message(MibMessage::BadAccessType, text, token, "ACCESS");
+        report_message(state, MibMessage::BadAccessType, text, token, "ACCESS");
         return false;
     }
     node->access = access;
-    token = next_token(stream, text);
+    token = next_token(state, text);
     if (token != STATUS) {
-        report_message(MibMessage::ShouldBeStatus, text, token, "STATUS");
+        report_message(state, MibMessage::ShouldBeStatus, text, token, "STATUS");
         return false;
     }
-    token = next_token(stream, text);
+    token = next_token(state, text);
     if (!is_status_word(token)) {
-        report_message(MibMessage::BadStatus, text, token);
+        report_message(state, MibMessage::BadStatus, text, token);
         return false;
     }
-    return read_optional_clauses(stream, node, text);
+    return read_optional_clauses(state, node, text);
 }
 
 }  // namespace
 
-ParseNode* parse_object_type(FILE* stream, const char* name) {
+ParseNode* parse_object_type(CompilerState& state, const char* name) {
     char text[kTokenSize];
-    const int32_t token = next_token(stream, text);
+    const int32_t token = next_token(state, text);
     if (token != SYNTAX) {
-        report_message(MibMessage::BadFormatFor, text, token, "OBJECT TYPE");
+        report_message(state, MibMessage::BadFormatFor, text, token, "OBJECT TYPE");
         return nullptr;
     }
-    ParseNode* node = new_parse_node();
-    if (read_object_type(stream, node)) {
-        return read_value_records(stream, node, name, ArcRule::NamedArcs);
+    ParseNode* node = new_parse_node(state);
+    if (read_object_type(state, node)) {
+        return read_value_records(state, node, name, ArcRule::NamedArcs);
     }
     release_parse_node(node);
     return nullptr;

@@ -8,12 +8,12 @@ constexpr const char* kSubidTooLarge = "Sub-identifier above 4294967295";
 
 // The number of a sub-identifier token: false (reported) when it does not fit 32 bits, so that
 // two arcs never end up with one number.
-bool read_subid(const char* text, int32_t token, uint32_t* number) {
+bool read_subid(CompilerState& state, const char* text, int32_t token, uint32_t* number) {
     uint64_t value = 0;
     for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
         value = value * 10 + static_cast<uint64_t>(*p - '0');
         if (value > 0xFFFFFFFFull) {
-            report_at_line(kSubidTooLarge, text, token);
+            report_at_line(state, kSubidTooLarge, text, token);
             return false;
         }
     }
@@ -42,9 +42,10 @@ bool makes_record(const OidElement* elements, int i, ArcRule rule) {
 }
 
 // The record of element `i`, the child of element i - 1 (a leading number is an arc of the root).
-ParseNode* arc_record(const OidElement* elements, int i, ParseNode* prev_arc) {
+ParseNode* arc_record(CompilerState& state, const OidElement* elements, int i,
+                      ParseNode* prev_arc) {
     const OidElement& element = elements[i];
-    ParseNode* record = new_parse_node();
+    ParseNode* record = new_parse_node(state);
     if (element.has_label) {
         record->kind = element.has_number ? RecordKind::NamedArc : RecordKind::LabelArc;
         std::memcpy(record->label, element.label, sizeof record->label);
@@ -59,14 +60,14 @@ ParseNode* arc_record(const OidElement* elements, int i, ParseNode* prev_arc) {
 
 }  // namespace
 
-int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
+int read_oid_value(CompilerState& state, OidElement* elements, int maximum) {
     char text[kTokenSize];
-    int32_t token = next_token(stream, text);
+    int32_t token = next_token(state, text);
     if (token != LEFT_BRACE) {
-        report_message(MibMessage::ExpectedOpenBrace, text, token);
+        report_message(state, MibMessage::ExpectedOpenBrace, text, token);
         return 0;
     }
-    token = next_token(stream, text);
+    token = next_token(state, text);
     for (int count = 0; count < maximum; ++count) {
         OidElement& element = elements[count];
         element.has_label = false;
@@ -75,48 +76,48 @@ int read_oid_value(FILE* stream, OidElement* elements, int maximum) {
         element.number = 0;
         if (token == RIGHT_BRACE) return count;
         if (token == LABEL) {
-            if (!accept_label(text)) return 0;
+            if (!accept_label(state, text)) return 0;
             element.has_label = true;
             std::memcpy(element.label, text, sizeof element.label);
-            token = next_token(stream, text);
+            token = next_token(state, text);
             if (token == LEFT_PAREN) {
-                token = next_token(stream, text);
+                token = next_token(state, text);
                 if (token != NUMBER) {
-                    report_message(MibMessage::ExpectedNumber, text, token);
+                    report_message(state, MibMessage::ExpectedNumber, text, token);
                     return 0;
                 }
-                if (!read_subid(text, token, &element.number)) return 0;
+                if (!read_subid(state, text, token, &element.number)) return 0;
                 element.has_number = true;
-                token = next_token(stream, text);
+                token = next_token(state, text);
                 if (token != RIGHT_PAREN) {
-                    report_message(MibMessage::ExpectedValueCloseParen, text, token);
+                    report_message(state, MibMessage::ExpectedValueCloseParen, text, token);
                     return 0;
                 }
-                token = next_token(stream, text);
+                token = next_token(state, text);
             }
         } else if (token == NUMBER) {
-            if (!read_subid(text, token, &element.number)) return 0;
+            if (!read_subid(state, text, token, &element.number)) return 0;
             element.has_number = true;
-            token = next_token(stream, text);
+            token = next_token(state, text);
         } else {
-            report_message(MibMessage::NotValidFor, text, token, "OBJECT IDENTIFIER");
+            report_message(state, MibMessage::NotValidFor, text, token, "OBJECT IDENTIFIER");
             return 0;
         }
     }
     return maximum;
 }
 
-ParseNode* value_records(ParseNode* node, const OidElement* elements, int count, const char* name,
-                         ArcRule rule) {
+ParseNode* value_records(CompilerState& state, ParseNode* node, const OidElement* elements,
+                         int count, const char* name, ArcRule rule) {
     if (count < 2 || count > kOidElements) {
-        report_message(MibMessage::NoEndToValue, nullptr, ASSIGN, "OBJECT IDENTIFIER");
+        report_message(state, MibMessage::NoEndToValue, nullptr, ASSIGN, "OBJECT IDENTIFIER");
         return nullptr;
     }
     ParseNode* arcs = nullptr;
     ParseNode* prev_arc = nullptr;
     for (int i = 0; i + 1 < count; ++i) {
         ParseNode* record =
-            makes_record(elements, i, rule) ? arc_record(elements, i, prev_arc) : nullptr;
+            makes_record(elements, i, rule) ? arc_record(state, elements, i, prev_arc) : nullptr;
         arcs = append_chain(arcs, record);
         prev_arc = record;
     }
@@ -128,19 +129,20 @@ ParseNode* value_records(ParseNode* node, const OidElement* elements, int count,
     if (last.has_number) {
         node->subid = last.number;
     } else {
-        warn_at_line(catalogue_message(MibMessage::NoSubIdentifier).c_str(), name);
+        warn_at_line(state, catalogue_message(MibMessage::NoSubIdentifier).c_str(), name);
     }
     return append_chain(arcs, node);
 }
 
-ParseNode* read_value_records(FILE* stream, ParseNode* node, const char* name, ArcRule rule) {
+ParseNode* read_value_records(CompilerState& state, ParseNode* node, const char* name,
+                              ArcRule rule) {
     OidElement elements[kOidElements];
-    const int count = read_oid_value(stream, elements, kOidElements);
+    const int count = read_oid_value(state, elements, kOidElements);
     ParseNode* records = nullptr;
     if (count == 0 && rule == ArcRule::ChainRule) {
-        report_message(MibMessage::Bad, nullptr, ASSIGN, "OBJECT IDENTIFIER");
+        report_message(state, MibMessage::Bad, nullptr, ASSIGN, "OBJECT IDENTIFIER");
     } else {
-        records = value_records(node, elements, count, name, rule);
+        records = value_records(state, node, elements, count, name, rule);
     }
     if (!records) release_parse_node(node);
     return records;

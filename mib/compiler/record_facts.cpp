@@ -100,20 +100,18 @@ std::string augments_label(std::string_view body) {
     return std::string(words[0]);
 }
 
-const ConventionFacts* facts_of_convention(const TextualConvention* slot) {
-    const auto& state = compiler_state();
+const ConventionFacts* facts_of_convention(CompilerState& state, const TextualConvention* slot) {
     const size_t at = static_cast<size_t>(slot - state.conventions);
     return at < state.convention_facts.size() ? &state.convention_facts[at] : nullptr;
 }
 
-ConventionFacts& made_facts_of_convention(const TextualConvention* slot) {
-    auto& state = compiler_state();
+ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualConvention* slot) {
     const size_t at = static_cast<size_t>(slot - state.conventions);
     if (at >= state.convention_facts.size()) state.convention_facts.resize(at + 1);
     return state.convention_facts[at];
 }
 
-void convention_facts(const ParseNode* record, NodeFacts& facts) {
+void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts) {
     bool sized = record->facts && !record->facts->sizes.empty();
     if (sized) facts.sizes = record->facts->sizes;
     const TextualConvention* convention = record->convention;
@@ -121,7 +119,7 @@ void convention_facts(const ParseNode* record, NodeFacts& facts) {
     facts.syntax = convention->name;
     // A chain of conventions ends at a base syntax; the bound stops a cycle.
     for (int depth = 0; convention && depth < kTextualConventions; ++depth) {
-        const ConventionFacts* own = facts_of_convention(convention);
+        const ConventionFacts* own = facts_of_convention(state, convention);
         if (own && facts.hint.empty()) facts.hint = own->hint;
         if (own && !sized && !own->sizes.empty()) {
             facts.sizes = own->sizes;

@@ -5,12 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-TrapDefinition current_trap = [] {
-    TrapDefinition record{};
-    reset_trap_definition(record);
-    return record;
-}();
-
 void reset_trap_definition(TrapDefinition& record) {
     record.specific = 0;
     record.generic = kGenericEnterpriseSpecific;
@@ -29,25 +23,10 @@ void reset_trap_definition(TrapDefinition& record) {
     record.description[0] = '\0';
 }
 
-std::vector<TrapDefinition*>& saved_trap_definitions() {
-    static std::vector<TrapDefinition*> saved;
-    return saved;
-}
-
-void save_trap_definition(int collect, const TrapDefinition& record) {
-    if (!collect) return;
-    auto& saved = saved_trap_definitions();
-    if (static_cast<int>(saved.size()) >= kSavedTrapLimit) {
-        // The texts stay with the record, so nothing is lost to a leak; the loss is told.
-        std::fflush(stdout);
-        std::fputs(
-            catalogue_message(MibMessage::TooManyTraps, kSavedTrapLimit, record.name).c_str(),
-            compiler_state().diagnostics);
-        return;
-    }
+TrapRecord take_trap_definition(const TrapDefinition& record) {
     auto* copy = static_cast<TrapDefinition*>(compiler_calloc(sizeof(TrapDefinition)));
     std::memcpy(copy, &record, sizeof(TrapDefinition));
-    saved.push_back(copy);
+    return TrapRecord(copy);
 }
 
 void release_trap_definition(TrapDefinition* record) {
@@ -62,9 +41,40 @@ void release_trap_definition(TrapDefinition* record) {
     std::free(record);
 }
 
-void reset_trap_collection() {
-    compiler_state().collect_traps = 0;
-    auto& saved = saved_trap_definitions();
-    for (TrapDefinition* record : saved) release_trap_definition(record);
-    saved.clear();
+void release_trap_texts(CompilerState& state) {
+    TrapDefinition& trap = state.trap;
+    for (int i = state.slots_owned_from; i < trap.slot_count && i < kTrapSlots; ++i) {
+        std::free(trap.slot_names[i]);
+        std::free(trap.slot_values[i]);
+        trap.slot_names[i] = nullptr;
+        trap.slot_values[i] = nullptr;
+    }
+    for (int i = state.variables_owned_from; i < trap.variable_count && i < kTrapVariables; ++i) {
+        std::free(trap.variables[i]);
+        trap.variables[i] = nullptr;
+    }
+    state.slots_owned_from = 0;
+    state.variables_owned_from = 0;
+}
+
+void start_trap_definition(CompilerState& state, const char* name) {
+    release_trap_texts(state);
+    reset_trap_definition(state.trap);
+    copy_field(state, state.trap.name, sizeof state.trap.name, name, name);
+}
+
+void collect_trap_definition(CompilerState& state) {
+    if (!state.collect_traps) return;
+    const TrapDefinition& trap = state.trap;
+    if (static_cast<int>(state.traps.size()) >= kSavedTrapLimit) {
+        // The texts stay with the record, so nothing is lost to a leak; the loss is told.
+        std::fflush(stdout);
+        std::fputs(catalogue_message(MibMessage::TooManyTraps, kSavedTrapLimit, trap.name).c_str(),
+                   state.diagnostics);
+        return;
+    }
+    state.traps.push_back(take_trap_definition(trap));
+    // The collected copy owns the texts now.
+    state.slots_owned_from = trap.slot_count;
+    state.variables_owned_from = trap.variable_count;
 }

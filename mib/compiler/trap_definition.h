@@ -1,8 +1,9 @@
-// The trap or notification definition being compiled, and the list of saved copies that the
-// event-definition generator writes out.
+// The record of a trap or notification definition, as the compiler fills it and the
+// event-definition generator writes it out, and the owned lists a compile hands back.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 constexpr int kTrapSlots = 20;
@@ -40,17 +41,18 @@ struct TrapDefinition {
     char* variables[kTrapVariables];
 };
 
-// The record the compiler's trap parsers fill.
-extern TrapDefinition current_trap;
-
 // Counts 0, generic 6, the three codes blank, every text empty; the pointer arrays stay.
 void reset_trap_definition(TrapDefinition& record);
-// When `collect` is non-zero, keeps a copy of the record (at most kSavedTrapLimit); the copy
-// takes over the heap texts the record points to.
-void save_trap_definition(int collect, const TrapDefinition& record);
-// The saved copies, in the order saved.
-std::vector<TrapDefinition*>& saved_trap_definitions();
-// Releases one saved copy with its heap texts.
+// Releases one record made by take_trap_definition, with its heap texts.
 void release_trap_definition(TrapDefinition* record);
-// Switches trap collection off and releases every saved copy, as a fresh process has it.
-void reset_trap_collection();
+
+struct TrapRelease {
+    void operator()(TrapDefinition* record) const { release_trap_definition(record); }
+};
+// An owned record: its heap texts go with it.
+using TrapRecord = std::unique_ptr<TrapDefinition, TrapRelease>;
+// The records a compile collected, in the order met.
+using TrapRecords = std::vector<TrapRecord>;
+
+// A heap copy of `record` that takes over the heap texts it points to.
+TrapRecord take_trap_definition(const TrapDefinition& record);

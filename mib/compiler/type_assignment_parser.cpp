@@ -6,13 +6,13 @@ namespace {
 
 // Skips a TEXTUAL-CONVENTION's clauses up to SYNTAX, keeping its DISPLAY-HINT in `hint`; a
 // DESCRIPTION must have its text.
-bool skip_to_syntax(FILE* stream, char* text, std::string& hint) {
+bool skip_to_syntax(CompilerState& state, char* text, std::string& hint) {
     for (;;) {
-        int32_t token = next_token_past_text(stream, text);
+        int32_t token = next_token_past_text(state, text);
         if (token == LABEL && std::strcmp(text, "DISPLAY-HINT") == 0) {
-            token = next_token(stream, text);
+            token = next_token(state, text);
             if (token == QUOTED_TEXT) {
-                char* quoted = read_quoted_text(stream);
+                char* quoted = read_quoted_text(state);
                 if (!quoted) token = END_OF_INPUT;
                 if (quoted) hint = quoted;
                 std::free(quoted);
@@ -20,33 +20,32 @@ bool skip_to_syntax(FILE* stream, char* text, std::string& hint) {
         }
         if (token == SYNTAX) return true;
         if (token == END_OF_INPUT) {
-            report_message(MibMessage::ExpectedSyntaxInConvention, nullptr, token);
+            report_message(state, MibMessage::ExpectedSyntaxInConvention, nullptr, token);
             return false;
         }
         if (token == DESCRIPTION) {
-            char* quoted = read_clause_text(stream);
+            char* quoted = read_clause_text(state);
             if (!quoted) return false;
             std::free(quoted);
         }
     }
 }
 
-bool skip_sequence(FILE* stream, char* text) {
+bool skip_sequence(CompilerState& state, char* text) {
     for (;;) {
-        const int32_t token = next_token(stream, text);
+        const int32_t token = next_token(state, text);
         if (token == RIGHT_BRACE) return true;
         if (token == END_OF_INPUT) {
-            report_message(MibMessage::ExpectedCloseBrace, nullptr, token);
+            report_message(state, MibMessage::ExpectedCloseBrace, nullptr, token);
             return false;
         }
     }
 }
 
 // The convention a name stands for in `from`: its own, else the one its IMPORTS names
-// (followed through further imports), else the first of that name. One pass over the table:
-// each match is ranked by where its module stands in that chain of modules.
-const TextualConvention* find_textual_convention(const char* name, int from) {
-    const auto& state = compiler_state();
+// (followed through further imports), else the first of that name. One pass over the slots of
+// that name: each is ranked by where its module stands in that chain of modules.
+const TextualConvention* find_textual_convention(CompilerState& state, const char* name, int from) {
     int chain[kImportDepth];
     int length = 0;
     for (int module = from; module != kNoModule && length < kImportDepth;) {
@@ -54,7 +53,7 @@ const TextualConvention* find_textual_convention(const char* name, int from) {
         const auto& imports = state.modules[static_cast<size_t>(module)].imports;
         const auto from = imports.find(std::string_view(name));
         if (from == imports.end()) break;
-        const int next = module_named(from->second);
+        const int next = module_named(state, from->second);
         if (next == module) break;
         module = next;
     }
@@ -107,14 +106,14 @@ void recopy_enums(EnumEntry** list, int32_t* copied, const EnumEntry* from) {
 
 // Conventions defined as others, as their modules see them once the whole stream is read; a
 // chain of them settles in as many rounds as it is long (a cycle stops at the bound).
-void rebase_conventions() {
-    auto& state = compiler_state();
+void rebase_conventions(CompilerState& state) {
     for (int round = 0; round < kImportDepth; ++round) {
         bool changed = false;
         for (auto& slot : state.conventions) {
             if (slot.syntax == 0) break;
             if (!slot.base_name[0]) continue;
-            const TextualConvention* base = find_textual_convention(slot.base_name, slot.module);
+            const TextualConvention* base =
+                find_textual_convention(state, slot.base_name, slot.module);
             if (!base || base == &slot) continue;
             if (base == slot.base && !base->rebased) continue;
             EnumEntry* enums = copy_enum_list(slot.enums);
@@ -138,11 +137,11 @@ void rebase_conventions() {
 
 }  // namespace
 
-void clear_textual_conventions() {
-    compiler_state().convention_facts.clear();
-    compiler_state().conventions_taken = 0;
-    compiler_state().convention_slots.clear();
-    for (auto& slot : compiler_state().conventions) {
+void clear_textual_conventions(CompilerState& state) {
+    state.convention_facts.clear();
+    state.conventions_taken = 0;
+    state.convention_slots.clear();
+    for (auto& slot : state.conventions) {
         release_enum_list(slot.enums);
         slot.enums = nullptr;
         slot.syntax = 0;
@@ -155,16 +154,16 @@ void clear_textual_conventions() {
     }
 }
 
-int32_t lookup_textual_convention(const char* name, EnumEntry** enums) {
-    const TextualConvention* slot = find_textual_convention(name, compiler_state().current_module);
+int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEntry** enums) {
+    const TextualConvention* slot = find_textual_convention(state, name, state.current_module);
     if (!slot) return LABEL;
     *enums = copy_enum_list(slot->enums);
     return slot->syntax;
 }
 
-void read_syntax_convention(ParseNode* node, const char* name) {
+void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name) {
     std::memcpy(node->convention_name, name, sizeof node->convention_name);
-    node->convention = find_textual_convention(name, compiler_state().current_module);
+    node->convention = find_textual_convention(state, name, state.current_module);
     node->syntax = node->convention ? node->convention->syntax : LABEL;
     if (node->convention) {
         node->enums = copy_enum_list(node->convention->enums);
@@ -172,13 +171,12 @@ void read_syntax_convention(ParseNode* node, const char* name) {
     }
 }
 
-void settle_syntax_conventions(ParseNode* list) {
-    auto& state = compiler_state();
-    rebase_conventions();
+void settle_syntax_conventions(CompilerState& state, ParseNode* list) {
+    rebase_conventions(state);
     for (ParseNode* node = list; node; node = node->next) {
         if (!node->convention_name[0]) continue;
         const TextualConvention* slot =
-            find_textual_convention(node->convention_name, node->module);
+            find_textual_convention(state, node->convention_name, node->module);
         if (slot && slot == node->convention && !slot->rebased) continue;
         if (!slot) {
             if (state.sequence_types.count(std::string_view(node->convention_name))) continue;
@@ -198,25 +196,24 @@ void settle_syntax_conventions(ParseNode* list) {
     }
 }
 
-int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* text) {
-    int32_t syntax = next_token(stream, text);
+int parse_type_assignment(CompilerState& state, const char* name, int32_t* token, char* text) {
+    int32_t syntax = next_token(state, text);
     if (syntax == SEQUENCE) {
-        compiler_state().sequence_types.emplace(name, 0);
-        if (!skip_sequence(stream, text)) return 0;
-        *token = next_token(stream, text);
+        state.sequence_types.emplace(name, 0);
+        if (!skip_sequence(state, text)) return 0;
+        *token = next_token(state, text);
         return 1;
     }
     std::string hint;
     if (syntax == LABEL && std::strcmp(text, "TEXTUAL-CONVENTION") == 0) {
-        if (!skip_to_syntax(stream, text, hint)) return 0;
-        syntax = next_token(stream, text);
+        if (!skip_to_syntax(state, text, hint)) return 0;
+        syntax = next_token(state, text);
     }
-    auto& state = compiler_state();
     TextualConvention* slot = state.conventions_taken < kTextualConventions
                                   ? &state.conventions[state.conventions_taken]
                                   : nullptr;
     if (!slot) {
-        report_message(MibMessage::NoMoreTextualConventions, text, syntax);
+        report_message(state, MibMessage::NoMoreTextualConventions, text, syntax);
         return 0;
     }
     // A slot left by a failed assignment may still hold enumerations.
@@ -227,19 +224,19 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
     std::vector<int>& same_name = state.convention_slots[slot->name];
     const int at = static_cast<int>(state.conventions_taken);
     if (same_name.empty() || same_name.back() != at) same_name.push_back(at);
-    slot->module = compiler_state().current_module;
+    slot->module = state.current_module;
     slot->base_name[0] = '\0';
     slot->base = nullptr;
     slot->copied_enums = 0;
     slot->rebased = false;
-    ConventionFacts& facts = made_facts_of_convention(slot);
+    ConventionFacts& facts = made_facts_of_convention(state, slot);
     facts.hint = std::move(hint);
     facts.sizes.clear();
     EnumEntry* enums = nullptr;
     if (!(syntax & kBaseSyntaxBit)) {
-        slot->base = find_textual_convention(text, slot->module);
+        slot->base = find_textual_convention(state, text, slot->module);
         if (!slot->base) {
-            report_message(MibMessage::UnmappedTextualConvention, text, syntax);
+            report_message(state, MibMessage::UnmappedTextualConvention, text, syntax);
             return 0;
         }
         std::memcpy(slot->base_name, text, sizeof slot->base_name);
@@ -247,22 +244,22 @@ int parse_type_assignment(FILE* stream, const char* name, int32_t* token, char* 
         enums = copy_enum_list(slot->base->enums);
         slot->copied_enums = count_enums(enums);
     }
-    *token = next_token(stream, text);
+    *token = next_token(state, text);
     if (*token == LEFT_PAREN) {
         std::vector<std::string> words;
-        if (!skip_constraint(stream, &words)) {
+        if (!skip_constraint(state, &words)) {
             release_enum_list(enums);
-            report_message(MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
+            report_message(state, MibMessage::ExpectedCloseParen, nullptr, END_OF_INPUT);
             return 0;
         }
         size_ranges(words, facts.sizes);
-        *token = next_token(stream, text);
+        *token = next_token(state, text);
     } else if (*token == LEFT_BRACE) {
-        if (!read_enum_list(stream, &enums)) {
+        if (!read_enum_list(state, &enums)) {
             release_enum_list(enums);
             return 0;
         }
-        *token = next_token(stream, text);
+        *token = next_token(state, text);
     }
     slot->enums = enums;
     slot->syntax = syntax;

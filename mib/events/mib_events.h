@@ -15,11 +15,13 @@ inline constexpr const char* kDefaultEventFormat = "\"$E $G $S $# args: $*\"";
 // Argument lists of this many words or more are refused.
 constexpr int kTooManyArgumentWords = 20;
 
-// Writes the four texts for every saved trap definition, in the order saved, and empties the
-// saved list. Without `commands` nothing is done; a null `classes`, `variable_list` or `rules`
-// leaves that text out. Trap enterprises and variables are looked up under `root`.
-void write_event_definitions(const MibNode* root, FILE* commands, FILE* classes,
-                             FILE* variable_list, FILE* rules, const char* base_class);
+// Writes the four texts for every record, in order, and releases them (`records` is left
+// empty). Without `commands` nothing is done and the records stay; a null `classes`,
+// `variable_list` or `rules` leaves that text out. Trap enterprises and variables are looked up
+// under `root`.
+void write_event_definitions(const MibNode* root, TrapRecords& records, FILE* commands,
+                             FILE* classes, FILE* variable_list, FILE* rules,
+                             const char* base_class);
 
 // One alertreg command line. Blank option, status and severity codes are replaced in `record`
 // ('A', '0', '1'), so the event class written later sees them. "-T " unless `last`.
@@ -52,8 +54,7 @@ void write_mapping_rule(FILE* rules, const MibNode* root, const TrapDefinition& 
 // The msg attribute of a mapping rule.
 std::string build_message_text(const TrapDefinition& record);
 
-// Back to the state of a fresh process: the variable-list header not yet written, no saved trap
-// definitions, trap collection off.
+// Back to the state of a fresh process: the variable-list header not yet written.
 void reset_event_generator();
 
 // The identifier of the record's enterprise, a trailing ".0" removed; "" when unknown.

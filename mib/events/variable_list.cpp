@@ -24,5 +24,4 @@ void write_variable_list(FILE* variable_list, const MibNode* root, const TrapDef
 
 void reset_event_generator() {
     header_written = false;
-    reset_trap_collection();
 }
