@@ -199,8 +199,7 @@ CompileResult compile_modules(const std::string& standard_text,
         text.reserve(known);
     }
 
-    std::vector<Segment> segments;
-    size_t module_lines = 0;
+    std::vector<size_t> starts;  // where each module's text starts in the stream
     for (const std::string& path : modules) {
         const size_t start = text.size();
         const size_t i = static_cast<size_t>(&path - modules.data());
@@ -212,9 +211,7 @@ CompileResult compile_modules(const std::string& standard_text,
             report_error("cannot read " + path + ": " + why);
             return result;
         }
-        const size_t lines = count_lines(std::string_view(text).substr(start));
-        segments.push_back({path, module_lines + 1, lines});
-        module_lines += lines;
+        starts.push_back(start);
     }
     if (text.empty()) {
         report_error("nothing to compile: " + standard_text + " is empty and no module was given");
@@ -231,6 +228,18 @@ CompileResult compile_modules(const std::string& standard_text,
     compiler.collect_traps(collect_traps);
     ParseNode* list = compiler.parse(stream);
     std::fclose(stream);
+    // Only a message of the parse names a line; the lines are counted when there is one.
+    std::vector<Segment> segments;
+    if (const char* parsed = compiler.messages(); parsed && *parsed) {
+        size_t module_lines = 0;
+        for (size_t i = 0; i < starts.size(); ++i) {
+            const size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+            const size_t lines =
+                count_lines(std::string_view(text).substr(starts[i], end - starts[i]));
+            segments.push_back({modules[i], module_lines + 1, lines});
+            module_lines += lines;
+        }
+    }
     std::string().swap(text);  // the records hold what linking needs
     if (list) {
         result.tree = compiler.link(list, &result.facts);
