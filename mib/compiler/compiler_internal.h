@@ -289,7 +289,8 @@ void release_parse_node(ParseNode* node);
 int module_named(CompilerState& state, std::string_view name);
 
 // Keyword table: built once, read only.
-int32_t lookup_keyword(const char* text);  // LABEL when the word is no keyword
+int32_t lookup_keyword(const char* text);                 // LABEL when the word is no keyword
+int32_t lookup_keyword(const char* text, size_t length);  // `length`: the text's strlen
 
 // Lexer: reads state.stream.
 void reset_lexer(CompilerState& state);

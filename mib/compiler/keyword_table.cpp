@@ -112,9 +112,35 @@ constexpr KeywordIndex make_keyword_index() {
 
 constexpr KeywordIndex kKeywordIndex = make_keyword_index();
 
+// Which lengths and first characters some keyword has: most words are labels, and most labels
+// are told apart by these two alone.
+constexpr size_t kLongestKeyword = 31;
+struct KeywordShapes {
+    bool length_and_first[kLongestKeyword + 1][256] = {};
+};
+
+constexpr KeywordShapes make_keyword_shapes() {
+    KeywordShapes shapes;
+    for (const KeywordEntry& entry : kKeywordIndex.entries) {
+        const auto length = static_cast<size_t>(entry.length);
+        if (length == 0 || length > kLongestKeyword) throw "a keyword longer than the shapes hold";
+        shapes.length_and_first[length][static_cast<unsigned char>(entry.text[0])] = true;
+    }
+    return shapes;
+}
+
+constexpr KeywordShapes kKeywordShapes = make_keyword_shapes();
+
 }  // namespace
 
 int32_t lookup_keyword(const char* text) {
+    return lookup_keyword(text, std::strlen(text));
+}
+
+int32_t lookup_keyword(const char* text, size_t length) {
+    if (length == 0 || length > kLongestKeyword ||
+        !kKeywordShapes.length_and_first[length][static_cast<unsigned char>(text[0])])
+        return LABEL;
     const int hash = text_hash(text);
     for (int at = kKeywordIndex.chains[hash & (kKeywordChains - 1)]; at >= 0;) {
         const KeywordEntry& entry = kKeywordIndex.entries[at];

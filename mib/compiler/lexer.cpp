@@ -189,7 +189,7 @@ int32_t read_word(CompilerState& state, int ch, char* text) {
         }
         text[length] = '\0';
         if (nul) return stop_at_nul(state, text);
-        const int32_t code = lookup_keyword(text);
+        const int32_t code = lookup_keyword(text, static_cast<size_t>(length));
         if (code != JOIN_NEXT) return code;
         // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
         state.lookahead_mark = nullptr;
