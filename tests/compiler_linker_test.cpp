@@ -163,14 +163,18 @@ TEST(CompilerLinker, LeftOversAreListedAndTheRestIsStillATree) {
     compile(
         "x OBJECT IDENTIFIER ::= { mgmt 1 }\n"
         "lost OBJECT IDENTIFIER ::= { nowhere 4 }\n"
-        "t OBJECT-TYPE SYNTAX Counter32 MAX-ACCESS read-only STATUS current ::= { lost 1 }",
+        "t OBJECT-TYPE SYNTAX Counter32 MAX-ACCESS read-only STATUS current ::= { lost 1 }\n"
+        "early OBJECT IDENTIFIER ::= { a 1 }",
         linked);
     ASSERT_NE(linked.tree, nullptr);
     EXPECT_EQ(oid_of(linked.tree, "x"), "1.3.6.1.2.1");
+    // By the chain the parent's label hashes to (the sum of its characters: lost 66, a 97,
+    // nowhere 120), then latest first: neither the order of the text nor its reverse.
     EXPECT_EQ(linked.warnings,
               "Warning: The mib description doesn't seem to be consistent.\n Some nodes couldn't "
               "be linked under the \"iso\" tree.\n These nodes are left:\n"
               "Left-over node t ::= { lost 1 } (199)\n"
+              "Left-over node early ::= { a 1 } (0)\n"
               "Left-over node lost ::= { nowhere 4 } (0)\n");
 }
 
