@@ -354,15 +354,18 @@ TEST_F(V3EndToEndTest, CredentialsFileKeepsSecretsOutOfSightAndMustBeTheOwners) 
 
     // While it waits on a silent node, the process list shows no secret either.
     const std::string silent = "127.0.0.1:" + std::to_string(SnmpSim::silent_udp_port());
+    std::vector<std::string> environment = environment_with({file_env, "ZORVSNMP_TIMEOUT_MS=5000"});
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const char* const silent_argv[] = {
+        kRowscan.c_str(), "-node", silent.c_str(), "-table", "1.3.6.1", "-fields", "1", nullptr};
     const pid_t pid = fork();
     if (pid == 0) {
-        putenv(strdup(file_env.c_str()));
-        putenv(strdup("ZORVSNMP_TIMEOUT_MS=5000"));
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, STDOUT_FILENO);
         dup2(devnull, STDERR_FILENO);
-        execl(kRowscan.c_str(), kRowscan.c_str(), "-node", silent.c_str(), "-table", "1.3.6.1",
-              "-fields", "1", nullptr);
+        execve(silent_argv[0], const_cast<char* const*>(silent_argv), envp.data());
         _exit(127);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

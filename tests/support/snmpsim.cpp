@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -162,6 +163,10 @@ SnmpSim::SnmpSim(const std::vector<std::string>& snmprec_files,
 
 void SnmpSim::start(std::vector<std::string> args) {
     const std::string log_path = (dir_.path() / "snmpsim.log").string();
+    // Made before the fork: the child of a process with threads must not allocate.
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -169,9 +174,6 @@ void SnmpSim::start(std::vector<std::string> args) {
         dup2(log, STDERR_FILENO);
         const int devnull = open("/dev/null", O_RDONLY);
         dup2(devnull, STDIN_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -237,11 +239,42 @@ std::vector<std::string> v3_arguments(const std::string& engine_id,
     return args;
 }
 
+std::vector<std::string> environment_with(const std::vector<std::string>& entries) {
+    std::vector<std::string> out;
+    for (char** e = environ; *e; ++e) out.emplace_back(*e);
+    for (const std::string& entry : entries) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        const auto same = std::find_if(out.begin(), out.end(), [&](const std::string& e) {
+            return e.compare(0, name.size(), name) == 0;
+        });
+        if (same != out.end()) {
+            *same = entry;
+        } else {
+            out.push_back(entry);
+        }
+    }
+    return out;
+}
+
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {
     TempDir dir;
     const std::string out_path = dir.file("out");
     const std::string err_path = dir.file("err");
+    // Everything the child needs is made before the fork: tests run programs from several
+    // threads, and a child that allocates may wait forever on a lock another thread held.
+    // The programs keep everything they allocate until they exit; that is no leak to report.
+    std::vector<std::string> settings = {"ASAN_OPTIONS=detect_leaks=0"};
+    settings.insert(settings.end(), env.begin(), env.end());
+    std::vector<std::string> environment = environment_with(settings);
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -250,15 +283,7 @@ ProgramResult run_program(const std::string& program, const std::vector<std::str
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         dup2(devnull, STDIN_FILENO);
-        // The programs keep everything they allocate until they exit; that is no leak to report.
-        putenv(strdup("ASAN_OPTIONS=detect_leaks=0"));
-        for (const auto& entry : env) putenv(strdup(entry.c_str()));
-        std::vector<std::string> all = {program};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
     int status = 0;

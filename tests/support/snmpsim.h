@@ -65,6 +65,10 @@ struct ProgramResult {
     std::string err;
 };
 
+// This process's environment with `entries` set on top (a later entry of a name wins), made
+// before a fork: the child of a process with threads must not allocate.
+std::vector<std::string> environment_with(const std::vector<std::string>& entries);
+
 // Runs `program` with `args` and extra environment entries ("NAME=value"), standard input empty.
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::vector<std::string>& env = {});
