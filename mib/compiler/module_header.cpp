@@ -66,10 +66,21 @@ class Scanner {
         return {Kind::End, {}, text_.size()};
     }
 
-    // Whether `word` occurs anywhere in the text from `at` on.
-    bool holds_from(size_t at, std::string_view word) const {
-        if (at >= text_.size()) return false;
-        return memmem(text_.data() + at, text_.size() - at, word.data(), word.size()) != nullptr;
+    // Whether "DEFINITIONS" occurs anywhere in the text from `at` on. Found through its 'F', a
+    // letter rare in MIB texts, which memchr finds fast; memmem is several times slower here.
+    bool holds_definitions_from(size_t at) const {
+        constexpr std::string_view kWord = "DEFINITIONS";
+        constexpr size_t kRare = 2;  // where the 'F' stands
+        if (at >= text_.size() || text_.size() - at < kWord.size()) return false;
+        const char* p = text_.data() + at + kRare;
+        const char* last = text_.data() + text_.size() - (kWord.size() - kRare);
+        while (p <= last) {
+            p = static_cast<const char*>(std::memchr(p, 'F', static_cast<size_t>(last - p) + 1));
+            if (!p) return false;
+            if (std::memcmp(p - kRare, kWord.data(), kWord.size()) == 0) return true;
+            ++p;
+        }
+        return false;
     }
 
     // The line of a token, counted only when asked for (mostly forward from the last asked).
@@ -183,7 +194,7 @@ std::vector<ModuleHeader> scan_module_headers(std::string_view text) {
             t = read_module_start(in, modules.back());
             // Only a DEFINITIONS can start another module: without one in the rest of the
             // text, this is the last module and its body need not be read.
-            if (!in.holds_from(t.at, "DEFINITIONS")) break;
+            if (!in.holds_definitions_from(t.at)) break;
             name = {};
             depth = 1;
             continue;
