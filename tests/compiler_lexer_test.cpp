@@ -372,3 +372,47 @@ TEST(CompilerText, EscapeDollarsPutsABackslashBeforeEach) {
 }
 
 }  // namespace
+
+TEST(CompilerLexer, TextsInMemoryReadAsOneStreamWhereverTheyAreCut) {
+    const std::string word(140, 'w');
+    const std::string sources[] = {
+        "M DEFINITIONS ::= BEGIN\r\nIMPORTS mgmt FROM RFC1155-SMI;\r\n-- note \"{\r\n"
+        "a OBJECT IDENTIFIER ::= { mgmt 1 }\r\n--#TYPE \"t\"\r\nb OBJECT-TYPE SYNTAX INTEGER "
+        "(1..2) ACCESS read-only STATUS mandatory DESCRIPTION \"x\r\n   y\r\" ::= { a 2 }\r\n" +
+            word +
+            " OBJECT IDENTIFIER ::= { a 3 }\rt TRAP-TYPE ENTERPRISE a VARIABLES { b }\r\n"
+            "--#SUMMARY \"s\"\r\n--#CATEGORY c\r\n::= 5\rEND\r\n",
+        "N DEFINITIONS ::= BEGIN\nc OBJECT-TYPE SYNTAX INTEGER ACCESS read-only STATUS "
+        "mandatory DESCRIPTION \"open\n  to the end",
+    };
+    const auto records = [](MibCompiler& compiler, ParseNode* list) {
+        std::string out;
+        for (const TrapRecord& trap : compiler.take_traps()) {
+            out += std::string(trap->name) + "|" + trap->summary + "|" + trap->category + "\n";
+        }
+        for (const ParseNode* n = list; n; n = n->next) {
+            out += std::string(n->label) + " " + n->parent_label + " " + std::to_string(n->subid) +
+                   " " + std::to_string(n->syntax) + " " + (n->description ? n->description : "-") +
+                   "\n";
+        }
+        release_parse_nodes(list);
+        return out;
+    };
+    for (const std::string& source : sources) {
+        std::string copy = source;
+        FILE* stream = fmemopen(copy.data(), copy.size(), "r");
+        MibCompiler whole;
+        whole.collect_traps(true);
+        const std::string expected = records(whole, whole.parse(stream));
+        std::fclose(stream);
+        for (size_t cut = 0; cut <= source.size(); ++cut) {
+            MibCompiler pieces;
+            pieces.collect_traps(true);
+            EXPECT_EQ(
+                records(pieces, pieces.parse({source.substr(0, cut), "", source.substr(cut)})),
+                expected)
+                << "cut at " << cut;
+            EXPECT_STREQ(pieces.messages(), whole.messages()) << "cut at " << cut;
+        }
+    }
+}

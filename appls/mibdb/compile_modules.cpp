@@ -186,61 +186,51 @@ CompileResult compile_modules(const std::string& standard_text,
                               const std::vector<std::string>& modules, bool collect_traps,
                               std::vector<std::string>* texts) {
     CompileResult result;
-    std::string text;
+    std::string standard;
     std::string why;
-    if (!append_file(standard_text, text, why)) {
+    if (!append_file(standard_text, standard, why)) {
         report_error("cannot read the standard definitions text " + standard_text + ": " + why);
         return result;
     }
-    const size_t prefix_lines = count_lines(text);
-    if (texts) {
-        size_t known = text.size();
-        for (const std::string& t : *texts) known += t.size() + 1;
-        text.reserve(known);
-    }
+    const size_t prefix_lines = count_lines(standard);
 
-    std::vector<size_t> starts;  // where each module's text starts in the stream
-    for (const std::string& path : modules) {
-        const size_t start = text.size();
-        const size_t i = static_cast<size_t>(&path - modules.data());
+    // The stream: the standard text, then each module's text (the search's when it read the
+    // file whole, else read now), each ending with a newline; the compiler reads them in place.
+    std::vector<std::string> stream;
+    stream.reserve(modules.size() + 1);
+    stream.push_back(std::move(standard));
+    bool empty = stream.back().empty();
+    for (size_t i = 0; i < modules.size(); ++i) {
+        std::string text;
         if (texts && i < texts->size() && !(*texts)[i].empty()) {
-            text += (*texts)[i];
+            text = std::move((*texts)[i]);
             if (text.back() != '\n') text += '\n';
-            std::string().swap((*texts)[i]);  // held once, in the stream
-        } else if (!append_file(path, text, why)) {
-            report_error("cannot read " + path + ": " + why);
+        } else if (!append_file(modules[i], text, why)) {
+            report_error("cannot read " + modules[i] + ": " + why);
             return result;
         }
-        starts.push_back(start);
+        empty = empty && text.empty();
+        stream.push_back(std::move(text));
     }
-    if (text.empty()) {
+    if (empty) {
         report_error("nothing to compile: " + standard_text + " is empty and no module was given");
         return result;
     }
 
-    FILE* stream = fmemopen(text.data(), text.size(), "r");
-    if (!stream) {
-        report_error(std::string("cannot compile: ") + std::strerror(errno));
-        return result;
-    }
     MibCompiler compiler;
     compiler.set_prefix_line_count(static_cast<int>(prefix_lines));
     compiler.collect_traps(collect_traps);
-    ParseNode* list = compiler.parse(stream);
-    std::fclose(stream);
-    // Only a message of the parse names a line; the lines are counted when there is one.
+    ParseNode* list = compiler.parse(std::move(stream));
+    // Only a message of the parse names a line; the lines are located when there is one.
     std::vector<Segment> segments;
     if (const char* parsed = compiler.messages(); parsed && *parsed) {
         size_t module_lines = 0;
-        for (size_t i = 0; i < starts.size(); ++i) {
-            const size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-            const size_t lines =
-                count_lines(std::string_view(text).substr(starts[i], end - starts[i]));
+        for (size_t i = 0; i < modules.size(); ++i) {
+            const size_t lines = compiler.newlines_of_text(i + 1);
             segments.push_back({modules[i], module_lines + 1, lines});
             module_lines += lines;
         }
     }
-    std::string().swap(text);  // the records hold what linking needs
     if (list) {
         result.tree = compiler.link(list, &result.facts);
     }

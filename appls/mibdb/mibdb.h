@@ -95,7 +95,7 @@ struct CompileResult {
 };
 // Compiles with trap collection switched to `collect_traps`. Compile messages go to standard
 // error, each located in the file it came from. `texts`, when given, holds the text of each
-// module file already read (empty: read it now); each is released once in the stream.
+// module file already read (empty: read it now); they are released after the parse.
 CompileResult compile_modules(const std::string& standard_text,
                               const std::vector<std::string>& modules, bool collect_traps,
                               std::vector<std::string>* texts = nullptr);

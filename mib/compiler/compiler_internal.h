@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mib/companion.h"
+#include "mib/compiler/lexer_input.h"
 #include "mib/compiler/mib_compiler.h"
 #include "mib/compiler/mib_messages.h"
 #include "mib/mib_tree.h"
@@ -231,14 +232,12 @@ struct CompilerState {
     CompilerState& operator=(const CompilerState&) = delete;
 
     // lexer
-    FILE* stream = nullptr;  // what the compile reads
+    LexerInput input;  // what the compile reads
     int lookahead = ' ';
     const char* lookahead_mark = nullptr;  // "::=" or ".." that ended the last word
     bool input_stopped = false;            // a NUL byte inside a word ended the reading
     int line = 1;
     int32_t last_token = END_OF_INPUT;
-    char* text_buffer = nullptr;  // quoted texts and comments are read into this, and kept
-    size_t text_capacity = 0;
     // messages
     char messages[kMessageBufferSize] = {};
     int message_limit = kMessageBufferSize - 1;
@@ -292,7 +291,7 @@ int module_named(CompilerState& state, std::string_view name);
 int32_t lookup_keyword(const char* text);                 // LABEL when the word is no keyword
 int32_t lookup_keyword(const char* text, size_t length);  // `length`: the text's strlen
 
-// Lexer: reads state.stream.
+// Lexer: reads state.input.
 void reset_lexer(CompilerState& state);
 int32_t next_token(CompilerState& state, char* text);
 // The same, except that a quoted text is read and dropped whole (QUOTED_TEXT is returned after
@@ -429,6 +428,8 @@ LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list,
 // tree of its list, the messages. What the free functions of mib_compiler.h do with the
 // default state.
 ParseNode* parse_mib_stream(CompilerState& state, FILE* stream);
+// The same over texts in memory, read one after the other as one stream.
+ParseNode* parse_mib_texts(CompilerState& state, std::vector<std::string> texts);
 MibNode* link_parse_nodes(CompilerState& state, ParseNode* list,
                           std::vector<NodeFacts>* facts = nullptr);
 void clear_compile_messages(CompilerState& state);

@@ -32,7 +32,6 @@ CompilerState::~CompilerState() {
     release_parse_nodes(head);
     release_trap_texts(*this);
     clear_textual_conventions(*this);
-    std::free(text_buffer);
 }
 
 ParseNode* new_parse_node(CompilerState& state) {

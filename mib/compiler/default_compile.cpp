@@ -49,19 +49,19 @@ void reset_lexer() {
 
 int32_t next_token(FILE* stream, char* text) {
     auto& state = default_compiler_state();
-    state.stream = stream;
+    state.input.read_stream(stream);
     return next_token(state, text);
 }
 
 char* read_quoted_text(FILE* stream) {
     auto& state = default_compiler_state();
-    state.stream = stream;
+    state.input.read_stream(stream);
     return read_quoted_text(state);
 }
 
 int32_t skip_braced_value(FILE* stream) {
     auto& state = default_compiler_state();
-    state.stream = stream;
+    state.input.read_stream(stream);
     return skip_braced_value(state);
 }
 

@@ -10,17 +10,6 @@
 
 namespace {
 
-// Files are read as text: a carriage return before a newline is dropped, as a text-mode stream
-// on the station does, so directives and descriptions of CRLF files read the same.
-inline int read_char(FILE* stream) {
-    const int ch = getc_unlocked(stream);
-    if (ch != '\r') return ch;
-    const int next = getc_unlocked(stream);
-    if (next == '\n') return next;
-    if (next != EOF) ungetc(next, stream);
-    return ch;
-}
-
 // What a character does to the word being read.
 enum CharClass : uint8_t {
     kWordChar,
@@ -48,6 +37,26 @@ inline CharClass class_of(int ch) {
 // EOF falls in the word-character class, so it is no space.
 inline bool is_space(int c) {
     return class_of(c) == kSpace;
+}
+
+// White space read in place, as far as the current text goes; newlines are counted. A carriage
+// return is a space either way, so reading it raw changes nothing.
+void skip_spaces_in_place(CompilerState& state) {
+    const std::string_view rest = state.input.rest();
+    size_t i = 0;
+    for (; i < rest.size() && class_of(rest[i]) == kSpace; ++i) state.line += rest[i] == '\n';
+    state.input.skip(i);
+}
+
+// A run of word characters read in place into the word, as far as the current text goes.
+void take_word_run(LexerInput& input, char* text, int& length) {
+    const std::string_view rest = input.rest();
+    size_t i = 0;
+    while (i < rest.size() && class_of(rest[i]) == kWordChar) ++i;
+    const size_t kept = std::min(i, static_cast<size_t>(kTokenSize - 1 - length));
+    if (kept > 0) std::memcpy(text + length, rest.data(), kept);
+    length += static_cast<int>(kept);
+    input.skip(i);
 }
 
 constexpr const char* kAssignMark = "::=";
@@ -80,9 +89,9 @@ bool all_digits(const char* text) {
 
 // At ':' or '.': "::=" or ".." is returned as the mark that ends the word; otherwise the
 // characters read belong to the word and `ch` is left at the first one that may not.
-const char* read_mark(FILE* stream, int& ch, char* text, int& length) {
+const char* read_mark(LexerInput& input, int& ch, char* text, int& length) {
     const int first = ch;
-    const int second = read_char(stream);
+    const int second = input.get();
     if (first == '.') {
         if (second == '.') return kRangeMark;
         add_char(text, length, first);
@@ -94,7 +103,7 @@ const char* read_mark(FILE* stream, int& ch, char* text, int& length) {
         ch = second;
         return nullptr;
     }
-    const int third = read_char(stream);
+    const int third = input.get();
     if (third == '=') return kAssignMark;
     add_char(text, length, first);
     add_char(text, length, second);
@@ -113,7 +122,7 @@ int32_t stop_at_nul(CompilerState& state, char* text) {
 // Reads the rest of a directive line (the newline is consumed) and applies it. False at end of
 // input.
 bool read_directive(CompilerState& state, const char* word) {
-    FILE* const stream = state.stream;
+    LexerInput& input = state.input;
     char line[kDirectiveLineSize];
     int length = 0;
     bool cut = false;
@@ -122,7 +131,7 @@ bool read_directive(CompilerState& state, const char* word) {
         ++state.line;
     } else {
         for (;;) {
-            const int ch = read_char(stream);
+            const int ch = input.get();
             if (ch == EOF) {
                 more = false;
                 break;
@@ -151,7 +160,7 @@ bool read_directive(CompilerState& state, const char* word) {
 // what ended it as the lookahead: its keyword code, or LABEL. END_OF_INPUT when the input ends
 // inside the word (the word is lost) or a NUL byte is in it (reported).
 int32_t read_word(CompilerState& state, int ch, char* text) {
-    FILE* const stream = state.stream;
+    LexerInput& input = state.input;
     int length = 0;
     bool nul = false;
     for (;;) {
@@ -166,12 +175,13 @@ int32_t read_word(CompilerState& state, int ch, char* text) {
             (kind >= kMarkStart && (kind == kNulChar || is_comment_word(text, length)))) {
             if (kind == kNulChar && !is_comment_word(text, length)) nul = true;
             add_char(text, length, ch);
-            ch = read_char(stream);
+            if (kind == kWordChar) take_word_run(input, text, length);
+            ch = input.get();
             continue;
         }
         const char* mark = nullptr;
         if (kind == kMarkStart) {
-            mark = read_mark(stream, ch, text, length);
+            mark = read_mark(input, ch, text, length);
             if (!mark) continue;
         }
         if (mark && length == 0) {
@@ -194,16 +204,15 @@ int32_t read_word(CompilerState& state, int ch, char* text) {
         // OBJECT IDENTIFIER, OCTET STRING: the delimiter is dropped and the next word joins.
         state.lookahead_mark = nullptr;
         if (state.lookahead == '\n') ++state.line;
-        ch = read_char(stream);
+        ch = input.get();
     }
 }
 
 // Reads a text up to its closing quote (its opening quote was read) in one call, counting its
 // lines: `text` is left without the quote. False at end of input.
 bool read_raw_text(CompilerState& state, std::string_view* text) {
-    const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '"', state.stream);
-    if (got <= 0) return false;
-    const std::string_view read(state.text_buffer, static_cast<size_t>(got));
+    const std::string_view read = state.input.read_through('"');
+    if (read.empty()) return false;
     for (size_t at = read.find('\n'); at != std::string_view::npos; at = read.find('\n', at + 1)) {
         ++state.line;
     }
@@ -220,8 +229,8 @@ bool skip_quoted_text(CompilerState& state) {
 // Skips the rest of a comment line with its newline. False at end of input.
 bool skip_comment(CompilerState& state) {
     if (state.lookahead != '\n') {
-        const ssize_t got = getdelim(&state.text_buffer, &state.text_capacity, '\n', state.stream);
-        if (got <= 0 || state.text_buffer[got - 1] != '\n') {
+        const std::string_view line = state.input.read_through('\n');
+        if (line.empty() || line.back() != '\n') {
             state.lookahead = ' ';
             return false;
         }
@@ -243,7 +252,7 @@ void reset_lexer(CompilerState& state) {
 }
 
 int32_t next_token(CompilerState& state, char* text) {
-    FILE* const stream = state.stream;
+    LexerInput& input = state.input;
     for (;;) {
         text[0] = '\0';
         if (state.input_stopped) return finish(state, END_OF_INPUT);
@@ -256,7 +265,8 @@ int32_t next_token(CompilerState& state, char* text) {
         int ch = state.lookahead;
         while (is_space(ch)) {
             if (ch == '\n') ++state.line;
-            ch = read_char(stream);
+            skip_spaces_in_place(state);
+            ch = input.get();
         }
         if (ch == EOF) {
             state.lookahead = ' ';
@@ -335,20 +345,21 @@ int32_t skip_braced_value(CompilerState& state) {
 }
 
 int32_t skip_braced_value(CompilerState& state, std::string* kept) {
-    FILE* const stream = state.stream;
+    LexerInput& input = state.input;
     if (state.input_stopped || state.lookahead_mark) return 0;
     // The brace may have ended the keyword before it (INDEX{ifIndex}): then it is the lookahead.
     int ch = state.lookahead;
     state.lookahead = ' ';
     while (is_space(ch)) {
         if (ch == '\n') ++state.line;
-        ch = read_char(stream);
+        skip_spaces_in_place(state);
+        ch = input.get();
     }
     if (ch != '{') return 0;
     int depth = 1;
     int pending = kNoChar;
     for (;;) {
-        ch = pending != kNoChar ? pending : read_char(stream);
+        ch = pending != kNoChar ? pending : input.get();
         pending = kNoChar;
         if (kept && ch != EOF && ch != '-' && ch != '"') kept->push_back(static_cast<char>(ch));
         switch (ch) {
@@ -363,7 +374,7 @@ int32_t skip_braced_value(CompilerState& state, std::string* kept) {
                 break;
             case '-':
                 // A comment runs to the end of its line; braces and quotes in it do not count.
-                pending = read_char(stream);
+                pending = input.get();
                 if (pending == '-') {
                     pending = kNoChar;
                     if (!skip_comment(state)) return 0;

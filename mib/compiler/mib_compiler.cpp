@@ -25,6 +25,14 @@ ParseNode* MibCompiler::parse(FILE* stream) {
     return parse_mib_stream(*state_, stream);
 }
 
+ParseNode* MibCompiler::parse(std::vector<std::string> texts) {
+    return parse_mib_texts(*state_, std::move(texts));
+}
+
+size_t MibCompiler::newlines_of_text(size_t i) const {
+    return state_->input.newlines_of_text(i);
+}
+
 MibNode* MibCompiler::link(ParseNode* list, std::vector<NodeFacts>* facts) {
     return link_parse_nodes(*state_, list, facts);
 }

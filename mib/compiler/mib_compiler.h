@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mib/companion.h"
@@ -35,6 +36,10 @@ class MibCompiler {
 
     // As parse_mib_stream and link_parse_nodes.
     ParseNode* parse(FILE* stream);
+    // The texts read in place, one after the other as one stream, each released once read.
+    ParseNode* parse(std::vector<std::string> texts);
+    // How many newlines text `i` of the last parse of texts held.
+    size_t newlines_of_text(size_t i) const;
     MibNode* link(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
 
     const char* messages() const;

@@ -266,9 +266,9 @@ Step parse_statement(Statement& s) {
 
 }  // namespace
 
-ParseNode* parse_mib_stream(CompilerState& state, FILE* stream) {
-    start_compile(state);
-    state.stream = stream;
+namespace {
+
+ParseNode* parse_input(CompilerState& state) {
     Statement s{state};
     for (;;) {
         if (!s.have_token) s.token = next_token(state, s.text);
@@ -285,6 +285,20 @@ ParseNode* parse_mib_stream(CompilerState& state, FILE* stream) {
                 return take_list(state);
         }
     }
+}
+
+}  // namespace
+
+ParseNode* parse_mib_stream(CompilerState& state, FILE* stream) {
+    start_compile(state);
+    state.input.read_stream(stream);
+    return parse_input(state);
+}
+
+ParseNode* parse_mib_texts(CompilerState& state, std::vector<std::string> texts) {
+    start_compile(state);
+    state.input.read_texts(std::move(texts));
+    return parse_input(state);
 }
 
 void print_parse_nodes(const ParseNode* list) {
