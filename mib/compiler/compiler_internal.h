@@ -108,7 +108,6 @@ constexpr int kQuotedTextSize = 4096;
 constexpr int kDirectiveLineSize = 2048;
 constexpr int kMessageBufferSize = 10240;
 constexpr int kKeywordCount = 75;
-constexpr int kKeywordChains = 32;
 constexpr int kTextualConventions = 2048;
 constexpr int kOidElements = 32;
 constexpr int kPendingChains = 128;
@@ -190,8 +189,6 @@ struct KeywordEntry {
     const char* text;
     int length;
     int32_t code;
-    int hash;
-    int chain;  // the next entry of the same chain, or -1
 };
 
 struct TextualConvention {
