@@ -182,6 +182,11 @@ CompanionStatus decode_companion(std::string bytes, const CompanionBinding& expe
 // hold its final bytes) beside it and renames it into place, so a reader never sees half a file.
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts);
+// The same, bound to `binding` (of the bytes the database file was written with) instead of
+// reading the file back.
+CompanionResult write_companion(const std::string& database_path,
+                                const std::vector<NodeFacts>& facts,
+                                const CompanionBinding& binding);
 // Reads the companion of the database file at `database_path` (NAME.bin) and checks it against
 // that file; null with `result` saying why when it is not to be used.
 std::unique_ptr<Companion> read_companion(const std::string& database_path,

@@ -12,12 +12,6 @@
 
 namespace {
 
-size_t count_nodes(const MibNode* node) {
-    size_t count = 0;
-    for (; node; node = node->peer) count += 1 + count_nodes(node->child);
-    return count;
-}
-
 // "label (.1.3.6...)": the node and its identifier, from the parent links.
 std::string describe_node(const MibNode* node) {
     std::string identifier;
@@ -107,26 +101,25 @@ int run_build(ArgumentReader& args) {
         report_error("nothing written to " + output);
         return 1;
     }
-    if (const MibNode* deep = mib_file_too_deep(compiled.tree)) {
-        report_error("cannot write " + output + ": " + describe_node(deep) +
-                     " lies deeper than the " + std::to_string(kMibFileMaxDepth) +
-                     " levels a MIB database holds");
-        release_mib_tree(compiled.tree);
-        return 1;
-    }
-    const size_t nodes = count_nodes(compiled.tree);
     const std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, std::move(compiled.facts));
     // Written beside the target and renamed over it, so a failed write keeps the database that
     // was there and a program loading it never sees half a file.
     const std::string partial = output + ".partial." + std::to_string(getpid());
     const PartialFileGuard guard(partial);
-    const int failed = write_mib_file(partial.c_str(), compiled.tree);
-    release_mib_tree(compiled.tree);
-    if (failed) {
-        report_error(mib_file_message(output.c_str()));
+    MibFileWritten written;
+    if (write_mib_file(partial.c_str(), compiled.tree, &written) != 0) {
+        if (const MibNode* deep = mib_file_too_deep(compiled.tree)) {
+            report_error("cannot write " + output + ": " + describe_node(deep) +
+                         " lies deeper than the " + std::to_string(kMibFileMaxDepth) +
+                         " levels a MIB database holds");
+        } else {
+            report_error(mib_file_message(output.c_str()));
+        }
+        release_mib_tree(compiled.tree);
         std::remove(partial.c_str());
         return 1;
     }
+    release_mib_tree(compiled.tree);
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
         report_error("cannot replace " + output + ": " + std::strerror(errno));
         std::remove(partial.c_str());
@@ -135,15 +128,16 @@ int run_build(ArgumentReader& args) {
     // Its companion follows; should it fail, the one left there no longer matches and is not used.
     const std::string companion_partial = companion_partial_path(output);
     const PartialFileGuard companion_guard(companion_partial);
-    const CompanionResult companion = write_companion(output, facts);
+    const CompanionResult companion =
+        write_companion(output, facts, {written.size, written.digest});
     if (!companion.ok()) {
         report_error(companion.message);
         return 1;
     }
     if (search.folders.empty()) {
-        std::printf("mibdb: wrote %zu nodes to %s\n", nodes, output.c_str());
+        std::printf("mibdb: wrote %zu nodes to %s\n", written.nodes, output.c_str());
     } else {
-        std::printf("mibdb: wrote %zu nodes to %s (%zu modules)\n", nodes, output.c_str(),
+        std::printf("mibdb: wrote %zu nodes to %s (%zu modules)\n", written.nodes, output.c_str(),
                     plan.modules);
     }
     return 0;
