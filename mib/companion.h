@@ -187,6 +187,13 @@ CompanionResult write_companion(const std::string& database_path,
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts,
                                 const CompanionBinding& binding);
+// write_companion in two steps, for a caller with other work between them: the file's bytes
+// (failing as write_companion fails on facts the reader would refuse), then writing them beside
+// the target and renaming them into place.
+CompanionResult prepare_companion(const std::string& database_path,
+                                  const std::vector<NodeFacts>& facts,
+                                  const CompanionBinding& binding, std::string& bytes);
+CompanionResult place_companion(const std::string& database_path, const std::string& bytes);
 // Reads the companion of the database file at `database_path` (NAME.bin) and checks it against
 // that file; null with `result` saying why when it is not to be used.
 std::unique_ptr<Companion> read_companion(const std::string& database_path,

@@ -251,34 +251,46 @@ bool encode_companion(const std::vector<NodeFacts>& facts, const CompanionBindin
     return true;
 }
 
+namespace {
+
+CompanionResult write_failure(std::string_view database_path, const std::string& why) {
+    return {CompanionStatus::kWriteFailed,
+            "cannot write the MIB facts file " + companion_path(database_path) + ": " + why};
+}
+
+}  // namespace
+
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts) {
     CompanionResult result;
     CompanionBinding binding;
-    if (!bind_database(database_path, binding, result)) {
-        return {CompanionStatus::kWriteFailed, "cannot write the MIB facts file " +
-                                                   companion_path(database_path) + ": " +
-                                                   result.message};
-    }
+    if (!bind_database(database_path, binding, result))
+        return write_failure(database_path, result.message);
     return write_companion(database_path, facts, binding);
 }
 
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts,
                                 const CompanionBinding& binding) {
-    const std::string path = companion_path(database_path);
-    const auto failed = [&](const std::string& why) {
-        return CompanionResult{CompanionStatus::kWriteFailed,
-                               "cannot write the MIB facts file " + path + ": " + why};
-    };
     std::string bytes;
+    const CompanionResult prepared = prepare_companion(database_path, facts, binding, bytes);
+    return prepared.ok() ? place_companion(database_path, bytes) : prepared;
+}
+
+CompanionResult prepare_companion(const std::string& database_path,
+                                  const std::vector<NodeFacts>& facts,
+                                  const CompanionBinding& binding, std::string& bytes) {
     std::string why;
-    if (!encode_companion(facts, binding, bytes, why)) return failed(why);
+    if (!encode_companion(facts, binding, bytes, why)) return write_failure(database_path, why);
+    return {};
+}
+
+CompanionResult place_companion(const std::string& database_path, const std::string& bytes) {
     // Beside the target and renamed over it: a failed write keeps the companion that was there.
     const std::string partial = companion_partial_path(database_path);
     errno = 0;
     const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return failed(system_text(errno));
+    if (fd < 0) return write_failure(database_path, system_text(errno));
     int error = 0;
     for (size_t done = 0; error == 0 && done < bytes.size();) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -290,11 +302,11 @@ CompanionResult write_companion(const std::string& database_path,
         }
     }
     if (close(fd) != 0 && error == 0) error = errno != 0 ? errno : ENOSPC;
-    if (error == 0 && std::rename(partial.c_str(), path.c_str()) != 0)
+    if (error == 0 && std::rename(partial.c_str(), companion_path(database_path).c_str()) != 0)
         error = errno != 0 ? errno : ENOSPC;
     if (error != 0) {
         std::remove(partial.c_str());
-        return failed(system_text(error));
+        return write_failure(database_path, system_text(error));
     }
     return {};
 }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "appls/mibdb/mibdb.h"
 #include "mib/mib_file.h"
@@ -58,6 +60,23 @@ class PartialFileGuard {
     struct sigaction saved_[kSignalCount] {};
 };
 
+// A thread costs about as much as replacing a small file; from about this size on, replacing
+// one can wait on the device for longer.
+constexpr uint64_t kReplaceInThreadFrom = 1 << 20;
+
+// Runs `work` in a thread of its own when `in_thread` and one can be started, else when get()
+// is called.
+template <typename Work>
+auto beside(bool in_thread, Work work) -> std::future<decltype(work())> {
+    if (in_thread) {
+        try {
+            return std::async(std::launch::async, work);
+        } catch (const std::system_error&) {
+        }
+    }
+    return std::async(std::launch::deferred, work);
+}
+
 }  // namespace
 
 int run_build(ArgumentReader& args) {
@@ -101,7 +120,7 @@ int run_build(ArgumentReader& args) {
         report_error("nothing written to " + output);
         return 1;
     }
-    const std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, std::move(compiled.facts));
+    std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, std::move(compiled.facts));
     // Written beside the target and renamed over it, so a failed write keeps the database that
     // was there and a program loading it never sees half a file.
     const std::string partial = output + ".partial." + std::to_string(getpid());
@@ -119,17 +138,29 @@ int run_build(ArgumentReader& args) {
         std::remove(partial.c_str());
         return 1;
     }
+    // Replacing a file can wait on the device (the old file's blocks are freed, on a filesystem
+    // with online discard discarded, before rename returns): a large database goes into place in
+    // a second thread while this one releases the tree and encodes the companion.
+    const bool in_thread = written.size >= kReplaceInThreadFrom;
+    auto replaced = beside(
+        in_thread, [&] { return std::rename(partial.c_str(), output.c_str()) == 0 ? 0 : errno; });
     release_mib_tree(compiled.tree);
-    if (std::rename(partial.c_str(), output.c_str()) != 0) {
-        report_error("cannot replace " + output + ": " + std::strerror(errno));
+    std::string companion_bytes;
+    CompanionResult companion =
+        prepare_companion(output, facts, {written.size, written.digest}, companion_bytes);
+    if (const int error = replaced.get()) {
+        report_error("cannot replace " + output + ": " + std::strerror(error));
         std::remove(partial.c_str());
         return 1;
     }
     // Its companion follows; should it fail, the one left there no longer matches and is not used.
     const std::string companion_partial = companion_partial_path(output);
     const PartialFileGuard companion_guard(companion_partial);
-    const CompanionResult companion =
-        write_companion(output, facts, {written.size, written.digest});
+    if (companion.ok()) {
+        auto placed = beside(in_thread, [&] { return place_companion(output, companion_bytes); });
+        std::vector<NodeFacts>().swap(facts);  // released meanwhile
+        companion = placed.get();
+    }
     if (!companion.ok()) {
         report_error(companion.message);
         return 1;
