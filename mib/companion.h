@@ -182,6 +182,18 @@ CompanionStatus decode_companion(std::string bytes, const CompanionBinding& expe
 // hold its final bytes) beside it and renames it into place, so a reader never sees half a file.
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts);
+// The same, bound to `binding` (of the bytes the database file was written with) instead of
+// reading the file back.
+CompanionResult write_companion(const std::string& database_path,
+                                const std::vector<NodeFacts>& facts,
+                                const CompanionBinding& binding);
+// write_companion in two steps, for a caller with other work between them: the file's bytes
+// (failing as write_companion fails on facts the reader would refuse), then writing them beside
+// the target and renaming them into place.
+CompanionResult prepare_companion(const std::string& database_path,
+                                  const std::vector<NodeFacts>& facts,
+                                  const CompanionBinding& binding, std::string& bytes);
+CompanionResult place_companion(const std::string& database_path, const std::string& bytes);
 // Reads the companion of the database file at `database_path` (NAME.bin) and checks it against
 // that file; null with `result` saying why when it is not to be used.
 std::unique_ptr<Companion> read_companion(const std::string& database_path,

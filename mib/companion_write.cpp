@@ -1,12 +1,14 @@
 // The companion's writer: the facts in OID order with their texts gathered once, sealed with the
 // binding and the body's digest, written beside the target and renamed over it.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unordered_map>
+#include <functional>
+#include <string_view>
 
 #include "mib/companion.h"
 #include "mib/companion_format.h"
@@ -17,12 +19,6 @@ static_assert(kBodyAt == kCompanionHeaderSize);
 
 namespace {
 
-void put32(std::string& out, uint32_t v) {
-    const char bytes[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
-                           static_cast<char>(v >> 8), static_cast<char>(v)};
-    out.append(bytes, 4);
-}
-
 void put64_at(std::string& out, size_t at, uint64_t v) {
     for (int i = 0; i < 8; ++i) out[at + i] = static_cast<char>(v >> (56 - 8 * i));
 }
@@ -31,36 +27,91 @@ bool fits(size_t n) {
     return n <= 0xFFFFFFFFu;
 }
 
+size_t text_size(size_t length) {
+    return 4 + length + padding_for(length);
+}
+
 // The texts in the order the records first name them, and each text's word (0: empty). The
-// texts stay where the facts hold them.
+// texts stay where the facts hold them. Open addressing: a few hundred texts named tens of
+// thousands of times.
 class TextTable {
   public:
+    TextTable() : slots_(kFirstSlots) {}
+
     uint32_t word_for(const std::string& text) {
         if (text.empty()) return 0;
-        auto [at, added] = words_.try_emplace(text, static_cast<uint32_t>(texts_.size() + 1));
-        if (added) texts_.push_back(&text);
-        return at->second;
+        const size_t hash = std::hash<std::string_view>{}(text);
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.word == 0) {
+                texts_.push_back(&text);
+                bytes_ += text_size(text.size());
+                slot = {hash, static_cast<uint32_t>(texts_.size())};
+                if (texts_.size() * 2 > slots_.size()) grow();
+                return static_cast<uint32_t>(texts_.size());
+            }
+            if (slot.hash == hash && *texts_[slot.word - 1] == text) return slot.word;
+        }
     }
     const std::vector<const std::string*>& texts() const { return texts_; }
+    // The bytes the texts take in the file.
+    size_t bytes() const { return bytes_; }
 
   private:
-    std::unordered_map<std::string_view, uint32_t> words_;
+    struct Slot {
+        size_t hash = 0;
+        uint32_t word = 0;  // 0: free
+    };
+    static constexpr size_t kFirstSlots = 1024;
+
+    void grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        const size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.word == 0) continue;
+            size_t i = slot.hash & mask;
+            while (slots_[i].word != 0) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+
+    std::vector<Slot> slots_;
     std::vector<const std::string*> texts_;
+    size_t bytes_ = 0;
 };
 
-void put_oid(std::string& out, const std::vector<uint32_t>& oid) {
-    put32(out, static_cast<uint32_t>(oid.size()));
-    for (uint32_t subid : oid) put32(out, subid);
-}
+// Stores big-endian words and padded texts one after another; the caller sized the bytes.
+class Encoder {
+  public:
+    explicit Encoder(char* at) : at_(at) {}
 
-void put_text(std::string& out, const std::string& text) {
-    put32(out, static_cast<uint32_t>(text.size()));
-    out += text;
-    out.append(padding_for(text.size()), kPadding);
-}
+    void word(uint32_t v) {
+        const char bytes[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                               static_cast<char>(v >> 8), static_cast<char>(v)};
+        std::memcpy(at_, bytes, 4);
+        at_ += 4;
+    }
+    void oid(const std::vector<uint32_t>& oid) {
+        word(static_cast<uint32_t>(oid.size()));
+        for (uint32_t subid : oid) word(subid);
+    }
+    void text(const std::string& text) {
+        word(static_cast<uint32_t>(text.size()));
+        std::memcpy(at_, text.data(), text.size());
+        at_ += text.size();
+        const size_t pad = padding_for(text.size());
+        std::memset(at_, kPadding, pad);
+        at_ += pad;
+    }
 
-// Why the reader would refuse `node`; empty when it would not.
-std::string refusal(const NodeFacts& node) {
+  private:
+    char* at_;
+};
+
+// Why the reader would refuse `node`; null when it would not.
+const char* refusal(const NodeFacts& node) {
     const auto bad_oid = [](const std::vector<uint32_t>& oid, bool may_be_empty) {
         return (oid.empty() && !may_be_empty) || oid.size() > kCompanionMaxOidLength;
     };
@@ -89,24 +140,39 @@ std::string refusal(const NodeFacts& node) {
     }
     if (!fits(node.modules.size()) || !fits(node.sizes.size()) || !fits(node.index.size()))
         return "a count too large";
-    return {};
+    return nullptr;
 }
 
-void put_record(std::string& out, const NodeFacts& node, TextTable& texts) {
-    put_oid(out, node.oid);
-    put32(out, static_cast<uint32_t>(node.modules.size()));
-    for (const std::string& module : node.modules) put32(out, texts.word_for(module));
-    put32(out, texts.word_for(node.syntax));
-    put32(out, texts.word_for(node.hint));
-    put32(out, static_cast<uint32_t>(node.sizes.size()));
+// The words of the texts a record names, in the order it names them.
+void name_texts(const NodeFacts& node, TextTable& texts, std::vector<uint32_t>& words) {
+    for (const std::string& module : node.modules) words.push_back(texts.word_for(module));
+    words.push_back(texts.word_for(node.syntax));
+    words.push_back(texts.word_for(node.hint));
+}
+
+size_t record_size(const NodeFacts& node) {
+    size_t words = 1 + node.oid.size() + 1 + node.modules.size() + 2 + 1 + 2 * node.sizes.size() +
+                   1 + 1 + 1 + node.augments.size();
+    for (const auto& object : node.index) words += 1 + object.size();
+    return 4 * words;
+}
+
+// The record of `node`; `words` are the words of the texts it names, taken as used.
+void put_record(Encoder& out, const NodeFacts& node, const uint32_t*& words) {
+    out.oid(node.oid);
+    out.word(static_cast<uint32_t>(node.modules.size()));
+    for (size_t i = 0; i < node.modules.size(); ++i) out.word(*words++);
+    out.word(*words++);  // the convention
+    out.word(*words++);  // the hint
+    out.word(static_cast<uint32_t>(node.sizes.size()));
     for (const SizeRange& range : node.sizes) {
-        put32(out, range.min);
-        put32(out, range.max);
+        out.word(range.min);
+        out.word(range.max);
     }
-    put32(out, node.implied ? 1 : 0);
-    put32(out, static_cast<uint32_t>(node.index.size()));
-    for (const auto& object : node.index) put_oid(out, object);
-    put_oid(out, node.augments);
+    out.word(node.implied ? 1 : 0);
+    out.word(static_cast<uint32_t>(node.index.size()));
+    for (const auto& object : node.index) out.oid(object);
+    out.oid(node.augments);
 }
 
 std::string system_text(int error) {
@@ -133,69 +199,114 @@ bool encode_companion(const std::vector<NodeFacts>& facts, const CompanionBindin
         why = "too many records";
         return false;
     }
+    // One pass checks every record and, when they come in order (as a compile gives them), also
+    // names their texts; the texts are numbered in the order the records, sorted, first name them.
     std::vector<const NodeFacts*> order;
     order.reserve(facts.size());
+    TextTable texts;
+    std::vector<uint32_t> words;
+    words.reserve(facts.size() * 3);
+    size_t records = 0;
+    bool sorted = true;
+    bool repeated = false;
     for (const NodeFacts& node : facts) {
-        why = refusal(node);
-        if (!why.empty()) return false;
-        order.push_back(&node);
-    }
-    const auto by_oid = [](const NodeFacts* a, const NodeFacts* b) { return a->oid < b->oid; };
-    if (!std::is_sorted(order.begin(), order.end(), by_oid))
-        std::sort(order.begin(), order.end(), by_oid);
-    for (size_t i = 1; i < order.size(); ++i) {
-        if (order[i - 1]->oid == order[i]->oid) {
-            why = "an object identifier given twice";
+        if (const char* refused = refusal(node)) {
+            why = refused;
             return false;
         }
+        if (!order.empty() && sorted && !(order.back()->oid < node.oid)) {
+            repeated = repeated || order.back()->oid == node.oid;
+            sorted = false;
+        }
+        if (sorted) name_texts(node, texts, words);
+        records += record_size(node);
+        order.push_back(&node);
     }
-    TextTable texts;
-    std::string records;
-    records.reserve(order.size() * 64);
-    for (const NodeFacts* node : order) put_record(records, *node, texts);
-    bytes.assign(kMagic);
-    put32(bytes, kCompanionVersion);
-    bytes.append(kBodyAt - bytes.size(), '\0');
-    put32(bytes, static_cast<uint32_t>(texts.texts().size()));
-    put32(bytes, static_cast<uint32_t>(order.size()));
-    for (const std::string* text : texts.texts()) put_text(bytes, *text);
-    bytes += records;
+    if (!sorted) {
+        const auto by_oid = [](const NodeFacts* a, const NodeFacts* b) { return a->oid < b->oid; };
+        std::sort(order.begin(), order.end(), by_oid);
+        for (size_t i = 1; i < order.size() && !repeated; ++i)
+            repeated = order[i - 1]->oid == order[i]->oid;
+        if (!repeated) {
+            texts = TextTable();
+            words.clear();
+            for (const NodeFacts* node : order) name_texts(*node, texts, words);
+        }
+    }
+    if (repeated) {
+        why = "an object identifier given twice";
+        return false;
+    }
+    bytes.assign(kBodyAt + 8 + texts.bytes() + records, '\0');
+    std::memcpy(bytes.data(), kMagic.data(), kMagic.size());
+    Encoder out(bytes.data() + kMagic.size());
+    out.word(kCompanionVersion);
+    out = Encoder(bytes.data() + kBodyAt);
+    out.word(static_cast<uint32_t>(texts.texts().size()));
+    out.word(static_cast<uint32_t>(order.size()));
+    for (const std::string* text : texts.texts()) out.text(*text);
+    const uint32_t* next_word = words.data();
+    for (const NodeFacts* node : order) put_record(out, *node, next_word);
     seal_companion(bytes, binding);
     return true;
 }
 
+namespace {
+
+CompanionResult write_failure(std::string_view database_path, const std::string& why) {
+    return {CompanionStatus::kWriteFailed,
+            "cannot write the MIB facts file " + companion_path(database_path) + ": " + why};
+}
+
+}  // namespace
+
 CompanionResult write_companion(const std::string& database_path,
                                 const std::vector<NodeFacts>& facts) {
-    const std::string path = companion_path(database_path);
-    const auto failed = [&](const std::string& why) {
-        return CompanionResult{CompanionStatus::kWriteFailed,
-                               "cannot write the MIB facts file " + path + ": " + why};
-    };
     CompanionResult result;
     CompanionBinding binding;
-    if (!bind_database(database_path, binding, result)) return failed(result.message);
+    if (!bind_database(database_path, binding, result))
+        return write_failure(database_path, result.message);
+    return write_companion(database_path, facts, binding);
+}
+
+CompanionResult write_companion(const std::string& database_path,
+                                const std::vector<NodeFacts>& facts,
+                                const CompanionBinding& binding) {
     std::string bytes;
+    const CompanionResult prepared = prepare_companion(database_path, facts, binding, bytes);
+    return prepared.ok() ? place_companion(database_path, bytes) : prepared;
+}
+
+CompanionResult prepare_companion(const std::string& database_path,
+                                  const std::vector<NodeFacts>& facts,
+                                  const CompanionBinding& binding, std::string& bytes) {
     std::string why;
-    if (!encode_companion(facts, binding, bytes, why)) return failed(why);
+    if (!encode_companion(facts, binding, bytes, why)) return write_failure(database_path, why);
+    return {};
+}
+
+CompanionResult place_companion(const std::string& database_path, const std::string& bytes) {
     // Beside the target and renamed over it: a failed write keeps the companion that was there.
     const std::string partial = companion_partial_path(database_path);
     errno = 0;
-    FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file) return failed(system_text(errno));
-    errno = 0;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int error = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
+    const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return write_failure(database_path, system_text(errno));
+    int error = 0;
+    for (size_t done = 0; error == 0 && done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 && errno != 0 ? errno : ENOSPC;
+        } else {
+            done += static_cast<size_t>(n);
+        }
     }
-    if (ok && std::rename(partial.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
+    if (close(fd) != 0 && error == 0) error = errno != 0 ? errno : ENOSPC;
+    if (error == 0 && std::rename(partial.c_str(), companion_path(database_path).c_str()) != 0)
+        error = errno != 0 ? errno : ENOSPC;
+    if (error != 0) {
         std::remove(partial.c_str());
-        return failed(system_text(error != 0 ? error : ENOSPC));
+        return write_failure(database_path, system_text(error));
     }
     return {};
 }

@@ -1,4 +1,8 @@
 // The MIB intermediate file: the module's status and messages, and the writer.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "mib/companion.h"
 #include "mib/mib_cud_format.h"
 #include "mib/mib_file.h"
 #include "mib/mib_init.h"
@@ -54,30 +59,40 @@ std::string message;
 // ---------------------------------------------------------------------------------------------
 // Writing
 
-// Collects the output in a buffer and hands it to stdio in large pieces.
+// The records go out through a buffer that stays in the cache; what goes out is digested on the
+// way, so a caller that binds the file to its digest needs no second read.
 class Writer {
   public:
-    explicit Writer(FILE* file) : file_(file) {}
+    Writer(int fd, Digest64* digest) : fd_(fd), digest_(digest) {}
 
-    bool word(uint32_t value) {
+    // Room for `length` more bytes (at most the buffer's size) without a check per word.
+    bool reserve(size_t length) { return sizeof(buffer_) - used_ >= length || flush(); }
+
+    // After reserve().
+    void word(uint32_t value) {
         const unsigned char bytes[4] = {
             static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
             static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
-        return bytes_out(bytes, 4);
+        std::memcpy(buffer_ + used_, bytes, 4);
+        used_ += 4;
     }
 
     bool text(const char* data, size_t length) {
-        static const char pad[4] = {kPadding, kPadding, kPadding, kPadding};
-        return word(static_cast<uint32_t>(length)) && bytes_out(data, length) &&
-               bytes_out(pad, padding_for(length));
+        if (!reserve(4)) return false;
+        word(static_cast<uint32_t>(length));
+        if (!bytes_out(data, length)) return false;
+        const uint32_t pad = padding_for(length);
+        if (!reserve(pad)) return false;
+        std::memset(buffer_ + used_, kPadding, pad);
+        used_ += pad;
+        return true;
     }
 
     bool bytes_out(const void* data, size_t length) {
         const auto* p = static_cast<const unsigned char*>(data);
         while (length > 0) {
             if (used_ == sizeof(buffer_) && !flush()) return false;
-            size_t n = sizeof(buffer_) - used_;
-            if (n > length) n = length;
+            const size_t n = std::min(sizeof(buffer_) - used_, length);
             std::memcpy(buffer_ + used_, p, n);
             used_ += n;
             p += n;
@@ -87,19 +102,30 @@ class Writer {
     }
 
     bool flush() {
-        errno = 0;
-        if (used_ > 0 && std::fwrite(buffer_, 1, used_, file_) != used_) {
-            set_status(MIB_FILE_WRITE_FAILED, error_or_short(errno));
-            return false;
+        if (digest_) digest_->update(buffer_, used_);
+        for (size_t done = 0; done < used_;) {
+            errno = 0;
+            const ssize_t n = write(fd_, buffer_ + done, used_ - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                set_status(MIB_FILE_WRITE_FAILED, error_or_short(n < 0 ? errno : 0));
+                return false;
+            }
+            done += static_cast<size_t>(n);
         }
+        written_ += used_;
         used_ = 0;
         return true;
     }
 
+    uint64_t written() const { return written_; }
+
   private:
-    FILE* file_;
-    unsigned char buffer_[1 << 16];
+    int fd_;
+    Digest64* digest_;
+    uint64_t written_ = 0;
     size_t used_ = 0;
+    unsigned char buffer_[1 << 17];
 };
 
 bool fits_in_word(size_t length) {
@@ -117,15 +143,20 @@ bool write_enums(Writer& out, const EnumEntry* entry) {
         const char* label = entry->label ? entry->label : "";
         const size_t length = std::strlen(label);
         if (!fits_in_word(length)) return refuse_to_write();
-        if (!out.word(entry->next ? 1 : 0) || !out.word(static_cast<uint32_t>(entry->value)) ||
-            !out.text(label, length))
-            return false;
+        if (!out.reserve(8)) return false;
+        out.word(entry->next ? 1 : 0);
+        out.word(static_cast<uint32_t>(entry->value));
+        if (!out.text(label, length)) return false;
     }
     return true;
 }
 
-// Writes `node` and every peer after it; children recurse, peers loop.
-bool write_list(Writer& out, const MibNode* node, int depth) {
+// The words of a record before its enumerations, with the label: the most a record's fixed part
+// takes.
+constexpr size_t kFixedPartMax = 4 * 8 + kMaxLabelLength + 3;
+
+// Writes `node` and every peer after it; children recurse, peers loop. Counts the nodes written.
+bool write_list(Writer& out, const MibNode* node, int depth, size_t& nodes) {
     if (depth > kMibFileMaxDepth) return refuse_to_write();
     for (; node; node = node->peer) {
         const size_t label_length = strnlen(node->label, kMibLabelSize);
@@ -133,15 +164,19 @@ bool write_list(Writer& out, const MibNode* node, int depth) {
         const bool has_description = node->description && node->description[0] != '\0';
         const size_t description_length = has_description ? std::strlen(node->description) : 0;
         if (!fits_in_word(description_length)) return refuse_to_write();
-        if (!out.word(node->child ? 1 : 0) || !out.word(node->peer ? 1 : 0) ||
-            !out.text(node->label, label_length) || !out.word(node->subid) ||
-            !out.word(static_cast<uint32_t>(node->type)) ||
-            !out.word(static_cast<uint32_t>(node->access)) || !out.word(node->enums ? 1 : 0) ||
-            !out.word(has_description ? 1 : 0))
-            return false;
+        if (!out.reserve(kFixedPartMax)) return false;
+        out.word(node->child ? 1 : 0);
+        out.word(node->peer ? 1 : 0);
+        if (!out.text(node->label, label_length)) return false;
+        out.word(node->subid);
+        out.word(static_cast<uint32_t>(node->type));
+        out.word(static_cast<uint32_t>(node->access));
+        out.word(node->enums ? 1 : 0);
+        out.word(has_description ? 1 : 0);
+        ++nodes;
         if (!write_enums(out, node->enums)) return false;
         if (has_description && !out.text(node->description, description_length)) return false;
-        if (node->child && !write_list(out, node->child, depth + 1)) return false;
+        if (node->child && !write_list(out, node->child, depth + 1, nodes)) return false;
     }
     return true;
 }
@@ -160,7 +195,7 @@ std::string system_text(int error) {
 
 }  // namespace
 
-int write_mib_file(const char* path, const MibNode* node) {
+int write_mib_file(const char* path, const MibNode* node, MibFileWritten* written) {
     clear_status();
     if (!path || !node) {
         refuse_to_write();
@@ -168,25 +203,30 @@ int write_mib_file(const char* path, const MibNode* node) {
     }
     std::remove(path);
     errno = 0;
-    FILE* file = std::fopen(path, "w+b");
-    if (!file) {
+    const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
         set_status(MIB_FILE_CANNOT_OPEN, errno);
         return 1;
     }
-    auto* out = new (std::nothrow) Writer(file);
+    Digest64 digest;
+    auto* out = new (std::nothrow) Writer(fd, written ? &digest : nullptr);
     if (!out) {
-        std::fclose(file);
+        close(fd);
         set_status(MIB_FILE_NO_MEMORY, ENOMEM);
         return 1;
     }
     char signature[kSignatureLength];
     working_signature(signature);
-    bool ok = out->word(kSignatureLength) && out->bytes_out(signature, kSignatureLength) &&
-              out->bytes_out(kHeaderPadding, kHeaderPaddingLength) && write_list(*out, node, 1) &&
-              out->flush();
+    size_t nodes = 0;
+    bool ok = out->reserve(kHeaderSize);  // an empty buffer has the room
+    out->word(kSignatureLength);
+    ok = ok && out->bytes_out(signature, kSignatureLength) &&
+         out->bytes_out(kHeaderPadding, kHeaderPaddingLength) && write_list(*out, node, 1, nodes) &&
+         out->flush();
+    if (written) *written = {out->written(), digest.finish(), nodes};
     delete out;
     errno = 0;
-    if (std::fclose(file) != 0 && ok) {
+    if (close(fd) != 0 && ok) {
         set_status(MIB_FILE_WRITE_FAILED, error_or_short(errno));
         ok = false;
     }

@@ -1,6 +1,9 @@
 // The MIB intermediate file (module mib_cud): a big-endian binary image of the whole tree.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "mib/mib_tree.h"
 
 enum MibFileStatus : int32_t {
@@ -24,9 +27,18 @@ enum class MibFileRetry {
     kNone,        // the file is known to be unchanged since it last failed
 };
 
-// Writes the header and `node` with its subtree and every peer after it. 0 on success, 1 on
-// failure with the status set.
-int write_mib_file(const char* path, const MibNode* node);
+// What a write put in the file: its size, the digest of its bytes (the companion's Digest64, as
+// it binds a database) and the number of node records.
+struct MibFileWritten {
+    uint64_t size = 0;
+    uint64_t digest = 0;
+    size_t nodes = 0;
+};
+
+// Writes the header and `node` with its subtree and every peer after it (any file at `path` is
+// removed first). 0 on success, 1 on failure with the status set. `written`, when given, tells
+// what the file holds after a success.
+int write_mib_file(const char* path, const MibNode* node, MibFileWritten* written = nullptr);
 // The first node, in file order, that lies deeper than kMibFileMaxDepth below `node` and its
 // peers (which are at level 1); null when the whole tree can be written.
 const MibNode* mib_file_too_deep(const MibNode* node);

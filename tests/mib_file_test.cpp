@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "mib/companion.h"
 #include "mib/mib_file.h"
 #include "mib/mib_init.h"
 #include "mib/value_format.h"
@@ -198,7 +199,15 @@ TEST_F(MibFileTest, LongPeerListsAndTheDeepestAllowedTreeRoundTrip) {
     MibNode* deep = first;
     for (int level = 2; level <= 128; ++level) deep = add_node(deep, "d", level);
 
-    ASSERT_EQ(write_mib_file(path().c_str(), first), 0) << mib_file_message(path().c_str());
+    MibFileWritten written;
+    ASSERT_EQ(write_mib_file(path().c_str(), first, &written), 0)
+        << mib_file_message(path().c_str());
+    // What the writer says it wrote is what the file holds, as the companion binds it.
+    CompanionBinding binding;
+    CompanionResult result;
+    ASSERT_TRUE(bind_database(path(), binding, result)) << result.message;
+    EXPECT_EQ(binding, (CompanionBinding{written.size, written.digest}));
+    EXPECT_EQ(written.nodes, 200000u + 127u);
     MibNode* copy = read_mib_file(path().c_str());
     ASSERT_NE(copy, nullptr) << mib_file_message(path().c_str());
     expect_same_tree(first, copy, nullptr);

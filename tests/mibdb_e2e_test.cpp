@@ -538,6 +538,36 @@ TEST_F(MibdbTest, FailedBuildKeepsTheDatabaseThatWasThere) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
+// A database of a megabyte or more goes into place while its companion is encoded: each build
+// replaces both, the companion bound to the database on disk; a replacement that fails leaves
+// no partial file behind.
+TEST_F(MibdbTest, LargeDatabaseIsReplacedWithItsCompanion) {
+    TempDir dir;
+    const std::string db = dir.file("big.bin");
+    for (const char fill : {'x', 'y'}) {
+        std::string text =
+            "BIG-MIB DEFINITIONS ::= BEGIN\n"
+            "big OBJECT IDENTIFIER ::= { enterprises 4712 }\n";
+        for (int i = 1; i <= 1100; ++i) {
+            text += "o" + std::to_string(i) +
+                    " OBJECT-TYPE SYNTAX INTEGER MAX-ACCESS read-only STATUS current "
+                    "DESCRIPTION \"" +
+                    std::string(1000, fill) + "\" ::= { big " + std::to_string(i) + " }\n";
+        }
+        write_file(dir.file("big.mib"), text + "END\n");
+        const ProgramResult r = mibdb({"build", "-o", db, dir.file("big.mib")});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_GE(fs::file_size(db), 1u << 20);
+        CompanionResult result;
+        EXPECT_NE(read_companion(db, result), nullptr) << result.message;
+    }
+    fs::create_directory(dir.file("dir.bin"));
+    const ProgramResult r = mibdb({"build", "-o", dir.file("dir.bin"), dir.file("big.mib")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mibdb: cannot replace " + dir.file("dir.bin") + ": Is a directory\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+}
+
 // A tree deeper than a database holds is refused naming the limit and the node; a build ended
 // by a signal (here the file size limit's) takes its partial file with it.
 TEST_F(MibdbTest, TooDeepTreeOrASignalLeaveNoFileBehind) {

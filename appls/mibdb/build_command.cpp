@@ -6,17 +6,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "appls/mibdb/mibdb.h"
 #include "mib/mib_file.h"
 
 namespace {
-
-size_t count_nodes(const MibNode* node) {
-    size_t count = 0;
-    for (; node; node = node->peer) count += 1 + count_nodes(node->child);
-    return count;
-}
 
 // "label (.1.3.6...)": the node and its identifier, from the parent links.
 std::string describe_node(const MibNode* node) {
@@ -64,6 +60,75 @@ class PartialFileGuard {
     struct sigaction saved_[kSignalCount] {};
 };
 
+// A thread costs about as much as replacing a small file; from about this size on, replacing
+// one can wait on the device for longer.
+constexpr uint64_t kReplaceInThreadFrom = 1 << 20;
+
+// Runs `work` in a thread of its own when `in_thread` and one can be started, else when get()
+// is called.
+template <typename Work>
+auto beside(bool in_thread, Work work) -> std::future<decltype(work())> {
+    if (in_thread) {
+        try {
+            return std::async(std::launch::async, work);
+        } catch (const std::system_error&) {
+        }
+    }
+    return std::async(std::launch::deferred, work);
+}
+
+// Writes the tree to `output` and the facts to its companion, each beside its target and
+// renamed over it, and releases both; 0 with `nodes` set, or 1 after saying why.
+int write_database(const std::string& output, MibNode* tree, std::vector<NodeFacts> facts,
+                   size_t& nodes) {
+    // Written beside the target and renamed over it, so a failed write keeps the database that
+    // was there and a program loading it never sees half a file.
+    const std::string partial = output + ".partial." + std::to_string(getpid());
+    const PartialFileGuard guard(partial);
+    MibFileWritten written;
+    if (write_mib_file(partial.c_str(), tree, &written) != 0) {
+        if (const MibNode* deep = mib_file_too_deep(tree)) {
+            report_error("cannot write " + output + ": " + describe_node(deep) +
+                         " lies deeper than the " + std::to_string(kMibFileMaxDepth) +
+                         " levels a MIB database holds");
+        } else {
+            report_error(mib_file_message(output.c_str()));
+        }
+        release_mib_tree(tree);
+        std::remove(partial.c_str());
+        return 1;
+    }
+    // Replacing a file can wait on the device (the old file's blocks are freed, on a filesystem
+    // with online discard discarded, before rename returns): a large database goes into place in
+    // a second thread while this one releases the tree and encodes the companion.
+    const bool in_thread = written.size >= kReplaceInThreadFrom;
+    auto replaced = beside(
+        in_thread, [&] { return std::rename(partial.c_str(), output.c_str()) == 0 ? 0 : errno; });
+    release_mib_tree(tree);
+    std::string companion_bytes;
+    CompanionResult companion =
+        prepare_companion(output, facts, {written.size, written.digest}, companion_bytes);
+    if (const int error = replaced.get()) {
+        report_error("cannot replace " + output + ": " + std::strerror(error));
+        std::remove(partial.c_str());
+        return 1;
+    }
+    // Its companion follows; should it fail, the one left there no longer matches and is not used.
+    const std::string companion_partial = companion_partial_path(output);
+    const PartialFileGuard companion_guard(companion_partial);
+    if (companion.ok()) {
+        auto placed = beside(in_thread, [&] { return place_companion(output, companion_bytes); });
+        std::vector<NodeFacts>().swap(facts);  // released meanwhile
+        companion = placed.get();
+    }
+    if (!companion.ok()) {
+        report_error(companion.message);
+        return 1;
+    }
+    nodes = written.nodes;
+    return 0;
+}
+
 }  // namespace
 
 int run_build(ArgumentReader& args) {
@@ -107,39 +172,10 @@ int run_build(ArgumentReader& args) {
         report_error("nothing written to " + output);
         return 1;
     }
-    if (const MibNode* deep = mib_file_too_deep(compiled.tree)) {
-        report_error("cannot write " + output + ": " + describe_node(deep) +
-                     " lies deeper than the " + std::to_string(kMibFileMaxDepth) +
-                     " levels a MIB database holds");
-        release_mib_tree(compiled.tree);
+    size_t nodes = 0;
+    if (write_database(output, compiled.tree,
+                       facts_of_tree(compiled.tree, std::move(compiled.facts)), nodes) != 0)
         return 1;
-    }
-    const size_t nodes = count_nodes(compiled.tree);
-    const std::vector<NodeFacts> facts = facts_of_tree(compiled.tree, std::move(compiled.facts));
-    // Written beside the target and renamed over it, so a failed write keeps the database that
-    // was there and a program loading it never sees half a file.
-    const std::string partial = output + ".partial." + std::to_string(getpid());
-    const PartialFileGuard guard(partial);
-    const int failed = write_mib_file(partial.c_str(), compiled.tree);
-    release_mib_tree(compiled.tree);
-    if (failed) {
-        report_error(mib_file_message(output.c_str()));
-        std::remove(partial.c_str());
-        return 1;
-    }
-    if (std::rename(partial.c_str(), output.c_str()) != 0) {
-        report_error("cannot replace " + output + ": " + std::strerror(errno));
-        std::remove(partial.c_str());
-        return 1;
-    }
-    // Its companion follows; should it fail, the one left there no longer matches and is not used.
-    const std::string companion_partial = companion_partial_path(output);
-    const PartialFileGuard companion_guard(companion_partial);
-    const CompanionResult companion = write_companion(output, facts);
-    if (!companion.ok()) {
-        report_error(companion.message);
-        return 1;
-    }
     if (search.folders.empty()) {
         std::printf("mibdb: wrote %zu nodes to %s\n", nodes, output.c_str());
     } else {
