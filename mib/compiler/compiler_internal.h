@@ -155,9 +155,7 @@ struct ParseNode {
     int32_t module;  // index into CompilerState::modules, or kNoModule
     RecordKind kind;
     ParseNode* parent_arc;  // the record of the arc before it in the same value, when one was made
-    // Set when linking: whether the record names a node that another record defines (it links
-    // nothing then), and the keys the linker matches it and its parent by (equal keys, equal
-    // numbers).
+    // Not used: the linker keeps the keys of records in tables of its own (LinkKeys).
     bool dropped;
     int32_t key_id;
     int32_t parent_key_id;
@@ -378,7 +376,8 @@ std::string augments_label(std::string_view body);
 // The facts of a convention's slot; null (const) or made (otherwise) when it has none yet.
 const ConventionFacts* facts_of_convention(CompilerState& state, const TextualConvention* slot);
 ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualConvention* slot);
-// A record's textual convention, hint and sizes as its convention chain gives them.
+// A record's textual convention, hint and sizes as its convention chain gives them, each where
+// `facts` has none yet.
 void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts);
 
 // Textual conventions.
@@ -412,17 +411,23 @@ struct DefaultNode {
     int parent;
 };
 std::span<const DefaultNode> default_tree();
-// Sets key_id, parent_key_id and dropped on every record of the list: a reference resolves to
-// its own module's definition, then to the one its IMPORTS names, then to any. Keys are numbers
-// (equal keys, equal numbers); the default tree's labels are keys 0, 1, ... in its order, and
-// each key has the pending chain its text hashes to. Warns once for each label defined at
-// different places.
+// The keys of the records of a list (in list order): a reference resolves to its own module's
+// definition, then to the one its IMPORTS names, then to any. Keys are numbers (equal keys, equal
+// numbers); the default tree's labels are keys 0, 1, ... in its order, and each key has the
+// pending chain its text hashes to. Warns once for each label defined at different places.
 // With `facts`, also the companion's facts of every definition that stands under the root, by
 // OID, each OID once.
 struct LinkKeys {
     std::vector<int32_t> chain_of_key;
+    // By record: the key it is matched by and the key of its parent; whether it links nothing
+    // (it names a node that another record defines); its label's number (equal labels, equal
+    // numbers).
+    std::vector<int32_t> key;
+    std::vector<int32_t> parent_key;
+    std::vector<bool> dropped;
+    std::vector<int32_t> label;
 };
-LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list,
+LinkKeys resolve_link_keys(CompilerState& state, const std::vector<ParseNode*>& records,
                            std::vector<NodeFacts>* facts = nullptr);
 
 // One compile in `state`: the statement loop over the stream (null on failure, reported), the
