@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mib/companion.h"
+#include "mib/compiler/labels.h"
 #include "mib/compiler/mib_compiler.h"
 #include "mib/compiler/mib_messages.h"
 #include "mib/mib_tree.h"
@@ -376,9 +377,10 @@ std::string augments_label(std::string_view body);
 // The facts of a convention's slot; null (const) or made (otherwise) when it has none yet.
 const ConventionFacts* facts_of_convention(CompilerState& state, const TextualConvention* slot);
 ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualConvention* slot);
-// A record's textual convention, hint and sizes as its convention chain gives them, each where
-// `facts` has none yet.
-void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts);
+// A record's textual convention, hint and sizes as its convention chain and its own facts (either
+// may be null) give them, each where `facts` has none yet.
+void convention_facts(CompilerState& state, const TextualConvention* convention,
+                      const RecordFacts* own_facts, NodeFacts& facts);
 
 // Textual conventions.
 void clear_textual_conventions(CompilerState& state);
@@ -411,23 +413,33 @@ struct DefaultNode {
     int parent;
 };
 std::span<const DefaultNode> default_tree();
-// The keys of the records of a list (in list order): a reference resolves to its own module's
+// The records of a list (in list order) and their keys: a reference resolves to its own module's
 // definition, then to the one its IMPORTS names, then to any. Keys are numbers (equal keys, equal
 // numbers); the default tree's labels are keys 0, 1, ... in its order, and each key has the
 // pending chain its text hashes to. Warns once for each label defined at different places.
 // With `facts`, also the companion's facts of every definition that stands under the root, by
 // OID, each OID once.
-struct LinkKeys {
-    std::vector<int32_t> chain_of_key;
-    // By record: the key it is matched by and the key of its parent; whether it links nothing
-    // (it names a node that another record defines); its label's number (equal labels, equal
-    // numbers).
-    std::vector<int32_t> key;
-    std::vector<int32_t> parent_key;
-    std::vector<bool> dropped;
-    std::vector<int32_t> label;
+// What the linker takes of each record is read with the keys, in one walk of the list: linking
+// then visits no record.
+struct LinkRecord {
+    ParseNode* record;
+    int32_t key;         // the key it is matched by
+    int32_t parent_key;  // the key of its parent
+    int32_t label;       // its label's number (equal labels, equal numbers)
+    uint32_t subid;
+    int32_t syntax;
+    int32_t access;
+    EnumEntry* enums;
+    char* description;
+    bool dropped;  // it names a node that another record defines: it links nothing
+    bool linked;   // its node took its enumerations and description
 };
-LinkKeys resolve_link_keys(CompilerState& state, const std::vector<ParseNode*>& records,
+struct LinkKeys {
+    Labels labels;  // the default tree's labels first, in its order
+    std::vector<int32_t> chain_of_key;
+    std::vector<LinkRecord> records;
+};
+LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list,
                            std::vector<NodeFacts>* facts = nullptr);
 
 // One compile in `state`: the statement loop over the stream (null on failure, reported), the

@@ -78,20 +78,22 @@ inline uint64_t mix_hash(uint64_t value) {
     return value ^ (value >> 33);
 }
 
-// A text eight bytes at a time.
+// A text eight bytes at a time; the last eight bytes of a longer text are read as one word,
+// over some read before.
 inline uint64_t text_hash(std::string_view text) {
-    uint64_t hash = text.size();
-    size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        uint64_t word;
+    const size_t size = text.size();
+    uint64_t hash = size;
+    uint64_t word = 0;
+    if (size < 8) {
+        for (size_t at = 0; at < size; ++at)
+            word |= uint64_t{static_cast<uint8_t>(text[at])} << (8 * at);
+        return mix_hash(hash ^ word);
+    }
+    for (size_t at = 0; at + 8 < size; at += 8) {
         std::memcpy(&word, text.data() + at, 8);
         hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
         hash ^= hash >> 32;
     }
-    if (at < text.size()) {
-        uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, text.size() - at);
-        hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
-    }
-    return mix_hash(hash);
+    std::memcpy(&word, text.data() + size - 8, 8);
+    return mix_hash(hash ^ word);
 }

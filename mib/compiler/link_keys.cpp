@@ -16,17 +16,12 @@
 namespace {
 
 constexpr int kNone = -1;
+constexpr size_t kExpectedRecords = 4096;  // the tables grow beyond
 // A key is a label, a label at one of its other places, or an arc without a label. Each key's
 // chain is the one its text hashes to, the text being the label, the label with a mark and the
 // place's group number, or a mark and the arc's place number (labels never hold the marks).
 constexpr int kPlaceKeyMark = 1;
 constexpr int kArcKeyMark = 2;
-
-int text_sum(std::string_view text) {
-    int sum = 0;
-    for (const char c : text) sum += static_cast<signed char>(c);
-    return sum;
-}
 
 int digit_sum(size_t number) {
     int sum = 0;
@@ -41,39 +36,12 @@ int chain_of_sum(int sum) {
     return sum & (kPendingChains - 1);
 }
 
-// Every label of a list, each once, hashed once: from then on a label is its number. The texts
-// stay where the records and the default tree hold them.
-class Labels {
-  public:
-    explicit Labels(size_t expected) : index_(expected) { texts_.reserve(expected); }
-
-    int intern(const char* text) {
-        const std::string_view view(text);
-        const int id = index_.find_or_add(text_hash(view), static_cast<int>(texts_.size()),
-                                          [&](int known) { return texts_[known] == view; });
-        if (static_cast<size_t>(id) == texts_.size()) texts_.push_back(view);
-        return id;
-    }
-
-    int find(std::string_view text) const {
-        return index_.find(text_hash(text), [&](int known) { return texts_[known] == text; });
-    }
-
-    const char* text(int id) const { return texts_[id].data(); }
-    std::string_view view(int id) const { return texts_[id]; }
-    size_t size() const { return texts_.size(); }
-
-  private:
-    FlatIndex index_;
-    std::vector<std::string_view> texts_;  // each NUL-terminated where it is held
-};
-
 // Where a node stands: a sub-identifier under a parent place; a place without a parent is the
 // root (above iso) or stands for a parent label that nothing defines.
 struct Place {
     int parent;
     uint32_t subid;
-    const char* unresolved;  // the parent label, for a place that stands for one
+    int unresolved;  // the parent label, for a place that stands for one; else kNone
 };
 
 // How readily a definition answers a reference that no scope settles.
@@ -95,12 +63,12 @@ struct Definition {
 // What the resolver reads of a record, taken in one pass so that the large records are visited
 // once.
 struct Record {
-    int label;
     int parent_label;
-    uint32_t subid;
     int module;
     RecordKind kind;
     const ParseNode* parent_arc;
+    const TextualConvention* convention;
+    const RecordFacts* facts;
 };
 
 // What a record's place depends on: another record, or a place known already; and the
@@ -113,41 +81,40 @@ struct Dependency {
 
 class Resolver {
   public:
-    Resolver(CompilerState& state, const std::vector<ParseNode*>& records)
-        : state_(state),
-          modules_(state.modules),
-          records_(records),
-          labels_(records.size() + default_tree().size()),
-          place_index_(records.size() + default_tree().size()) {
-        const size_t count = records_.size();
-        const size_t defaults = default_tree().size();
+    // Walks the list once, reading what every later step needs.
+    Resolver(CompilerState& state, ParseNode* list) : state_(state), modules_(state.modules) {
+        labels_ = Labels(kExpectedRecords);
         // The default tree's labels are the first ones, so also the first keys.
         for (const DefaultNode& node : default_tree()) labels_.intern(node.label);
-        read_.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const ParseNode* record = records_[i];
-            read_[i] = {labels_.intern(record->label),
-                        labels_.intern(record->parent_label),
-                        record->subid,
-                        record->module,
-                        record->kind,
-                        record->parent_arc};
+        records_.reserve(kExpectedRecords);
+        read_.reserve(kExpectedRecords);
+        int label = kNone;
+        int parent_label = kNone;
+        for (ParseNode* record = list; record; record = record->next) {
+            parent_label = parent_label_of(record->parent_label, label, parent_label);
+            label = labels_.intern(record->label);
+            records_.push_back({record, kNone, kNone, label, record->subid, record->syntax,
+                                record->access, record->enums, record->description, false, false});
+            read_.push_back({parent_label, record->module, record->kind, record->parent_arc,
+                             record->convention, record->facts});
         }
+        const size_t count = records_.size();
+        const size_t defaults = default_tree().size();
+        place_index_ = FlatIndex(count + defaults);
         place_of_record_.assign(count, kNone);
         definition_of_record_.assign(count, kNone);
         waiting_.assign(count, false);
         dependencies_.reserve(count);
         definitions_.reserve(count + defaults);
         places_.reserve(count + defaults + 1);
-        places_.push_back({kNone, 0, ""});  // the root
+        places_.push_back({kNone, 0, kNone});  // the root
     }
 
     LinkKeys run(std::vector<NodeFacts>* facts) {
         // Each label is a key of its own, with the chain its text hashes to.
         keys_.chain_of_key.resize(labels_.size());
         for (size_t label = 0; label < labels_.size(); ++label) {
-            keys_.chain_of_key[label] =
-                chain_of_sum(text_sum(labels_.view(static_cast<int>(label))));
+            keys_.chain_of_key[label] = chain_of_sum(labels_.sum(static_cast<int>(label)));
         }
         collect_definitions();
         for (Definition& definition : definitions_) {
@@ -165,11 +132,6 @@ class Resolver {
         }
         index_places();
         for (const int label : defined_labels_) key_places(label, first_definition_[label]);
-        keys_.key.assign(records_.size(), kNone);
-        keys_.parent_key.assign(records_.size(), kNone);
-        keys_.dropped.assign(records_.size(), false);
-        keys_.label.resize(records_.size());
-        for (size_t i = 0; i < records_.size(); ++i) keys_.label[i] = read_[i].label;
         for (size_t i = 0; i < records_.size(); ++i) key_record(static_cast<int>(i));
         for (size_t i = 0; i < records_.size(); ++i) key_parent(static_cast<int>(i));
         if (facts) collect_facts(*facts);
@@ -179,9 +141,10 @@ class Resolver {
   private:
     CompilerState& state_;
     const std::vector<ModuleInfo>& modules_;
-    const std::vector<ParseNode*>& records_;
-    Labels labels_;
-    std::vector<Record> read_;  // by record
+    LinkKeys keys_;
+    Labels& labels_ = keys_.labels;
+    std::vector<LinkRecord>& records_ = keys_.records;
+    std::vector<Record> read_;  // by record, what the linker does not need
     std::vector<int> place_of_record_;
     std::vector<int> definition_of_record_;
     std::vector<Dependency> dependencies_;
@@ -197,18 +160,28 @@ class Resolver {
     std::vector<int> unresolved_places_;    // the place standing for each parent label, by label
     std::vector<int> definition_at_place_;  // the named node at each place, or kNone
     std::vector<int> arc_keys_;             // the key of the unnamed arcs at each place, or kNone
-    LinkKeys keys_;
+
+    // A record's parent label is mostly the one of the record before, or that record's label:
+    // those are compared first, as hashing and looking up costs more.
+    int parent_label_of(const char* text, int label_before, int parent_before) {
+        if (parent_before != kNone && std::strcmp(text, labels_.text(parent_before)) == 0)
+            return parent_before;
+        if (label_before != kNone && std::strcmp(text, labels_.text(label_before)) == 0)
+            return label_before;
+        return labels_.intern(text);
+    }
 
     bool valid_module(int module) const {
         return module >= 0 && static_cast<size_t>(module) < modules_.size();
     }
 
+    // The children of a place hash next to each other, as they are mostly looked for together.
     int intern(int parent, uint32_t subid) {
-        const uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(parent)) << 32 | subid;
+        const uint64_t hash = mix_hash(static_cast<uint32_t>(parent)) + subid;
         const int place = place_index_.find_or_add(
-            mix_hash(key), static_cast<int>(places_.size()),
+            hash, static_cast<int>(places_.size()),
             [&](int p) { return places_[p].parent == parent && places_[p].subid == subid; });
-        if (static_cast<size_t>(place) == places_.size()) places_.push_back({parent, subid, ""});
+        if (static_cast<size_t>(place) == places_.size()) places_.push_back({parent, subid, kNone});
         return place;
     }
 
@@ -217,7 +190,7 @@ class Resolver {
         int& place = unresolved_places_[label];
         if (place == kNone) {
             place = static_cast<int>(places_.size());
-            places_.push_back({kNone, 0, labels_.text(label)});
+            places_.push_back({kNone, 0, label});
         }
         return place;
     }
@@ -241,7 +214,7 @@ class Resolver {
                            : kWithoutImports;
             }
             definition_of_record_[i] = static_cast<int>(definitions_.size());
-            definitions_.push_back({record.label, static_cast<int>(i), record.module, rank});
+            definitions_.push_back({records_[i].label, static_cast<int>(i), record.module, rank});
             definitions_.back().numbered = record.kind == RecordKind::NamedArc;
         }
         first_definition_.assign(labels_.size(), kNone);
@@ -318,7 +291,7 @@ class Resolver {
     void warn_arc_elsewhere(const Definition& arc, const Definition& seen) const {
         const std::string text =
             catalogue_message(MibMessage::ArcAwayFromDefinition, labels_.text(arc.label),
-                              static_cast<int>(read_[arc.record].subid), module_text(arc),
+                              static_cast<int>(records_[arc.record].subid), module_text(arc),
                               place_text(arc.place), place_text(seen.place));
         std::fflush(stdout);
         std::fputs(text.c_str(), state_.diagnostics);
@@ -329,7 +302,7 @@ class Resolver {
     int index_of_arc(size_t i) const {
         const ParseNode* arc = read_[i].parent_arc;
         for (size_t j = i; j-- > 0;) {
-            if (records_[j] == arc) return static_cast<int>(j);
+            if (records_[j].record == arc) return static_cast<int>(j);
         }
         return kNone;
     }
@@ -378,7 +351,7 @@ class Resolver {
             if (parent == kNone) parent = unresolved_place(read_[i].parent_label);
             const int self = definition_of_record_[i];
             const bool names_other = self != kNone && definitions_[self].target != kNone;
-            place_of_record_[i] = names_other ? parent : intern(parent, read_[i].subid);
+            place_of_record_[i] = names_other ? parent : intern(parent, records_[i].subid);
             waiting_[i] = false;
             stack.pop_back();
         }
@@ -419,8 +392,7 @@ class Resolver {
 
     // A row's INDEX and AUGMENTS by OID, where `f` has none yet; an INDEX with an object that
     // resolves nowhere is left out whole, as a part of it would decode instances wrongly.
-    void row_facts(const ParseNode* record, int module, NodeFacts& f) const {
-        const RecordFacts& facts = *record->facts;
+    void row_facts(const RecordFacts& facts, int module, NodeFacts& f) const {
         if (f.index.empty() && !facts.index.empty()) {
             std::vector<uint32_t> oid;
             for (const std::string& label : facts.index) {
@@ -440,16 +412,16 @@ class Resolver {
     // first one's other facts, the later ones filling what it lacks.
     void facts_at(int first, const std::vector<int>& next, NodeFacts& f) const {
         for (int i = first; i != kNone; i = next[i]) {
-            const ParseNode* record = records_[i];
-            const int module = read_[i].module;
+            const Record& record = read_[i];
+            const int module = record.module;
             // A text without a module header stands in a module of no name.
             if (valid_module(module) && !modules_[module].name.empty()) {
                 const std::string& name = modules_[module].name;
                 if (std::find(f.modules.begin(), f.modules.end(), name) == f.modules.end())
                     f.modules.push_back(name);
             }
-            convention_facts(state_, record, f);
-            if (record->facts) row_facts(record, module, f);
+            convention_facts(state_, record.convention, record.facts, f);
+            if (record.facts) row_facts(*record.facts, module, f);
         }
     }
 
@@ -525,7 +497,7 @@ class Resolver {
         if (d == kNone) return;  // one place: the label is the key
         std::vector<int> places;
         std::vector<int> group_keys;  // the key of each place after the first
-        const int sum = text_sum(labels_.view(label));
+        const int sum = labels_.sum(label);
         for (d = first; d != kNone; d = definitions_[d].next) {
             const int place = definitions_[d].place;
             auto at = std::find(places.begin(), places.end(), place);
@@ -545,7 +517,9 @@ class Resolver {
         for (; place != kNone && places_[place].parent != kNone; place = places_[place].parent) {
             subids.push_back(places_[place].subid);
         }
-        std::string text = place != kNone ? places_[place].unresolved : "";
+        std::string text = place != kNone && places_[place].unresolved != kNone
+                               ? labels_.text(places_[place].unresolved)
+                               : "";
         for (auto subid = subids.rbegin(); subid != subids.rend(); ++subid) {
             if (!text.empty()) text += '.';
             text += std::to_string(*subid);
@@ -598,21 +572,21 @@ class Resolver {
     // definition, or an unnamed arc at the place of a named node (or at the root, where nothing
     // can be linked).
     void key_record(int i) {
-        int32_t& key = keys_.key[i];
+        int32_t& key = records_[i].key;
         const int self = definition_of_record_[i];
         if (self != kNone) {
             const Definition& definition = definitions_[self];
-            keys_.dropped[i] = definition.target != kNone;
-            key = definition.key != kNone ? definition.key : read_[i].label;
+            records_[i].dropped = definition.target != kNone;
+            key = definition.key != kNone ? definition.key : records_[i].label;
             return;
         }
         const int place = place_of_record_[i];
         if (definition_at_place_[place] != kNone) {
-            keys_.dropped[i] = true;
+            records_[i].dropped = true;
             key = kNone;
             return;
         }
-        keys_.dropped[i] = places_[place].parent == 0;
+        records_[i].dropped = places_[place].parent == 0;
         if (arc_keys_.empty()) arc_keys_.assign(places_.size(), kNone);
         int& arc_key = arc_keys_[place];
         if (arc_key == kNone)
@@ -626,25 +600,24 @@ class Resolver {
         if (self != kNone) return key_of_definition(self);
         const int named = definition_at_place_[place_of_record_[i]];
         if (named != kNone) return key_of_definition(named);
-        return keys_.key[i];
+        return records_[i].key;
     }
 
     void key_parent(int i) {
-        if (keys_.dropped[i]) return;
+        if (records_[i].dropped) return;
         const Dependency& on = dependencies_[i];
         // Nothing defines the parent: the record stays a left-over under its parent label.
         if (on.record == kNone && on.definition == kNone) {
-            keys_.parent_key[i] = read_[i].parent_label;
+            records_[i].parent_key = read_[i].parent_label;
             return;
         }
-        keys_.parent_key[i] =
+        records_[i].parent_key =
             on.record != kNone ? node_key(on.record) : key_of_definition(on.definition);
     }
 };
 
 }  // namespace
 
-LinkKeys resolve_link_keys(CompilerState& state, const std::vector<ParseNode*>& records,
-                           std::vector<NodeFacts>* facts) {
-    return Resolver(state, records).run(facts);
+LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list, std::vector<NodeFacts>* facts) {
+    return Resolver(state, list).run(facts);
 }

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "mib/compiler/compiler_internal.h"
-#include "mib/compiler/flat_index.h"
 
 namespace {
 
@@ -46,14 +45,15 @@ constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5,
 
 constexpr int kNoNode = -1;
 
-// A node of the tree being built, as the linker finds it again: its parent's number, its label's
-// number, its sub-identifier and its last child's number.
+// A node of the tree being built, as the linker looks at it: its label's number, its
+// sub-identifier, and its children in the tree's order (by node number). Kept together, a
+// node's children are compared without visiting the tree's nodes.
 struct Linked {
     MibNode* node;
-    int parent;
     int32_t label;
     uint32_t subid;
-    int last_child;
+    int first_child = kNoNode;
+    int next_peer = kNoNode;
 };
 
 // The records wait for their parents in kPendingChains chains, chosen by a hash of the parent's
@@ -61,11 +61,11 @@ struct Linked {
 // chains: a take stops at a record of the parent's own key in the same chain. Rather than scan a
 // chain on every take, each key has the list of the records its take looks at, in chain order.
 struct Linker {
-    Linker(CompilerState& compile, const std::vector<ParseNode*>& list, const LinkKeys& link_keys)
-        : state(compile), records(list), keys(link_keys), child_by_label(list.size()) {}
+    Linker(CompilerState& compile, LinkKeys& link_keys)
+        : state(compile), records(link_keys.records), keys(link_keys) {}
 
     CompilerState& state;
-    const std::vector<ParseNode*>& records;  // in list order; dropped ones link nothing
+    std::vector<LinkRecord>& records;  // in list order; dropped ones link nothing
     const LinkKeys& keys;
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
@@ -73,9 +73,7 @@ struct Linker {
     // By key: the records its take looks at, from watch[watch_start[id]] to the next key's.
     std::vector<uint32_t> watch_start;
     std::vector<uint32_t> watch;
-    // The tree built so far, by node number, and each node's child of a label.
-    std::vector<Linked> nodes;
-    FlatIndex child_by_label;
+    std::vector<Linked> nodes;  // the tree built so far, by node number
     // The records taken and not linked yet: each frame of link_node has a range at the end.
     std::vector<uint32_t> work;
 };
@@ -90,21 +88,16 @@ MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
     return node;
 }
 
-uint64_t child_hash(int parent, int32_t label) {
-    return mix_hash(static_cast<uint64_t>(static_cast<uint32_t>(parent)) << 32 |
-                    static_cast<uint32_t>(label));
-}
-
-// Numbers `node`, a child of node number `parent` (kNoNode for the root).
-int add_node(Linker& linker, MibNode* node, int parent, int32_t label) {
+// Numbers `node`, hung under node number `parent` after its child number `before` (kNoNode: first;
+// `parent` kNoNode: the root) as the tree has it.
+int add_node(Linker& linker, MibNode* node, int32_t label, int parent, int before) {
     const int number = static_cast<int>(linker.nodes.size());
-    linker.nodes.push_back({node, parent, label, node->subid, kNoNode});
-    if (parent != kNoNode) {
-        linker.child_by_label.find_or_add(child_hash(parent, label), number, [](int) {
-            return false;  // a label is added under a parent once
-        });
-        if (!node->peer) linker.nodes[parent].last_child = number;
-    }
+    linker.nodes.push_back({node, label, node->subid});
+    if (parent == kNoNode) return number;
+    int& link =
+        before != kNoNode ? linker.nodes[before].next_peer : linker.nodes[parent].first_child;
+    linker.nodes[number].next_peer = link;
+    link = number;
     return number;
 }
 
@@ -115,7 +108,7 @@ void take_children(Linker& linker, int32_t id) {
     for (size_t at = linker.watch_start[static_cast<size_t>(id)]; at < end; ++at) {
         const uint32_t r = linker.watch[at];
         if (linker.taken[r]) continue;
-        if (linker.keys.key[r] == id) break;
+        if (linker.records[r].key == id) break;
         linker.taken[r] = true;
         linker.work.push_back(r);
     }
@@ -124,29 +117,30 @@ void take_children(Linker& linker, int32_t id) {
 // Each record in the list of its parent's key, and in that of its own key when that hashes to
 // the same chain; chains hold the latest record first.
 void watch_records(Linker& linker) {
-    const LinkKeys& keys = linker.keys;
-    const size_t count = linker.records.size();
-    const size_t key_count = keys.chain_of_key.size();
-    auto also_own = [&](size_t r) {
-        const int32_t key = keys.key[r];
-        const int32_t parent = keys.parent_key[r];
-        return key != parent && keys.chain_of_key[static_cast<size_t>(key)] ==
-                                    keys.chain_of_key[static_cast<size_t>(parent)];
+    const std::vector<LinkRecord>& records = linker.records;
+    const std::vector<int32_t>& chain_of_key = linker.keys.chain_of_key;
+    const size_t count = records.size();
+    const size_t key_count = chain_of_key.size();
+    auto also_own = [&](const LinkRecord& record) {
+        return record.key != record.parent_key &&
+               chain_of_key[static_cast<size_t>(record.key)] ==
+                   chain_of_key[static_cast<size_t>(record.parent_key)];
     };
     std::vector<uint32_t> fill(key_count + 1, 0);
-    for (size_t r = 0; r < count; ++r) {
-        if (keys.dropped[r]) continue;
-        ++fill[static_cast<size_t>(keys.parent_key[r]) + 1];
-        if (also_own(r)) ++fill[static_cast<size_t>(keys.key[r]) + 1];
+    for (const LinkRecord& record : records) {
+        if (record.dropped) continue;
+        ++fill[static_cast<size_t>(record.parent_key) + 1];
+        if (also_own(record)) ++fill[static_cast<size_t>(record.key) + 1];
     }
     for (size_t k = 0; k < key_count; ++k) fill[k + 1] += fill[k];
     linker.watch_start = fill;
     linker.watch.resize(fill[key_count]);
     for (size_t r = count; r-- > 0;) {
-        if (keys.dropped[r]) continue;
-        linker.watch[fill[static_cast<size_t>(keys.parent_key[r])]++] = static_cast<uint32_t>(r);
-        if (also_own(r))
-            linker.watch[fill[static_cast<size_t>(keys.key[r])]++] = static_cast<uint32_t>(r);
+        const LinkRecord& record = records[r];
+        if (record.dropped) continue;
+        linker.watch[fill[static_cast<size_t>(record.parent_key)]++] = static_cast<uint32_t>(r);
+        if (also_own(record))
+            linker.watch[fill[static_cast<size_t>(record.key)]++] = static_cast<uint32_t>(r);
     }
     linker.taken.assign(count, false);
 }
@@ -154,50 +148,43 @@ void watch_records(Linker& linker) {
 // Hangs record `r` under node number `parent` in sub-identifier order; the new node's number,
 // or kNoNode when it adds nothing.
 int add_child(Linker& linker, int parent, uint32_t r) {
-    ParseNode* record = linker.records[r];
-    const int32_t label = linker.keys.label[r];
-    const int same = linker.child_by_label.find(child_hash(parent, label), [&](int number) {
-        return linker.nodes[number].parent == parent && linker.nodes[number].label == label;
-    });
+    LinkRecord& record = linker.records[r];
+    const int32_t label = record.label;
+    const uint32_t subid = record.subid;
+    int before = kNoNode;
+    for (int c = linker.nodes[parent].first_child; c != kNoNode; c = linker.nodes[c].next_peer) {
+        const Linked& child = linker.nodes[c];
+        if (child.label == label) {
+            if (child.subid != subid) {
+                CompilerState& state = linker.state;
+                const std::string message = catalogue_message(
+                    MibMessage::DuplicateChildLabel, linker.nodes[parent].node->label,
+                    linker.keys.labels.text(label), static_cast<int>(subid), child.node->label,
+                    static_cast<int>(child.subid));
+                append_compile_message(state, state.messages, state.message_limit, message.c_str());
+                linker.error = true;
+            }
+            return kNoNode;
+        }
+        if (child.subid <= subid) before = c;
+    }
     MibNode* parent_node = linker.nodes[parent].node;
-    if (same != FlatIndex::kAbsent) {
-        const MibNode* child = linker.nodes[same].node;
-        if (child->subid != record->subid) {
-            CompilerState& state = linker.state;
-            const std::string message = catalogue_message(
-                MibMessage::DuplicateChildLabel, parent_node->label, record->label,
-                static_cast<int>(record->subid), child->label, static_cast<int>(child->subid));
-            append_compile_message(state, state.messages, state.message_limit, message.c_str());
-            linker.error = true;
-        }
-        return kNoNode;
-    }
-    // After the last child of a sub-identifier not above the record's: mostly the last child.
-    MibNode* before = nullptr;
-    const int last = linker.nodes[parent].last_child;
-    if (last != kNoNode && linker.nodes[last].subid <= record->subid) {
-        before = linker.nodes[last].node;
-    } else {
-        for (MibNode* child = parent_node->child; child; child = child->peer) {
-            if (child->subid <= record->subid) before = child;
-        }
-    }
-    MibNode* node = make_node(record->label, record->subid, parent_node);
-    const int32_t syntax = record->syntax;
+    MibNode* node = make_node(linker.keys.labels.text(label), subid, parent_node);
+    const int32_t syntax = record.syntax;
     node->type = syntax >= 0 && syntax < kSyntaxCodes ? linker.types[syntax] : MIB_TYPE_OTHER;
-    node->access = record->access;
-    node->enums = record->enums;
-    node->description = record->description;
-    record->enums = nullptr;
-    record->description = nullptr;
-    if (before) {
-        node->peer = before->peer;
-        before->peer = node;
+    node->access = record.access;
+    node->enums = record.enums;
+    node->description = record.description;
+    record.linked = true;
+    if (before != kNoNode) {
+        MibNode* after = linker.nodes[before].node;
+        node->peer = after->peer;
+        after->peer = node;
     } else {
         node->peer = parent_node->child;
         parent_node->child = node;
     }
-    return add_node(linker, node, parent, label);
+    return add_node(linker, node, label, parent, before);
 }
 
 // Links everything that waits for node number `top` (of key `top_id`), depth first: each new
@@ -226,23 +213,23 @@ void link_node(Linker& linker, int top, int32_t top_id) {
         if (created == kNoNode) continue;
         // A node is matched by its record's key (its label, as long as a record's).
         const size_t begin = work.size();
-        take_children(linker, linker.keys.key[r]);
+        take_children(linker, linker.records[r].key);
         stack.push_back({created, begin, begin, work.size()});
     }
 }
 
 // The records no node took, chain by chain, each chain latest first.
 void report_left_overs(Linker& linker) {
-    const LinkKeys& keys = linker.keys;
+    const std::vector<LinkRecord>& records = linker.records;
     std::vector<uint32_t> left;
-    for (size_t r = linker.records.size(); r-- > 0;) {
-        if (!keys.dropped[r] && !linker.taken[r]) left.push_back(static_cast<uint32_t>(r));
+    for (size_t r = records.size(); r-- > 0;) {
+        if (!records[r].dropped && !linker.taken[r]) left.push_back(static_cast<uint32_t>(r));
     }
-    auto chain = [&](uint32_t r) { return keys.chain_of_key[keys.parent_key[r]]; };
+    auto chain = [&](uint32_t r) { return linker.keys.chain_of_key[records[r].parent_key]; };
     std::stable_sort(left.begin(), left.end(),
                      [&](uint32_t a, uint32_t b) { return chain(a) < chain(b); });
     for (size_t i = 0; i < left.size(); ++i) {
-        const ParseNode* record = linker.records[left[i]];
+        const ParseNode* record = records[left[i]].record;
         if (i == 0) {
             std::fflush(stdout);
             nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNodes));
@@ -260,10 +247,8 @@ std::span<const DefaultNode> default_tree() {
 }
 
 MibNode* link_parse_nodes(CompilerState& state, ParseNode* list, std::vector<NodeFacts>* facts) {
-    std::vector<ParseNode*> records;
-    for (; list; list = list->next) records.push_back(list);
-    const LinkKeys keys = resolve_link_keys(state, records, facts);
-    Linker linker(state, records, keys);
+    LinkKeys keys = resolve_link_keys(state, list, facts);
+    Linker linker(state, keys);
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
     watch_records(linker);
     MibNode* nodes[kDefaultNodes];
@@ -271,20 +256,30 @@ MibNode* link_parse_nodes(CompilerState& state, ParseNode* list, std::vector<Nod
         const DefaultNode& entry = kDefaultTree[i];
         MibNode* parent = entry.parent >= 0 ? nodes[entry.parent] : nullptr;
         nodes[i] = make_node(entry.label, entry.subid, parent);
+        int before = kNoNode;  // listed in sub-identifier order: the parent's last child
         if (parent) {
-            // Listed in sub-identifier order: append at the end of the parent's children.
             MibNode** end = &parent->child;
             while (*end) end = &(*end)->peer;
             *end = nodes[i];
+            for (int c = linker.nodes[entry.parent].first_child; c != kNoNode;
+                 c = linker.nodes[c].next_peer) {
+                before = c;
+            }
         }
         // The default tree's labels are the first keys and labels, in its order; so are its
         // node numbers.
-        add_node(linker, nodes[i], entry.parent >= 0 ? entry.parent : kNoNode, i);
+        add_node(linker, nodes[i], i, entry.parent >= 0 ? entry.parent : kNoNode, before);
     }
     for (const int index : kDefaultLinkOrder) link_node(linker, index, index);
     report_left_overs(linker);
-    // Linked records have given their texts and enumerations to their nodes.
-    for (ParseNode* record : records) release_parse_node(record);
+    for (const LinkRecord& linked : keys.records) {
+        ParseNode* record = linked.record;
+        if (linked.linked) {  // its node has its enumerations and description
+            record->enums = nullptr;
+            record->description = nullptr;
+        }
+        release_parse_node(record);
+    }
     if (linker.error) {
         release_mib_tree(nodes[0]);
         if (facts) facts->clear();

@@ -111,13 +111,13 @@ ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualCon
     return state.convention_facts[at];
 }
 
-void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts) {
+void convention_facts(CompilerState& state, const TextualConvention* convention,
+                      const RecordFacts* own_facts, NodeFacts& facts) {
     bool sized = !facts.sizes.empty();
-    if (!sized && record->facts && !record->facts->sizes.empty()) {
-        facts.sizes = record->facts->sizes;
+    if (!sized && own_facts && !own_facts->sizes.empty()) {
+        facts.sizes = own_facts->sizes;
         sized = true;
     }
-    const TextualConvention* convention = record->convention;
     if (!convention) return;
     if (facts.syntax.empty()) facts.syntax = convention->name;
     // A chain of conventions ends at a base syntax; the bound stops a cycle.
