@@ -263,6 +263,9 @@ struct CompilerState {
     size_t conventions_taken = 0;
     TextMap<std::vector<int>> convention_slots;
     TextMap<int> sequence_types;
+    // The records whose SYNTAX names a convention, as read: in list order, as the parse
+    // appends records in the order it reads them.
+    std::vector<ParseNode*> convention_records;
     // traps: the record the trap parsers and directives fill, and the copies collected
     TrapDefinition trap;
     TrapRecords traps;
@@ -390,7 +393,8 @@ int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEn
 void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name);
 // Once the whole stream is read: each convention defined as another, then each record's SYNTAX
 // convention, as its module sees it (its own, else the one its IMPORTS names, else the first of
-// that name); a SYNTAX that is defined nowhere is told.
+// that name); a SYNTAX that is defined nowhere is told. The records of `list` that name a
+// convention are those read_syntax_convention has seen since the compile started.
 void settle_syntax_conventions(CompilerState& state, ParseNode* list);
 
 // Definition parsers.

@@ -138,6 +138,7 @@ void rebase_conventions(CompilerState& state) {
 }  // namespace
 
 void clear_textual_conventions(CompilerState& state) {
+    state.convention_records.clear();
     state.convention_facts.clear();
     state.conventions_taken = 0;
     state.convention_slots.clear();
@@ -162,6 +163,7 @@ int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEn
 }
 
 void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name) {
+    if (!node->convention_name[0]) state.convention_records.push_back(node);
     std::memcpy(node->convention_name, name, sizeof node->convention_name);
     node->convention = find_textual_convention(state, name, state.current_module);
     node->syntax = node->convention ? node->convention->syntax : LABEL;
@@ -171,9 +173,10 @@ void read_syntax_convention(CompilerState& state, ParseNode* node, const char* n
     }
 }
 
-void settle_syntax_conventions(CompilerState& state, ParseNode* list) {
+// Visiting only the records that name a convention spares a walk of the whole list.
+void settle_syntax_conventions(CompilerState& state, ParseNode* /*list*/) {
     rebase_conventions(state);
-    for (ParseNode* node = list; node; node = node->next) {
+    for (ParseNode* node : state.convention_records) {
         if (!node->convention_name[0]) continue;
         const TextualConvention* slot =
             find_textual_convention(state, node->convention_name, node->module);
@@ -194,6 +197,7 @@ void settle_syntax_conventions(CompilerState& state, ParseNode* list) {
         node->syntax = slot->syntax;
         node->convention = slot;
     }
+    state.convention_records.clear();  // the list is the caller's from here
 }
 
 int parse_type_assignment(CompilerState& state, const char* name, int32_t* token, char* text) {
