@@ -62,7 +62,9 @@ struct Linked {
 // chain on every take, each key has the list of the records its take looks at, in chain order.
 struct Linker {
     Linker(CompilerState& compile, LinkKeys& link_keys)
-        : state(compile), records(link_keys.records), keys(link_keys) {}
+        : state(compile), records(link_keys.records), keys(link_keys) {
+        nodes.reserve(records.size() + kDefaultNodes);
+    }
 
     CompilerState& state;
     std::vector<LinkRecord>& records;  // in list order; dropped ones link nothing

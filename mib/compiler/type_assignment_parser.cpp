@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "mib/compiler/compiler_internal.h"
+#include "mib/compiler/flat_index.h"
 
 namespace {
 
@@ -104,6 +105,34 @@ void recopy_enums(EnumEntry** list, int32_t* copied, const EnumEntry* from) {
     *end = listed;
 }
 
+// What names found from which modules, once the conventions no longer change: records of one
+// module mostly name the same few conventions.
+class FoundConventions {
+  public:
+    explicit FoundConventions(CompilerState& state) : state_(state) {}
+
+    const TextualConvention* find(const char* name, int module) {
+        const std::string_view text(name);
+        const uint64_t hash = text_hash(text) ^ mix_hash(static_cast<uint32_t>(module));
+        const int at = index_.find_or_add(hash, static_cast<int>(found_.size()), [&](int known) {
+            return found_[known].module == module && found_[known].name == text;
+        });
+        if (static_cast<size_t>(at) == found_.size())
+            found_.push_back({text, module, find_textual_convention(state_, name, module)});
+        return found_[at].slot;
+    }
+
+  private:
+    struct Found {
+        std::string_view name;  // held by the record that first asked
+        int module;
+        const TextualConvention* slot;
+    };
+    CompilerState& state_;
+    FlatIndex index_;
+    std::vector<Found> found_;
+};
+
 // Conventions defined as others, as their modules see them once the whole stream is read; a
 // chain of them settles in as many rounds as it is long (a cycle stops at the bound).
 void rebase_conventions(CompilerState& state) {
@@ -176,10 +205,10 @@ void read_syntax_convention(CompilerState& state, ParseNode* node, const char* n
 // Visiting only the records that name a convention spares a walk of the whole list.
 void settle_syntax_conventions(CompilerState& state, ParseNode* /*list*/) {
     rebase_conventions(state);
+    FoundConventions found(state);
     for (ParseNode* node : state.convention_records) {
         if (!node->convention_name[0]) continue;
-        const TextualConvention* slot =
-            find_textual_convention(state, node->convention_name, node->module);
+        const TextualConvention* slot = found.find(node->convention_name, node->module);
         if (slot && slot == node->convention && !slot->rebased) continue;
         if (!slot) {
             if (state.sequence_types.count(std::string_view(node->convention_name))) continue;
