@@ -389,7 +389,9 @@ void convention_facts(CompilerState& state, const TextualConvention* convention,
 void clear_textual_conventions(CompilerState& state);
 // The convention's syntax and a copy of its enumerations, or LABEL when unknown.
 int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEntry** enums);
-// The SYNTAX of `node`, the label `name`: the convention the current module sees so far.
+// The SYNTAX of `node`, the label `name`: the convention the current module sees so far. The
+// state keeps `node` for settling: it must end in the stream's list (a parse that drops a
+// record it was given for fails whole, and the next compile forgets it).
 void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name);
 // Once the whole stream is read: each convention defined as another, then each record's SYNTAX
 // convention, as its module sees it (its own, else the one its IMPORTS names, else the first of

@@ -1,6 +1,7 @@
 // An index of the numbers 0, 1, ... by 64-bit hashes, in one flat table probed linearly: no
-// allocation per entry and no pointer to chase. What the numbers stand for is the caller's; it
-// tells an equal entry from a mere equal hash.
+// allocation per entry and no pointer to chase. A slot keeps the low half of its hash, which
+// picks the slot and turns most other entries away. What the numbers stand for is the caller's;
+// it tells an equal entry from a mere equal hash.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +18,11 @@ class FlatIndex {
     // The number whose entry `same` accepts among those of `hash`; kAbsent when none.
     template <class Same>
     int find(uint64_t hash, Same same) const {
-        for (size_t at = hash & mask_;; at = (at + 1) & mask_) {
+        const uint32_t low = static_cast<uint32_t>(hash);
+        for (size_t at = low & mask_;; at = (at + 1) & mask_) {
             const Slot& slot = slots_[at];
             if (slot.number == kAbsent) return kAbsent;
-            if (slot.hash == hash && same(slot.number)) return slot.number;
+            if (slot.low == low && same(slot.number)) return slot.number;
         }
     }
 
@@ -28,25 +30,26 @@ class FlatIndex {
     template <class Same>
     int find_or_add(uint64_t hash, int number, Same same) {
         if (2 * (count_ + 1) > slots_.size()) rebuild(2 * slots_.size());
-        size_t at = hash & mask_;
+        const uint32_t low = static_cast<uint32_t>(hash);
+        size_t at = low & mask_;
         for (;; at = (at + 1) & mask_) {
             const Slot& slot = slots_[at];
             if (slot.number == kAbsent) break;
-            if (slot.hash == hash && same(slot.number)) return slot.number;
+            if (slot.low == low && same(slot.number)) return slot.number;
         }
-        slots_[at] = {hash, number};
+        slots_[at] = {low, number};
         ++count_;
         return number;
     }
 
   private:
     struct Slot {
-        uint64_t hash = 0;
+        uint32_t low = 0;
         int number = kAbsent;
     };
 
     static size_t capacity_for(size_t expected) {
-        size_t capacity = 16;
+        size_t capacity = 16;  // at most 2^32 slots: the low half of a hash picks one
         while (capacity < 2 * expected) capacity *= 2;
         return capacity;
     }
@@ -57,7 +60,7 @@ class FlatIndex {
         mask_ = capacity - 1;
         for (const Slot& slot : old) {
             if (slot.number == kAbsent) continue;
-            size_t at = slot.hash & mask_;
+            size_t at = slot.low & mask_;
             while (slots_[at].number != kAbsent) at = (at + 1) & mask_;
             slots_[at] = slot;
         }
