@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mib/companion.h"
+#include "mib/compiler/labels.h"
 #include "mib/compiler/lexer_input.h"
 #include "mib/compiler/mib_compiler.h"
 #include "mib/compiler/mib_messages.h"
@@ -155,9 +156,7 @@ struct ParseNode {
     int32_t module;  // index into CompilerState::modules, or kNoModule
     RecordKind kind;
     ParseNode* parent_arc;  // the record of the arc before it in the same value, when one was made
-    // Set when linking: whether the record names a node that another record defines (it links
-    // nothing then), and the keys the linker matches it and its parent by (equal keys, equal
-    // numbers).
+    // Not used: the linker keeps the keys of records in tables of its own (LinkKeys).
     bool dropped;
     int32_t key_id;
     int32_t parent_key_id;
@@ -260,6 +259,9 @@ struct CompilerState {
     size_t conventions_taken = 0;
     TextMap<std::vector<int>> convention_slots;
     TextMap<int> sequence_types;
+    // The records whose SYNTAX names a convention, as read: in list order, as the parse
+    // appends records in the order it reads them.
+    std::vector<ParseNode*> convention_records;
     // traps: the record the trap parsers and directives fill, and the copies collected
     TrapDefinition trap;
     TrapRecords traps;
@@ -374,18 +376,23 @@ std::string augments_label(std::string_view body);
 // The facts of a convention's slot; null (const) or made (otherwise) when it has none yet.
 const ConventionFacts* facts_of_convention(CompilerState& state, const TextualConvention* slot);
 ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualConvention* slot);
-// A record's textual convention, hint and sizes as its convention chain gives them.
-void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts);
+// A record's textual convention, hint and sizes as its convention chain and its own facts (either
+// may be null) give them, each where `facts` has none yet.
+void convention_facts(CompilerState& state, const TextualConvention* convention,
+                      const RecordFacts* own_facts, NodeFacts& facts);
 
 // Textual conventions.
 void clear_textual_conventions(CompilerState& state);
 // The convention's syntax and a copy of its enumerations, or LABEL when unknown.
 int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEntry** enums);
-// The SYNTAX of `node`, the label `name`: the convention the current module sees so far.
+// The SYNTAX of `node`, the label `name`: the convention the current module sees so far. The
+// state keeps `node` for settling: it must end in the stream's list (a parse that drops a
+// record it was given for fails whole, and the next compile forgets it).
 void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name);
 // Once the whole stream is read: each convention defined as another, then each record's SYNTAX
 // convention, as its module sees it (its own, else the one its IMPORTS names, else the first of
-// that name); a SYNTAX that is defined nowhere is told.
+// that name); a SYNTAX that is defined nowhere is told. The records of `list` that name a
+// convention are those read_syntax_convention has seen since the compile started.
 void settle_syntax_conventions(CompilerState& state, ParseNode* list);
 
 // Definition parsers.
@@ -408,15 +415,31 @@ struct DefaultNode {
     int parent;
 };
 std::span<const DefaultNode> default_tree();
-// Sets key_id, parent_key_id and dropped on every record of the list: a reference resolves to
-// its own module's definition, then to the one its IMPORTS names, then to any. Keys are numbers
-// (equal keys, equal numbers); the default tree's labels are keys 0, 1, ... in its order, and
-// each key has the pending chain its text hashes to. Warns once for each label defined at
-// different places.
+// The records of a list (in list order) and their keys: a reference resolves to its own module's
+// definition, then to the one its IMPORTS names, then to any. Keys are numbers (equal keys, equal
+// numbers); the default tree's labels are keys 0, 1, ... in its order, and each key has the
+// pending chain its text hashes to. Warns once for each label defined at different places.
 // With `facts`, also the companion's facts of every definition that stands under the root, by
 // OID, each OID once.
+// What the linker takes of each record is read with the keys, in one walk of the list: linking
+// then visits no record.
+struct LinkRecord {
+    ParseNode* record;
+    int32_t key;         // the key it is matched by
+    int32_t parent_key;  // the key of its parent
+    int32_t label;       // its label's number (equal labels, equal numbers)
+    uint32_t subid;
+    int32_t syntax;
+    int32_t access;
+    EnumEntry* enums;
+    char* description;
+    bool dropped;  // it names a node that another record defines: it links nothing
+    bool linked;   // its node took its enumerations and description
+};
 struct LinkKeys {
+    Labels labels;  // the default tree's labels first, in its order
     std::vector<int32_t> chain_of_key;
+    std::vector<LinkRecord> records;
 };
 LinkKeys resolve_link_keys(CompilerState& state, ParseNode* list,
                            std::vector<NodeFacts>* facts = nullptr);

@@ -43,156 +43,195 @@ constexpr int kDefaultNodes = sizeof kDefaultTree / sizeof kDefaultTree[0];
 // Children first, then the peers after them, then the node itself.
 constexpr int kDefaultLinkOrder[kDefaultNodes] = {8, 13, 12, 11, 10, 9, 7, 6, 5, 4, 3, 2, 1, 0};
 
+constexpr int kNoNode = -1;
+
+// A node of the tree being built, as the linker looks at it: its label's number, its
+// sub-identifier, and its children in the tree's order (by node number). Kept together, a
+// node's children are compared without visiting the tree's nodes.
+struct Linked {
+    MibNode* node;
+    int32_t label;
+    uint32_t subid;
+    int first_child = kNoNode;
+    int next_peer = kNoNode;
+};
+
 // The records wait for their parents in kPendingChains chains, chosen by a hash of the parent's
 // key. Which records a parent takes, and in what order left-overs are told, depend on those
 // chains: a take stops at a record of the parent's own key in the same chain. Rather than scan a
 // chain on every take, each key has the list of the records its take looks at, in chain order.
 struct Linker {
-    explicit Linker(CompilerState& compile) : state(compile) {}
+    Linker(CompilerState& compile, LinkKeys& link_keys)
+        : state(compile), records(link_keys.records), keys(link_keys) {
+        nodes.reserve(records.size() + kDefaultNodes);
+    }
 
     CompilerState& state;
+    std::vector<LinkRecord>& records;  // in list order; dropped ones link nothing
+    const LinkKeys& keys;
     int32_t types[kSyntaxCodes] = {};
     bool error = false;
-    std::vector<int32_t> chain_of_id;  // the chain each key's text hashes to
-    // By record, in list order (released records are never looked at again).
-    std::vector<ParseNode*> records;
-    std::vector<int32_t> key_ids;
-    std::vector<int32_t> parent_key_ids;
-    std::vector<bool> taken;
+    std::vector<bool> taken;  // by record
     // By key: the records its take looks at, from watch[watch_start[id]] to the next key's.
     std::vector<uint32_t> watch_start;
     std::vector<uint32_t> watch;
+    std::vector<Linked> nodes;  // the tree built so far, by node number
+    // The records taken and not linked yet: each frame of link_node has a range at the end.
+    std::vector<uint32_t> work;
 };
 
 MibNode* make_node(const char* label, uint32_t subid, MibNode* parent) {
     MibNode* node = new_mib_node();
     if (!node) out_of_memory();
-    std::strncpy(node->label, label, sizeof node->label - 1);
-    node->label[sizeof node->label - 1] = '\0';
+    const size_t length = std::min(std::strlen(label), sizeof node->label - 1);
+    std::memcpy(node->label, label, length);  // the node is zero-filled: the text ends there
     node->subid = subid;
     node->parent = parent;
     return node;
 }
 
-// The records waiting for the node of key `id` as their parent, in chain order.
-ParseNode* take_children(Linker& linker, int32_t id) {
-    ParseNode* work = nullptr;
-    ParseNode** work_end = &work;
+// Numbers `node`, hung under node number `parent` after its child number `before` (kNoNode: first;
+// `parent` kNoNode: the root) as the tree has it.
+int add_node(Linker& linker, MibNode* node, int32_t label, int parent, int before) {
+    const int number = static_cast<int>(linker.nodes.size());
+    linker.nodes.push_back({node, label, node->subid});
+    if (parent == kNoNode) return number;
+    int& link =
+        before != kNoNode ? linker.nodes[before].next_peer : linker.nodes[parent].first_child;
+    linker.nodes[number].next_peer = link;
+    link = number;
+    return number;
+}
+
+// The records waiting for the node of key `id` as their parent, in chain order, at the end of
+// the work list.
+void take_children(Linker& linker, int32_t id) {
     const size_t end = linker.watch_start[static_cast<size_t>(id) + 1];
     for (size_t at = linker.watch_start[static_cast<size_t>(id)]; at < end; ++at) {
         const uint32_t r = linker.watch[at];
         if (linker.taken[r]) continue;
-        if (linker.key_ids[r] == id) break;
+        if (linker.records[r].key == id) break;
         linker.taken[r] = true;
-        ParseNode* record = linker.records[r];
-        record->next = nullptr;
-        *work_end = record;
-        work_end = &record->next;
+        linker.work.push_back(r);
     }
-    return work;
 }
 
 // Each record in the list of its parent's key, and in that of its own key when that hashes to
 // the same chain; chains hold the latest record first.
 void watch_records(Linker& linker) {
-    const size_t count = linker.records.size();
-    const size_t keys = linker.chain_of_id.size();
-    auto also_own = [&](size_t r) {
-        const int32_t key = linker.key_ids[r];
-        const int32_t parent = linker.parent_key_ids[r];
-        return key != parent && linker.chain_of_id[static_cast<size_t>(key)] ==
-                                    linker.chain_of_id[static_cast<size_t>(parent)];
+    const std::vector<LinkRecord>& records = linker.records;
+    const std::vector<int32_t>& chain_of_key = linker.keys.chain_of_key;
+    const size_t count = records.size();
+    const size_t key_count = chain_of_key.size();
+    auto also_own = [&](const LinkRecord& record) {
+        return record.key != record.parent_key &&
+               chain_of_key[static_cast<size_t>(record.key)] ==
+                   chain_of_key[static_cast<size_t>(record.parent_key)];
     };
-    std::vector<uint32_t> fill(keys + 1, 0);
-    for (size_t r = 0; r < count; ++r) {
-        ++fill[static_cast<size_t>(linker.parent_key_ids[r]) + 1];
-        if (also_own(r)) ++fill[static_cast<size_t>(linker.key_ids[r]) + 1];
+    std::vector<uint32_t> fill(key_count + 1, 0);
+    for (const LinkRecord& record : records) {
+        if (record.dropped) continue;
+        ++fill[static_cast<size_t>(record.parent_key) + 1];
+        if (also_own(record)) ++fill[static_cast<size_t>(record.key) + 1];
     }
-    for (size_t k = 0; k < keys; ++k) fill[k + 1] += fill[k];
+    for (size_t k = 0; k < key_count; ++k) fill[k + 1] += fill[k];
     linker.watch_start = fill;
-    linker.watch.resize(fill[keys]);
+    linker.watch.resize(fill[key_count]);
     for (size_t r = count; r-- > 0;) {
-        linker.watch[fill[static_cast<size_t>(linker.parent_key_ids[r])]++] =
-            static_cast<uint32_t>(r);
-        if (also_own(r))
-            linker.watch[fill[static_cast<size_t>(linker.key_ids[r])]++] = static_cast<uint32_t>(r);
+        const LinkRecord& record = records[r];
+        if (record.dropped) continue;
+        linker.watch[fill[static_cast<size_t>(record.parent_key)]++] = static_cast<uint32_t>(r);
+        if (also_own(record))
+            linker.watch[fill[static_cast<size_t>(record.key)]++] = static_cast<uint32_t>(r);
     }
     linker.taken.assign(count, false);
 }
 
-// Hangs `record` under `parent` in sub-identifier order; null when it adds nothing.
-MibNode* add_child(Linker& linker, MibNode* parent, ParseNode* record) {
-    MibNode* before = nullptr;
-    for (MibNode* child = parent->child; child; child = child->peer) {
-        if (std::strcmp(child->label, record->label) == 0) {
-            if (child->subid != record->subid) {
+// Hangs record `r` under node number `parent` in sub-identifier order; the new node's number,
+// or kNoNode when it adds nothing.
+int add_child(Linker& linker, int parent, uint32_t r) {
+    LinkRecord& record = linker.records[r];
+    const int32_t label = record.label;
+    const uint32_t subid = record.subid;
+    int before = kNoNode;
+    for (int c = linker.nodes[parent].first_child; c != kNoNode; c = linker.nodes[c].next_peer) {
+        const Linked& child = linker.nodes[c];
+        if (child.label == label) {
+            if (child.subid != subid) {
                 CompilerState& state = linker.state;
                 const std::string message = catalogue_message(
-                    MibMessage::DuplicateChildLabel, parent->label, record->label,
-                    static_cast<int>(record->subid), child->label, static_cast<int>(child->subid));
+                    MibMessage::DuplicateChildLabel, linker.nodes[parent].node->label,
+                    linker.keys.labels.text(label), static_cast<int>(subid), child.node->label,
+                    static_cast<int>(child.subid));
                 append_compile_message(state, state.messages, state.message_limit, message.c_str());
                 linker.error = true;
             }
-            return nullptr;
+            return kNoNode;
         }
-        if (child->subid <= record->subid) before = child;
+        if (child.subid <= subid) before = c;
     }
-    MibNode* node = make_node(record->label, record->subid, parent);
-    const int32_t syntax = record->syntax;
+    MibNode* parent_node = linker.nodes[parent].node;
+    MibNode* node = make_node(linker.keys.labels.text(label), subid, parent_node);
+    const int32_t syntax = record.syntax;
     node->type = syntax >= 0 && syntax < kSyntaxCodes ? linker.types[syntax] : MIB_TYPE_OTHER;
-    node->access = record->access;
-    node->enums = record->enums;
-    node->description = record->description;
-    record->enums = nullptr;
-    record->description = nullptr;
-    if (before) {
-        node->peer = before->peer;
-        before->peer = node;
+    node->access = record.access;
+    node->enums = record.enums;
+    node->description = record.description;
+    record.linked = true;
+    if (before != kNoNode) {
+        MibNode* after = linker.nodes[before].node;
+        node->peer = after->peer;
+        after->peer = node;
     } else {
-        node->peer = parent->child;
-        parent->child = node;
+        node->peer = parent_node->child;
+        parent_node->child = node;
     }
-    return node;
+    return add_node(linker, node, label, parent, before);
 }
 
-// Links everything that waits for `top` (of key `top_id`), depth first: each new node's subtree
-// is complete before the next record of its parent is taken. The stack follows the depth of the
-// tree.
-void link_node(Linker& linker, MibNode* top, int32_t top_id) {
+// Links everything that waits for node number `top` (of key `top_id`), depth first: each new
+// node's subtree is complete before the next record of its parent is taken. The stack follows
+// the depth of the tree.
+void link_node(Linker& linker, int top, int32_t top_id) {
     struct Frame {
-        MibNode* node;
-        ParseNode* work;
+        int node;
+        size_t begin;  // its records in the work list, from begin to end
+        size_t next;
+        size_t end;
     };
-    std::vector<Frame> stack;
-    stack.push_back({top, take_children(linker, top_id)});
+    std::vector<uint32_t>& work = linker.work;
+    work.clear();
+    take_children(linker, top_id);
+    std::vector<Frame> stack{{top, 0, 0, work.size()}};
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        ParseNode* record = frame.work;
-        if (!record) {
+        if (frame.next == frame.end) {
+            work.resize(frame.begin);
             stack.pop_back();
             continue;
         }
-        frame.work = record->next;
-        MibNode* parent = frame.node;
-        MibNode* created = add_child(linker, parent, record);
+        const uint32_t r = work[frame.next++];
+        const int created = add_child(linker, frame.node, r);
+        if (created == kNoNode) continue;
         // A node is matched by its record's key (its label, as long as a record's).
-        const int32_t id = record->key_id;
-        release_parse_node(record);
-        if (created) stack.push_back({created, take_children(linker, id)});
+        const size_t begin = work.size();
+        take_children(linker, linker.records[r].key);
+        stack.push_back({created, begin, begin, work.size()});
     }
 }
 
 // The records no node took, chain by chain, each chain latest first.
 void report_left_overs(Linker& linker) {
+    const std::vector<LinkRecord>& records = linker.records;
     std::vector<uint32_t> left;
-    for (size_t r = linker.records.size(); r-- > 0;) {
-        if (!linker.taken[r]) left.push_back(static_cast<uint32_t>(r));
+    for (size_t r = records.size(); r-- > 0;) {
+        if (!records[r].dropped && !linker.taken[r]) left.push_back(static_cast<uint32_t>(r));
     }
-    auto chain = [&](uint32_t r) { return linker.chain_of_id[linker.parent_key_ids[r]]; };
+    auto chain = [&](uint32_t r) { return linker.keys.chain_of_key[records[r].parent_key]; };
     std::stable_sort(left.begin(), left.end(),
                      [&](uint32_t a, uint32_t b) { return chain(a) < chain(b); });
     for (size_t i = 0; i < left.size(); ++i) {
-        ParseNode* record = linker.records[left[i]];
+        const ParseNode* record = records[left[i]].record;
         if (i == 0) {
             std::fflush(stdout);
             nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNodes));
@@ -200,7 +239,6 @@ void report_left_overs(Linker& linker) {
         nl_fprintf(linker.state.diagnostics, load_mib_message(MibMessage::LeftOverNode),
                    record->label, record->parent_label, static_cast<int>(record->subid),
                    record->syntax);
-        release_parse_node(record);
     }
 }
 
@@ -211,39 +249,39 @@ std::span<const DefaultNode> default_tree() {
 }
 
 MibNode* link_parse_nodes(CompilerState& state, ParseNode* list, std::vector<NodeFacts>* facts) {
-    Linker linker(state);
+    LinkKeys keys = resolve_link_keys(state, list, facts);
+    Linker linker(state, keys);
     for (const auto& entry : kSyntaxTypes) linker.types[entry.token] = entry.type;
-    linker.chain_of_id = resolve_link_keys(state, list, facts).chain_of_key;
-    size_t records = 0;
-    for (const ParseNode* record = list; record; record = record->next) ++records;
-    linker.records.reserve(records);
-    while (list) {
-        ParseNode* next = list->next;
-        if (list->dropped) {
-            release_parse_node(list);
-            list = next;
-            continue;
-        }
-        linker.records.push_back(list);
-        linker.key_ids.push_back(list->key_id);
-        linker.parent_key_ids.push_back(list->parent_key_id);
-        list = next;
-    }
     watch_records(linker);
     MibNode* nodes[kDefaultNodes];
     for (int i = 0; i < kDefaultNodes; ++i) {
         const DefaultNode& entry = kDefaultTree[i];
         MibNode* parent = entry.parent >= 0 ? nodes[entry.parent] : nullptr;
         nodes[i] = make_node(entry.label, entry.subid, parent);
-        if (!parent) continue;
-        // Listed in sub-identifier order: append at the end of the parent's children.
-        MibNode** end = &parent->child;
-        while (*end) end = &(*end)->peer;
-        *end = nodes[i];
+        int before = kNoNode;  // listed in sub-identifier order: the parent's last child
+        if (parent) {
+            MibNode** end = &parent->child;
+            while (*end) end = &(*end)->peer;
+            *end = nodes[i];
+            for (int c = linker.nodes[entry.parent].first_child; c != kNoNode;
+                 c = linker.nodes[c].next_peer) {
+                before = c;
+            }
+        }
+        // The default tree's labels are the first keys and labels, in its order; so are its
+        // node numbers.
+        add_node(linker, nodes[i], i, entry.parent >= 0 ? entry.parent : kNoNode, before);
     }
-    // The default tree's labels are the first keys, in its order.
-    for (const int index : kDefaultLinkOrder) link_node(linker, nodes[index], index);
+    for (const int index : kDefaultLinkOrder) link_node(linker, index, index);
     report_left_overs(linker);
+    for (const LinkRecord& linked : keys.records) {
+        ParseNode* record = linked.record;
+        if (linked.linked) {  // its node has its enumerations and description
+            record->enums = nullptr;
+            record->description = nullptr;
+        }
+        release_parse_node(record);
+    }
     if (linker.error) {
         release_mib_tree(nodes[0]);
         if (facts) facts->clear();

@@ -111,21 +111,24 @@ ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualCon
     return state.convention_facts[at];
 }
 
-void convention_facts(CompilerState& state, const ParseNode* record, NodeFacts& facts) {
-    bool sized = record->facts && !record->facts->sizes.empty();
-    if (sized) facts.sizes = record->facts->sizes;
-    const TextualConvention* convention = record->convention;
+void convention_facts(CompilerState& state, const TextualConvention* convention,
+                      const RecordFacts* own_facts, NodeFacts& facts) {
+    bool sized = !facts.sizes.empty();
+    if (!sized && own_facts && !own_facts->sizes.empty()) {
+        facts.sizes = own_facts->sizes;
+        sized = true;
+    }
     if (!convention) return;
-    facts.syntax = convention->name;
+    if (facts.syntax.empty()) facts.syntax = convention->name;
     // A chain of conventions ends at a base syntax; the bound stops a cycle.
     for (int depth = 0; convention && depth < kTextualConventions; ++depth) {
+        if (!facts.hint.empty() && sized) break;
         const ConventionFacts* own = facts_of_convention(state, convention);
         if (own && facts.hint.empty()) facts.hint = own->hint;
         if (own && !sized && !own->sizes.empty()) {
             facts.sizes = own->sizes;
             sized = true;
         }
-        if (!facts.hint.empty() && sized) break;
         convention = convention->base;
     }
 }

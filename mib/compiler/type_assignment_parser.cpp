@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "mib/compiler/compiler_internal.h"
+#include "mib/compiler/flat_index.h"
 
 namespace {
 
@@ -104,6 +105,34 @@ void recopy_enums(EnumEntry** list, int32_t* copied, const EnumEntry* from) {
     *end = listed;
 }
 
+// What names found from which modules, once the conventions no longer change: records of one
+// module mostly name the same few conventions.
+class FoundConventions {
+  public:
+    explicit FoundConventions(CompilerState& state) : state_(state) {}
+
+    const TextualConvention* find(const char* name, int module) {
+        const std::string_view text(name);
+        const uint64_t hash = text_hash(text) ^ mix_hash(static_cast<uint32_t>(module));
+        const int at = index_.find_or_add(hash, static_cast<int>(found_.size()), [&](int known) {
+            return found_[known].module == module && found_[known].name == text;
+        });
+        if (static_cast<size_t>(at) == found_.size())
+            found_.push_back({text, module, find_textual_convention(state_, name, module)});
+        return found_[at].slot;
+    }
+
+  private:
+    struct Found {
+        std::string_view name;  // held by the record that first asked
+        int module;
+        const TextualConvention* slot;
+    };
+    CompilerState& state_;
+    FlatIndex index_;
+    std::vector<Found> found_;
+};
+
 // Conventions defined as others, as their modules see them once the whole stream is read; a
 // chain of them settles in as many rounds as it is long (a cycle stops at the bound).
 void rebase_conventions(CompilerState& state) {
@@ -138,6 +167,7 @@ void rebase_conventions(CompilerState& state) {
 }  // namespace
 
 void clear_textual_conventions(CompilerState& state) {
+    state.convention_records.clear();
     state.convention_facts.clear();
     state.conventions_taken = 0;
     state.convention_slots.clear();
@@ -162,6 +192,7 @@ int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEn
 }
 
 void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name) {
+    if (!node->convention_name[0]) state.convention_records.push_back(node);
     std::memcpy(node->convention_name, name, sizeof node->convention_name);
     node->convention = find_textual_convention(state, name, state.current_module);
     node->syntax = node->convention ? node->convention->syntax : LABEL;
@@ -171,12 +202,13 @@ void read_syntax_convention(CompilerState& state, ParseNode* node, const char* n
     }
 }
 
-void settle_syntax_conventions(CompilerState& state, ParseNode* list) {
+// Visiting only the records that name a convention spares a walk of the whole list.
+void settle_syntax_conventions(CompilerState& state, ParseNode* /*list*/) {
     rebase_conventions(state);
-    for (ParseNode* node = list; node; node = node->next) {
+    FoundConventions found(state);
+    for (ParseNode* node : state.convention_records) {
         if (!node->convention_name[0]) continue;
-        const TextualConvention* slot =
-            find_textual_convention(state, node->convention_name, node->module);
+        const TextualConvention* slot = found.find(node->convention_name, node->module);
         if (slot && slot == node->convention && !slot->rebased) continue;
         if (!slot) {
             if (state.sequence_types.count(std::string_view(node->convention_name))) continue;
@@ -194,6 +226,7 @@ void settle_syntax_conventions(CompilerState& state, ParseNode* list) {
         node->syntax = slot->syntax;
         node->convention = slot;
     }
+    state.convention_records.clear();  // the list is the caller's from here
 }
 
 int parse_type_assignment(CompilerState& state, const char* name, int32_t* token, char* text) {
