@@ -156,13 +156,10 @@ struct ParseNode {
     int32_t module;  // index into CompilerState::modules, or kNoModule
     RecordKind kind;
     ParseNode* parent_arc;  // the record of the arc before it in the same value, when one was made
-    // Not used: the linker keeps the keys of records in tables of its own (LinkKeys).
-    bool dropped;
-    int32_t key_id;
-    int32_t parent_key_id;
-    // A SYNTAX that names a convention: its name, and the convention it resolved to while the
-    // module was read (null: none yet). Settled when the whole stream has been read.
-    char convention_name[kTokenSize];
+    // A SYNTAX that names a convention: its entry in CompilerState::convention_records (the
+    // name) plus one, 0 for none, and the convention it resolved to while the module was read
+    // (null: none yet). Settled when the whole stream has been read.
+    int32_t convention_record;
     const TextualConvention* convention;
     int32_t copied_enums;  // how many of `enums`, at their front, are the convention's
     RecordFacts* facts;    // null: none
@@ -259,9 +256,13 @@ struct CompilerState {
     size_t conventions_taken = 0;
     TextMap<std::vector<int>> convention_slots;
     TextMap<int> sequence_types;
-    // The records whose SYNTAX names a convention, as read: in list order, as the parse
-    // appends records in the order it reads them.
-    std::vector<ParseNode*> convention_records;
+    // The records whose SYNTAX names a convention, with the name, as read: in list order, as
+    // the parse appends records in the order it reads them.
+    struct ConventionRecord {
+        ParseNode* node;
+        std::string name;
+    };
+    std::vector<ConventionRecord> convention_records;
     // traps: the record the trap parsers and directives fill, and the copies collected
     TrapDefinition trap;
     TrapRecords traps;

@@ -192,8 +192,13 @@ int32_t lookup_textual_convention(CompilerState& state, const char* name, EnumEn
 }
 
 void read_syntax_convention(CompilerState& state, ParseNode* node, const char* name) {
-    if (!node->convention_name[0]) state.convention_records.push_back(node);
-    std::memcpy(node->convention_name, name, sizeof node->convention_name);
+    // A second SYNTAX of the same record names another convention in its place.
+    auto& records = state.convention_records;
+    if (node->convention_record == 0 || records[node->convention_record - 1].name.empty()) {
+        records.push_back({node, {}});
+        node->convention_record = static_cast<int32_t>(records.size());
+    }
+    records[node->convention_record - 1].name.assign(name, strnlen(name, kTokenSize - 1));
     node->convention = find_textual_convention(state, name, state.current_module);
     node->syntax = node->convention ? node->convention->syntax : LABEL;
     if (node->convention) {
@@ -206,16 +211,18 @@ void read_syntax_convention(CompilerState& state, ParseNode* node, const char* n
 void settle_syntax_conventions(CompilerState& state, ParseNode* /*list*/) {
     rebase_conventions(state);
     FoundConventions found(state);
-    for (ParseNode* node : state.convention_records) {
-        if (!node->convention_name[0]) continue;
-        const TextualConvention* slot = found.find(node->convention_name, node->module);
+    for (const auto& record : state.convention_records) {
+        ParseNode* node = record.node;
+        const std::string& name = state.convention_records[node->convention_record - 1].name;
+        if (name.empty()) continue;
+        const TextualConvention* slot = found.find(name.c_str(), node->module);
         if (slot && slot == node->convention && !slot->rebased) continue;
         if (!slot) {
-            if (state.sequence_types.count(std::string_view(node->convention_name))) continue;
+            if (state.sequence_types.count(std::string_view(name))) continue;
             const bool in_module =
                 node->module >= 0 && static_cast<size_t>(node->module) < state.modules.size();
             const std::string text = catalogue_message(
-                MibMessage::ConventionDefinedNowhere, node->convention_name, node->label,
+                MibMessage::ConventionDefinedNowhere, name.c_str(), node->label,
                 in_module ? state.modules[static_cast<size_t>(node->module)].name.c_str()
                           : "no module");
             std::fflush(stdout);
