@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -213,9 +214,7 @@ int32_t read_word(CompilerState& state, int ch, char* text) {
 bool read_raw_text(CompilerState& state, std::string_view* text) {
     const std::string_view read = state.input.read_through('"');
     if (read.empty()) return false;
-    for (size_t at = read.find('\n'); at != std::string_view::npos; at = read.find('\n', at + 1)) {
-        ++state.line;
-    }
+    state.line += static_cast<int>(count_newlines(read));
     if (read.back() != '"') return false;
     *text = read.substr(0, read.size() - 1);
     return true;
@@ -306,7 +305,8 @@ char* read_quoted_text(CompilerState& state) {
                        "DESCRIPTION");
         return nullptr;
     }
-    auto* text = static_cast<char*>(compiler_calloc(std::min(raw.size(), kQuotedTextKept) + 1));
+    auto* text = static_cast<char*>(std::malloc(std::min(raw.size(), kQuotedTextKept) + 1));
+    if (!text) out_of_memory();
     size_t length = 0;
     const auto keep = [&](std::string_view part) {
         const size_t n = std::min(part.size(), kQuotedTextKept - length);
@@ -315,8 +315,14 @@ char* read_quoted_text(CompilerState& state) {
     };
     // Line by line: the indentation of each continuation line is dropped (empty lines are kept),
     // and, as a text-mode stream reads it, a carriage return before a newline.
-    for (size_t at = 0; at < raw.size();) {
+    for (size_t at = 0; at < raw.size() && length < kQuotedTextKept;) {
         if (at > 0) {
+            // Mostly blanks, taken eight at a time.
+            constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+            uint64_t eight = 0;
+            while (at + 8 <= raw.size() &&
+                   (std::memcpy(&eight, raw.data() + at, 8), eight == kEightBlanks))
+                at += 8;
             while (at < raw.size() && raw[at] != '\n' && is_space(raw[at])) ++at;
         }
         const size_t newline = raw.find('\n', at);
@@ -327,6 +333,7 @@ char* read_quoted_text(CompilerState& state) {
         keep("\n");
         at = newline + 1;
     }
+    text[length] = '\0';
     return text;
 }
 
