@@ -117,24 +117,6 @@ bool read_file_start(const std::string& path, size_t limit, std::string& text, u
 
 namespace {
 
-// Eight bytes at a time: a byte equal to '\n' becomes zero, each zero byte sets its top bit, and
-// the multiplication adds those bits up.
-size_t count_lines(std::string_view text) {
-    constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
-    constexpr uint64_t kNewlines = 0x0a0a0a0a0a0a0a0aull;
-    size_t lines = 0;
-    size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + at, 8);
-        const uint64_t x = word ^ kNewlines;
-        const uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
-        lines += static_cast<size_t>(((zero >> 7) * 0x0101010101010101ull) >> 56);
-    }
-    for (; at < text.size(); ++at) lines += text[at] == '\n';
-    return lines;
-}
-
 // Where each module's lines start, counted as the compiler counts the lines after the standard
 // text (the first of them is line 1).
 struct Segment {
@@ -192,7 +174,7 @@ CompileResult compile_modules(const std::string& standard_text,
         report_error("cannot read the standard definitions text " + standard_text + ": " + why);
         return result;
     }
-    const size_t prefix_lines = count_lines(standard);
+    const size_t prefix_lines = count_newlines(standard);
 
     // The stream: the standard text, then each module's text (the search's when it read the
     // file whole, else read now), each ending with a newline; the compiler reads them in place.

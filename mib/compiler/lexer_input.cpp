@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "mib/compiler/mib_compiler.h"
+
 void LexerInput::read_stream(FILE* stream) {
     texts_.clear();
     newlines_.clear();

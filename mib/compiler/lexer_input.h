@@ -58,6 +58,3 @@ class LexerInput {
     char* line_buffer_ = nullptr;
     size_t line_capacity_ = 0;
 };
-
-// How many '\n' bytes `text` holds.
-size_t count_newlines(std::string_view text);

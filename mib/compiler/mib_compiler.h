@@ -94,6 +94,9 @@ char severity_code(const char* word);
 char status_code(const char* word);
 const char* severity_word(char code);
 
+// How many '\n' bytes `text` holds (its lines, when it ends with one).
+size_t count_newlines(std::string_view text);
+
 // A label the compiler accepts: ASCII letters, digits, hyphens and underscores, a letter first.
 bool is_identifier_label(const char* text);
 
