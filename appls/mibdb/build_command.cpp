@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <system_error>
 
 #include "appls/mibdb/mibdb.h"
@@ -94,6 +95,8 @@ void leave_to_exit(MibNode* tree, std::vector<NodeFacts> facts) {
 // process's end once written.
 int write_database(const std::string& output, MibNode* tree, std::vector<NodeFacts> facts,
                    size_t& nodes) {
+    const auto release = [](MibNode* node) { release_mib_tree(node); };
+    std::unique_ptr<MibNode, decltype(release)> owned(tree, release);  // until left to exit
     // Written beside the target and renamed over it, so a failed write keeps the database that
     // was there and a program loading it never sees half a file.
     const std::string partial = output + ".partial." + std::to_string(getpid());
@@ -107,7 +110,6 @@ int write_database(const std::string& output, MibNode* tree, std::vector<NodeFac
         } else {
             report_error(mib_file_message(output.c_str()));
         }
-        release_mib_tree(tree);
         std::remove(partial.c_str());
         return 1;
     }
@@ -123,7 +125,6 @@ int write_database(const std::string& output, MibNode* tree, std::vector<NodeFac
     if (const int error = replaced.get()) {
         report_error("cannot replace " + output + ": " + std::strerror(error));
         std::remove(partial.c_str());
-        release_mib_tree(tree);
         return 1;
     }
     // Its companion follows; should it fail, the one left there no longer matches and is not used.
@@ -134,11 +135,10 @@ int write_database(const std::string& output, MibNode* tree, std::vector<NodeFac
     }
     if (!companion.ok()) {
         report_error(companion.message);
-        release_mib_tree(tree);
         return 1;
     }
     nodes = written.nodes;
-    leave_to_exit(tree, std::move(facts));
+    leave_to_exit(owned.release(), std::move(facts));
     return 0;
 }
 
