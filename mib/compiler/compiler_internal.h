@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -249,8 +251,13 @@ struct CompilerState {
     std::vector<ModuleInfo> modules;
     TextMap<int> module_index;  // name -> first module of that name
     int current_module = kNoModule;
-    // textual conventions, and the names of SEQUENCE types (a row's SYNTAX names one)
-    TextualConvention conventions[kTextualConventions] = {};
+    // textual conventions, and the names of SEQUENCE types (a row's SYNTAX names one). The
+    // kTextualConventions slots come zero-filled from the heap, so that a compile touches only
+    // the slots it takes.
+    struct FreeSlots {
+        void operator()(TextualConvention* slots) const { std::free(slots); }
+    };
+    std::unique_ptr<TextualConvention[], FreeSlots> conventions;
     std::vector<ConventionFacts> convention_facts;  // by slot, as far as slots were taken
     // The slots taken so far are the first ones; each name's slots, in slot order.
     size_t conventions_taken = 0;

@@ -24,7 +24,10 @@ char* compiler_copy_text(const char* text) {
     return copy;
 }
 
-CompilerState::CompilerState() : trap{} {
+CompilerState::CompilerState()
+    : conventions(static_cast<TextualConvention*>(
+          compiler_calloc(sizeof(TextualConvention) * kTextualConventions))),
+      trap{} {
     reset_trap_definition(trap);
 }
 

@@ -101,12 +101,12 @@ std::string augments_label(std::string_view body) {
 }
 
 const ConventionFacts* facts_of_convention(CompilerState& state, const TextualConvention* slot) {
-    const size_t at = static_cast<size_t>(slot - state.conventions);
+    const size_t at = static_cast<size_t>(slot - state.conventions.get());
     return at < state.convention_facts.size() ? &state.convention_facts[at] : nullptr;
 }
 
 ConventionFacts& made_facts_of_convention(CompilerState& state, const TextualConvention* slot) {
-    const size_t at = static_cast<size_t>(slot - state.conventions);
+    const size_t at = static_cast<size_t>(slot - state.conventions.get());
     if (at >= state.convention_facts.size()) state.convention_facts.resize(at + 1);
     return state.convention_facts[at];
 }

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "mib/compiler/compiler_internal.h"
 #include "mib/compiler/flat_index.h"
@@ -138,7 +140,7 @@ class FoundConventions {
 void rebase_conventions(CompilerState& state) {
     for (int round = 0; round < kImportDepth; ++round) {
         bool changed = false;
-        for (auto& slot : state.conventions) {
+        for (auto& slot : std::span(state.conventions.get(), kTextualConventions)) {
             if (slot.syntax == 0) break;
             if (!slot.base_name[0]) continue;
             const TextualConvention* base =
@@ -169,9 +171,12 @@ void rebase_conventions(CompilerState& state) {
 void clear_textual_conventions(CompilerState& state) {
     state.convention_records.clear();
     state.convention_facts.clear();
-    state.conventions_taken = 0;
     state.convention_slots.clear();
-    for (auto& slot : state.conventions) {
+    // Only the slots taken and the one after them (which an assignment that failed may have
+    // filled) have ever been written.
+    const size_t written = std::min(state.conventions_taken + 1, size_t{kTextualConventions});
+    state.conventions_taken = 0;
+    for (auto& slot : std::span(state.conventions.get(), written)) {
         release_enum_list(slot.enums);
         slot.enums = nullptr;
         slot.syntax = 0;
