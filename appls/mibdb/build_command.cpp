@@ -1,6 +1,5 @@
 // mibdb build: the standard definitions text and the modules into a MIB intermediate file and
 // its companion.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -146,9 +145,8 @@ int write_database(const std::string& output, MibNode* tree, std::vector<NodeFac
 
 int run_build(ArgumentReader& args) {
     // A build's large buffers (the stream's text, the encoded files) are freed while the
-    // compile goes on; kept in the heap rather than unmapped, their pages serve what follows
-    // instead of being faulted in anew.
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    // compile goes on; kept in the heap rather than unmapped, their pages serve what follows.
+    keep_freed_heap();
     std::string output;
     std::string standard;
     std::vector<std::string> modules;

@@ -41,6 +41,16 @@ int run_list(ArgumentReader& args);
 int run_translate(ArgumentReader& args);
 int run_events(ArgumentReader& args);
 
+// Memory about to be written, made resident in one call rather than faulted in page by page.
+// The pages of [data, data + size):
+void prefault(void* data, size_t size);
+// From here on, freed heap blocks (large ones too) stay in the heap for what follows.
+void keep_freed_heap();
+// About `bytes` of the heap's free space, once keep_freed_heap was called (nothing before). No
+// more than the allocations that follow will take: memory made resident and never used costs
+// more than the faults it spares.
+void prefault_heap(size_t bytes);
+
 // The standard definitions text placed in front of the modules: the one given, else the one of
 // the source tree, else the installed one.
 std::string standard_text_path(const std::string& given);

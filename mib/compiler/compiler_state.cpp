@@ -65,6 +65,12 @@ void release_parse_nodes(ParseNode* list) {
     }
 }
 
+size_t count_parse_nodes(const ParseNode* list) {
+    size_t count = 0;
+    for (; list; list = list->next) ++count;
+    return count;
+}
+
 int32_t token_to_int(const char* text) {
     const char* p = text;
     while (*p == ' ' || *p == '\t') ++p;

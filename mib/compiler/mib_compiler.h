@@ -69,6 +69,8 @@ TrapRecords take_collected_traps();
 MibNode* link_parse_nodes(ParseNode* list, std::vector<NodeFacts>* facts = nullptr);
 // Releases a parse list that will not be linked.
 void release_parse_nodes(ParseNode* list);
+// How many records a parse list holds.
+size_t count_parse_nodes(const ParseNode* list);
 void print_parse_nodes(const ParseNode* list);
 
 // The compile message buffer, its limit and the prefix line count.
